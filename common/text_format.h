@@ -1,0 +1,92 @@
+// Text conventions shared by every file the suite reads or writes: numbers are formatted and
+// parsed in the C locale whatever the process locale is, lines are written with CR LF ends,
+// and readers accept CR LF, LF and a last line without an end.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#if defined(__GNUC__)
+#define GANTREL_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define GANTREL_PRINTF(fmt, args)
+#endif
+
+// printf into a std::string, numbers in the C locale.
+std::string FormatC(const char* format, ...) GANTREL_PRINTF(1, 2);
+
+// scanf-like number reads: leading blanks skipped, an optional sign, then the longest number
+// prefix. False when there is no number or it does not fit (1e999 for a double, 2^31 for an
+// int). The C locale's dot is the decimal separator.
+bool ScanDouble(std::string_view text, double& value, size_t* consumed = nullptr);
+bool ScanFloat(std::string_view text, float& value, size_t* consumed = nullptr);
+bool ScanInt(std::string_view text, int& value, size_t* consumed = nullptr);
+
+// Splits text at blanks (space, tab, CR, LF) as "%s" would, without copying.
+// Returns the number of tokens stored (at most maxTokens).
+size_t SplitTokens(std::string_view text, std::string_view* tokens, size_t maxTokens);
+
+// Sets the calling thread's numeric locale to "C" for its lifetime.
+class CNumericLocaleGuard {
+public:
+    CNumericLocaleGuard();
+    ~CNumericLocaleGuard();
+    CNumericLocaleGuard(const CNumericLocaleGuard&) = delete;
+    CNumericLocaleGuard& operator=(const CNumericLocaleGuard&) = delete;
+
+private:
+    void* previous_ = nullptr;
+};
+
+// A text file written as the Windows programs' text-mode streams write: every "\n" becomes
+// CR LF. Writes are buffered; Close (or the destructor) flushes. Errors are sticky: Good()
+// stays false after a failed write so callers can report a full disk once at the end.
+class CTextWriter {
+public:
+    CTextWriter() = default;
+    ~CTextWriter();
+    CTextWriter(const CTextWriter&) = delete;
+    CTextWriter& operator=(const CTextWriter&) = delete;
+
+    // append = true opens for appending (created when missing).
+    bool Open(const std::filesystem::path& path, bool append = false);
+    bool IsOpen() const { return file_ != nullptr; }
+    void Printf(const char* format, ...) GANTREL_PRINTF(2, 3);
+    void Write(std::string_view text);
+    bool Close();  // false when any write or the close failed
+    bool Good() const { return good_; }
+
+private:
+    std::FILE* file_ = nullptr;
+    bool good_ = true;
+};
+
+// Reads lines of any of the accepted line-end conventions. A line longer than maxLength is
+// returned cut at maxLength and the rest of it is discarded (lineTooLong reports it).
+class CLineReader {
+public:
+    CLineReader() = default;
+    ~CLineReader();
+    CLineReader(const CLineReader&) = delete;
+    CLineReader& operator=(const CLineReader&) = delete;
+
+    bool Open(const std::filesystem::path& path);
+    bool IsOpen() const { return file_ != nullptr; }
+    // False at the end of the file. The line excludes its CR LF or LF.
+    bool ReadLine(std::string& line);
+    bool LastLineTooLong() const { return tooLong_; }
+    size_t LineNumber() const { return lineNumber_; }
+    void Close();
+
+    size_t maxLength = 1 << 20;
+
+private:
+    std::FILE* file_ = nullptr;
+    std::vector<char> buffer_;
+    size_t pos_ = 0, end_ = 0;
+    bool tooLong_ = false;
+    size_t lineNumber_ = 0;
+};

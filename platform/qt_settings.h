@@ -1,0 +1,37 @@
+// Settings backend on QSettings. On Windows the values would live in the registry keys the
+// programs have always used; elsewhere they are INI files:
+//   profile        <config>/Sarovin Applications/<program>.ini   (section [General])
+//   suite, user    <config>/Sarovin Applications.ini
+//   plotter        <config>/Rundle/Setting.ini
+//   suite, machine <system config>/Pelmo/Setting.ini
+// with <config> = $XDG_CONFIG_HOME or ~/.config and <system config> = the first folder of
+// $XDG_CONFIG_DIRS or /etc/xdg.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "common/settings.h"
+
+class QSettings;
+
+class CQtSettingsBackend : public CSettingsBackend {
+public:
+    // programTitle: "Brivane" or "Tessick".
+    explicit CQtSettingsBackend(std::string programTitle);
+    ~CQtSettingsBackend() override;
+
+    std::optional<int> ReadInt(SettingsScope scope, std::string_view key) override;
+    std::optional<std::string> ReadString(SettingsScope scope, std::string_view key) override;
+    bool WriteInt(SettingsScope scope, std::string_view key, int value) override;
+    bool WriteString(SettingsScope scope, std::string_view key, std::string_view value) override;
+
+    // The file that holds a scope's values (for the user's information and for tests).
+    std::filesystem::path FileOf(SettingsScope scope) const;
+
+private:
+    QSettings& Store(SettingsScope scope);
+    std::string programTitle_;
+    std::unique_ptr<QSettings> stores_[4];
+};
