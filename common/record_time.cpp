@@ -1,0 +1,1 @@
+#include "common/record_time.h"

@@ -1,0 +1,1 @@
+#include "common/survey_file.h"

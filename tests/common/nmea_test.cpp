@@ -1,0 +1,3 @@
+#include "common/nmea.h"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,3 @@
+#include "common/record_time.h"
+
+#include <gtest/gtest.h>

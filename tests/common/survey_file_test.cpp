@@ -1,0 +1,3 @@
+#include "common/survey_file.h"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,3 @@
+#include "common/utm.h"
+
+#include <gtest/gtest.h>
