@@ -16,6 +16,14 @@ struct FileFilter {
     std::vector<std::string> patterns;  // {"*.sto", "*.stn"}
 };
 
+// Values of a command-specific dialog (survey configuration, initial model, inversion
+// parameters, ...): a plain struct deriving from this, carrying the initial values in and the
+// user's answers out. DialogName() is the dialog's caption, e.g. "Initial model".
+struct CDialogValues {
+    virtual ~CDialogValues() = default;
+    virtual std::string DialogName() const = 0;
+};
+
 class CPrompter {
 public:
     virtual ~CPrompter() = default;
@@ -45,4 +53,6 @@ public:
                                                           const std::filesystem::path& initial) = 0;
     virtual std::optional<std::filesystem::path> ChooseFolder(
         const std::string& caption, const std::filesystem::path& initial) = 0;
+    // Shows a command-specific dialog; false when cancelled (values are then unchanged).
+    virtual bool EditDialog(CDialogValues& values) = 0;
 };

@@ -107,3 +107,11 @@ std::optional<std::filesystem::path> CScriptedPrompter::ChooseFolder(
     Record("folder", caption, a.has_value() || cancelled);
     return a;
 }
+
+bool CScriptedPrompter::EditDialog(CDialogValues& values) {
+    bool cancelled = false;
+    auto a = Take<DialogAnswer>(cancelled);
+    Record("dialog", values.DialogName(), a.has_value() || cancelled);
+    if (!a) return false;
+    return (*a)(values);
+}

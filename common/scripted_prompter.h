@@ -12,20 +12,39 @@
 
 class CScriptedPrompter : public CPrompter {
 public:
+    // Answers a command-specific dialog: edits the values and returns false to cancel.
+    using DialogAnswer = std::function<bool(CDialogValues&)>;
     using Answer = std::variant<PromptAnswer, int, double, std::string,
                                 std::vector<std::filesystem::path>, std::filesystem::path,
-                                std::nullopt_t>;
+                                DialogAnswer, std::nullopt_t>;
 
     // What was shown, in order: "kind: caption | text" is not needed by tests, so each entry
     // holds the kind of prompt and its main text separately.
     struct Shown {
-        std::string sKind;  // "message", "two-button", "int", "real", "text", "open", "save", "folder"
+        std::string sKind;  // "message", "two-button", "int", "real", "text", "open", "save",
+                            // "folder", "dialog"
         std::string sText;  // the message, or the label / caption of an input
         bool bAnswered;     // false when the queue had no fitting answer
     };
 
     void Push(Answer answer) { answers_.push_back(std::move(answer)); }
     void PushCancel() { answers_.push_back(std::nullopt); }
+    // Answers the next dialog with OK on its initial values.
+    void PushAccept() { answers_.push_back(DialogAnswer([](CDialogValues&) { return true; })); }
+    // Answers the next dialog of type T by editing its values; OK unless edit returns false.
+    template <typename T, typename F>
+    void PushDialog(F edit) {
+        answers_.push_back(DialogAnswer([edit](CDialogValues& v) {
+            T* typed = dynamic_cast<T*>(&v);
+            if (typed == nullptr) return false;
+            if constexpr (std::is_same_v<decltype(edit(*typed)), bool>) {
+                return edit(*typed);
+            } else {
+                edit(*typed);
+                return true;
+            }
+        }));
+    }
     size_t Pending() const { return answers_.size(); }
 
     const std::vector<Shown>& History() const { return shown_; }
@@ -52,6 +71,8 @@ public:
                                                   const std::filesystem::path& initial) override;
     std::optional<std::filesystem::path> ChooseFolder(const std::string& caption,
                                                       const std::filesystem::path& initial) override;
+    // Without a queued DialogAnswer the dialog counts as cancelled.
+    bool EditDialog(CDialogValues& values) override;
 
     // Called for every prompt with its kind and text (the batch command line prints them).
     std::function<void(const Shown&)> onShown;

@@ -49,4 +49,25 @@ TEST(ScriptedPrompter, WrongKindOfAnswerIsLeftQueued) {
     EXPECT_EQ(seen, (std::vector<std::string>{"message:hello"}));
 }
 
+struct CellSizeValues : CDialogValues {
+    double xCellSize = 5.0;
+    std::string DialogName() const override { return "Cell size"; }
+};
+
+TEST(ScriptedPrompter, CommandDialogsAreEditedOrCancelled) {
+    CScriptedPrompter p;
+    p.PushDialog<CellSizeValues>([](CellSizeValues& v) { v.xCellSize = 2.5; });
+    p.PushAccept();
+    p.PushDialog<CellSizeValues>([](CellSizeValues&) { return false; });
+    CellSizeValues v;
+    EXPECT_TRUE(p.EditDialog(v));
+    EXPECT_EQ(v.xCellSize, 2.5);
+    EXPECT_TRUE(p.EditDialog(v));
+    EXPECT_EQ(v.xCellSize, 2.5);
+    EXPECT_FALSE(p.EditDialog(v));
+    EXPECT_FALSE(p.EditDialog(v)) << "nothing queued: cancelled";
+    EXPECT_TRUE(p.AnyUnanswered());
+    EXPECT_EQ(p.History().back().sText, "Cell size");
+}
+
 }  // namespace

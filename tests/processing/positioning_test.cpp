@@ -1,0 +1,3 @@
+#include "processing/positioning.h"
+
+#include <gtest/gtest.h>
