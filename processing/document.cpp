@@ -1,0 +1,90 @@
+#include "processing/document.h"
+
+#include <algorithm>
+#include <string>
+
+#include "common/language.h"
+#include "common/settings.h"
+
+void CBrivaneViewState::LoadSettings() {
+    fHScale = static_cast<float>(ReadSettingReal("hscale", 1.0));
+    fVScale = static_cast<float>(ReadSettingReal("vscale", 20.0));
+    bShowCurrentLevel = ReadSettingInt("bShowCurrentLevel", 0);
+    iSurveyConfiguration = ReadSettingInt("iSurveyConfiguration", 2);
+}
+
+void CBrivaneViewState::SaveSettings() const {
+    WriteSettingReal("hscale", fHScale);
+    WriteSettingReal("vscale", fVScale);
+}
+
+CBrivaneDoc::CBrivaneDoc() { sProjectName = ReadSettingString("sProjectName", ""); }
+
+void CBrivaneDoc::SaveSurveyForUndo() {
+    undoSurvey.CopyFrom(survey);
+    bSurveyUndo = 1;
+    bModelUndo = 0;
+}
+
+void CBrivaneDoc::ClearAll() {
+    sounding.Clear();
+    survey.Clear();
+}
+
+WindowPlacement ClampWindowPlacement(WindowPlacement p) {
+    p.x = std::clamp(p.x, 0, 200);
+    p.y = std::clamp(p.y, 0, 200);
+    p.w = std::clamp(p.w, 768, 2000);
+    p.h = std::clamp(p.h, 537, 2000);
+    return p;
+}
+
+WindowPlacement LoadWindowPlacement() {
+    WindowPlacement p;
+    p.x = ReadSettingInt("WindowX", 0);
+    p.y = ReadSettingInt("WindowY", 0);
+    p.w = ReadSettingInt("WindowW", 810);
+    p.h = ReadSettingInt("WindowH", 580);
+    return ClampWindowPlacement(p);
+}
+
+void SaveWindowPlacement(const WindowPlacement& p) {
+    WriteSettingInt("WindowX", p.x);
+    WriteSettingInt("WindowY", p.y);
+    WriteSettingInt("WindowW", p.w);
+    WriteSettingInt("WindowH", p.h);
+}
+
+namespace {
+void StoreLanguage(int language) {
+    const std::string value = std::to_string(language);
+    WriteMachineSuiteValue("LanguageRegister", "1");
+    WriteMachineSuiteValue("Language", value);
+    WriteSuiteValue("LanguageRegister", "1");
+    WriteSuiteValue("Language", value);
+}
+}  // namespace
+
+void InitialiseLanguage(CPrompter& prompter) {
+    const int registered = ReadSuiteInt("LanguageRegister", 0);
+    int language = ReadSuiteInt("Language", kLanguageEnglish);
+    if (registered != 1) {
+        language = prompter.TwoButtonBox("Fennick", "Select the language !", "English",
+                                         "Japanese") == 1
+                       ? kLanguageJapanese
+                       : kLanguageEnglish;
+        StoreLanguage(language);
+    }
+    SetLanguage(language);
+}
+
+void ToggleLanguage() {
+    const int language = IsJapanese() ? kLanguageEnglish : kLanguageJapanese;
+    SetLanguage(language);
+    StoreLanguage(language);
+}
+
+bool ConfirmExit(CPrompter& prompter) {
+    return prompter.Message(Tr("Are you sure you want to exit?", "終了しますか？"),
+                            PromptButtons::OkCancel) == PromptAnswer::Ok;
+}

@@ -1,0 +1,138 @@
+// The processing program's document and view state as plain C++: what lives longer than one
+// command. The Qt window, the batch command line and the tests all drive the same objects.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/prompter.h"
+#include "common/survey.h"
+
+// Display shown by the view (iViewMode).
+enum ViewMode : int {
+    kViewNothing = -1,
+    kViewModel1D = 0,
+    kViewLineResistivity = 1,
+    kViewSectionOriginal = 2,
+    kViewSectionGridded = 3,
+    kViewModel2D = 4,
+    kViewSerialTransfer = 5,
+    kViewGPSMap = 6,
+    kViewLineResistance = 7,
+};
+
+// What a left click does (iMouseMode).
+enum MouseMode : int {
+    kMouseNormal = 0,
+    kMouseDisplay1 = 1,
+    kMouseGate = 2,
+    kMouseFlags = 3,
+    kMouseDisplay4 = 4,
+    kMouseDisplay5 = 5,
+};
+
+// One point of an averaged sounding curve (one-dimensional survey).
+struct CSoundingPoint {
+    float fResistivity = 0.0f;  // geometric mean apparent resistivity, Ohm-m
+    float fHalfDipole = 0.0f;   // half the receiver dipole, m
+    float fNFactor = 0.0f;
+    int nCount = 0;    // readings averaged
+    int bMarked = 0;   // marked with the mouse for removal
+};
+
+struct CSoundingData {
+    std::vector<CSoundingPoint> points;
+    int bPresent = 0;
+    void Clear() {
+        points.clear();
+        bPresent = 0;
+    }
+};
+
+// Gate of a line view: a stretch of distances selected with the keyboard.
+struct CGate {
+    int iGateState = 0;  // 0 off, 1 moving the left edge, 2 moving the right edge
+    float fGateStep = 0.0f;
+    float fGateLeft = 0.0f, fGateRight = 0.0f;  // m along the line
+};
+
+struct CBrivaneViewState {
+    int iViewMode = kViewNothing;
+    int iMouseMode = kMouseNormal;
+    int iSurveyConfiguration = 2;
+    int iCurrentLine = 0;
+    int iCurrentSounding = 0;
+    float fHScale = 1.0f, fVScale = 20.0f;  // one-dimensional model display
+    int bShowCurrentLevel = 0;
+    int bFineStep = 0;  // Shift held
+    CGate gateResistivity, gateResistance;  // of views 1 and 7
+    // Distance axis of the shown line view (set by its drawing), m.
+    float fAxisMin = 0.0f, fAxisMax = 0.0f;
+
+    // Reads "hscale", "vscale", "bShowCurrentLevel" and "iSurveyConfiguration".
+    void LoadSettings();
+    // Stores "hscale" and "vscale".
+    void SaveSettings() const;
+};
+
+class CBrivaneDoc {
+public:
+    CBrivaneDoc();
+    CBrivaneDoc(const CBrivaneDoc&) = delete;
+    CBrivaneDoc& operator=(const CBrivaneDoc&) = delete;
+
+    // Saving an edit for undo: the undo survey becomes a copy of the current one.
+    void SaveSurveyForUndo();
+
+    CGantrelSurvey survey;
+    CGantrelSurvey undoSurvey;
+    int bSurveyUndo = 0;
+    int bModelUndo = 0;
+    CSoundingData sounding;
+    std::string sProjectName;
+    std::string sUnit = "ohm-m";
+    // Folder of the last data file opened: side and diagnostic files go there.
+    std::filesystem::path dataFolder;
+    // Restores the model layer's saved state (installed by the model layer); called by Undo.
+    std::function<void()> restoreModel;
+    // Number of soundings the one-dimensional model display steps through.
+    int SoundingCount() const { return static_cast<int>(sounding.points.size()); }
+    // "New": empties the sounding data and deletes every line of the current survey.
+    void ClearAll();
+};
+
+// Everything a command works on. The shell owns it and installs the prompter; commands ask
+// for a redraw instead of drawing.
+struct CBrivaneContext {
+    CBrivaneContext(CBrivaneDoc& d, CBrivaneViewState& v, CPrompter& p)
+        : doc(d), view(v), prompter(p) {}
+    CBrivaneDoc& doc;
+    CBrivaneViewState& view;
+    CPrompter& prompter;
+    bool bRedraw = false;
+    bool bExitRequested = false;  // set by "Exit" once the user confirmed
+    // Long commands report progress here ("i=%d/%d" for the inversion); may be empty.
+    std::function<void(const std::string&)> progress;
+
+    void Redraw() { bRedraw = true; }
+};
+
+// Window placement with the frame's clamps: X and Y to 0..200, width 768..2000,
+// height 537..2000.
+struct WindowPlacement {
+    int x = 0, y = 0, w = 810, h = 580;
+};
+WindowPlacement ClampWindowPlacement(WindowPlacement p);
+WindowPlacement LoadWindowPlacement();
+void SaveWindowPlacement(const WindowPlacement& p);
+
+// Startup language: asks once ("Select the language !") until a language was chosen in any
+// program of the suite, then sets the process-wide language.
+void InitialiseLanguage(CPrompter& prompter);
+// The "Japanese" command: toggles the language and writes it to both suite places.
+void ToggleLanguage();
+
+// The exit question; true when the program may close.
+bool ConfirmExit(CPrompter& prompter);
