@@ -1,0 +1,46 @@
+#include "exchange/kml.h"
+
+#include "common/text_format.h"
+
+CXmlElement AddKmlHead(CXmlDocument& doc) {
+    CXmlElement kml = doc.CreateRoot("kml");
+    kml.SetAttribute("xmlns", kKmlNamespace)
+        .SetAttribute("xmlns:gx", kKmlExtensionNamespace)
+        .SetAttribute("xmlns:kml", kKmlNamespace)
+        .SetAttribute("xmlns:atom", kAtomNamespace);
+    return kml.CreateChild("Document").CreateChild("Folder");
+}
+
+void AddGPSTrack(const CXmlElement& folder, const CGantrelLine& line, CTextWriter* sideText) {
+    CXmlElement track = folder.CreateChild("Placemark").CreateChild("gx:Track");
+    for (const CGPSData& fix : line.pGPS) {
+        track.AddTextChild("gx:coord",
+                           FormatC("%f %f %f", fix.dLongitude, fix.dLatitude, fix.dAltitude));
+        if (sideText != nullptr)
+            sideText->Printf("%f %f %f %f %f \n", fix.dLatitude, fix.dLongitude, fix.dEasting,
+                             fix.dNorthing, fix.dAltitude);
+    }
+}
+
+std::filesystem::path GPSTrackKmlPath(const std::filesystem::path& folder, int iLine) {
+    return folder / FormatC("gps_%d.kml", iLine);
+}
+
+CXmlStatus WriteGPSTrackKml(const CGantrelLine& line, const std::filesystem::path& path,
+                            CTextWriter* sideText) {
+    CXmlDocument doc(kKmlDeclaration);
+    AddGPSTrack(AddKmlHead(doc), line, sideText);
+    return doc.Save(path);
+}
+
+CXmlStatus WriteGPSTracksKml(const CGantrelSurvey& survey, const std::filesystem::path& folder,
+                             CTextWriter* sideText, int* nWritten) {
+    int written = 0;
+    CXmlStatus status;
+    for (int i = 0; i < survey.nLine && status.ok(); ++i) {
+        status = WriteGPSTrackKml(survey.Line(i), GPSTrackKmlPath(folder, i), sideText);
+        if (status.ok()) ++written;
+    }
+    if (nWritten != nullptr) *nWritten = written;
+    return status;
+}

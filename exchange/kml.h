@@ -1,0 +1,43 @@
+// KML documents for display on a virtual globe: the head every KML document of the suite
+// shares, and the GPS track of a survey line.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+#include "common/survey.h"
+#include "exchange/xml_writer.h"
+
+class CTextWriter;
+
+// Declaration data of every KML document.
+inline constexpr std::string_view kKmlDeclaration = "version='1.0' encoding='UTF-8'";
+
+// Namespaces declared on the kml root, in this order: default, gx, kml, atom.
+inline constexpr std::string_view kKmlNamespace = "http://www.opengis.net/kml/2.2";
+inline constexpr std::string_view kKmlExtensionNamespace = "http://www.google.com/kml/ext/2.2";
+inline constexpr std::string_view kAtomNamespace = "http://www.w3.org/2005/Atom";
+
+// Adds the common head to a document made with kKmlDeclaration: the kml root with its four
+// namespace declarations, then Document holding one Folder. Returns the Folder.
+CXmlElement AddKmlHead(CXmlDocument& doc);
+
+// Folder -> Placemark -> gx:Track with one gx:coord "lon lat alt" ("%f %f %f") per fix of
+// the line, in the order of the fixes; a line without fixes gives an empty track. When
+// sideText is given and open, every fix is also written to it as the line
+// "%f %f %f %f %f \n" of latitude, longitude, easting, northing and altitude.
+void AddGPSTrack(const CXmlElement& folder, const CGantrelLine& line,
+                 CTextWriter* sideText = nullptr);
+
+// "gps_<line index from 0>.kml" in the data folder.
+std::filesystem::path GPSTrackKmlPath(const std::filesystem::path& folder, int iLine);
+
+// One track document of one line at path.
+CXmlStatus WriteGPSTrackKml(const CGantrelLine& line, const std::filesystem::path& path,
+                            CTextWriter* sideText = nullptr);
+
+// One track document per line of the survey (lines without fixes too, so that file i is
+// always line i) into folder. Stops at the first file that cannot be written and returns its
+// status; nWritten, when given, receives how many files were written.
+CXmlStatus WriteGPSTracksKml(const CGantrelSurvey& survey, const std::filesystem::path& folder,
+                             CTextWriter* sideText = nullptr, int* nWritten = nullptr);

@@ -1,0 +1,140 @@
+#include "exchange/kml.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <pugixml.hpp>
+#include <sstream>
+
+#include "common/memory_settings.h"
+#include "common/settings.h"
+#include "common/text_format.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kHead =
+    "<?xml version='1.0' encoding='UTF-8'?>\r\n"
+    "<kml xmlns=\"http://www.opengis.net/kml/2.2\" "
+    "xmlns:gx=\"http://www.google.com/kml/ext/2.2\" "
+    "xmlns:kml=\"http://www.opengis.net/kml/2.2\" "
+    "xmlns:atom=\"http://www.w3.org/2005/Atom\"><Document><Folder>";
+const char* const kTail = "</Folder></Document></kml>\r\n";
+
+class KmlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetSettingsBackend(&settings_);  // lines read their geometry defaults from the store
+        dir_ = fs::temp_directory_path() /
+               ("gantrel_kml_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        fs::remove_all(dir_);
+        SetSettingsBackend(nullptr);
+    }
+    static std::string Slurp(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    static void AddFix(CGantrelLine& line, double lat, double lon, double alt) {
+        CGPSData* fix = line.AddGPS();
+        ASSERT_NE(fix, nullptr);
+        fix->dLatitude = lat;
+        fix->dLongitude = lon;
+        fix->dAltitude = alt;
+        fix->dEasting = 387289.63;
+        fix->dNorthing = 3899850.4;
+    }
+
+    CMemorySettingsBackend settings_;
+    fs::path dir_;
+};
+
+TEST_F(KmlTest, TrackHasOneCoordPerFixInOrder) {
+    CGantrelLine line;
+    AddFix(line, 35.23539, 139.761315, 35.2);
+    AddFix(line, 35.2354, 139.7613154, 35.25);
+    const fs::path path = dir_ / "track.kml";
+    ASSERT_TRUE(WriteGPSTrackKml(line, path).ok());
+    const std::string bytes = Slurp(path);
+    EXPECT_EQ(bytes, std::string(kHead) +
+                         "<Placemark><gx:Track>"
+                         "<gx:coord>139.761315 35.235390 35.200000</gx:coord>"
+                         "<gx:coord>139.761315 35.235400 35.250000</gx:coord>"
+                         "</gx:Track></Placemark>" +
+                         kTail);
+    pugi::xml_document parsed;
+    EXPECT_TRUE(parsed.load_string(bytes.c_str()));
+}
+
+TEST_F(KmlTest, CoordinatesKeepSignsAndSixDecimals) {
+    CGantrelLine line;
+    AddFix(line, -33.8688197, -151.2092957, -12.0);
+    AddFix(line, 0.0, 0.0, 0.0);
+    CXmlDocument doc(kKmlDeclaration);
+    AddGPSTrack(AddKmlHead(doc), line);
+    EXPECT_EQ(doc.Text(), std::string(kHead) +
+                              "<Placemark><gx:Track>"
+                              "<gx:coord>-151.209296 -33.868820 -12.000000</gx:coord>"
+                              "<gx:coord>0.000000 0.000000 0.000000</gx:coord>"
+                              "</gx:Track></Placemark>" +
+                              kTail);
+}
+
+TEST_F(KmlTest, LineWithoutFixesGetsAnEmptyTrack) {
+    CGantrelLine line;
+    const fs::path path = dir_ / "empty.kml";
+    ASSERT_TRUE(WriteGPSTrackKml(line, path).ok());
+    EXPECT_EQ(Slurp(path), std::string(kHead) + "<Placemark><gx:Track/></Placemark>" + kTail);
+}
+
+TEST_F(KmlTest, SurveyOfThreeLinesWritesOneFilePerLine) {
+    CGantrelSurvey survey;
+    for (int i = 0; i < 3; ++i) {
+        CGantrelLine* line = survey.AddLine();
+        ASSERT_NE(line, nullptr);
+        if (i != 1) AddFix(*line, 35.0 + i, 139.0, 10.0);
+    }
+    int written = -1;
+    ASSERT_TRUE(WriteGPSTracksKml(survey, dir_, nullptr, &written).ok());
+    EXPECT_EQ(written, 3);
+    EXPECT_EQ(GPSTrackKmlPath(dir_, 2), dir_ / "gps_2.kml");
+    EXPECT_NE(Slurp(dir_ / "gps_0.kml").find("<gx:coord>139.000000 35.000000 10.000000<"),
+              std::string::npos);
+    EXPECT_NE(Slurp(dir_ / "gps_1.kml").find("<gx:Track/>"), std::string::npos);
+    EXPECT_NE(Slurp(dir_ / "gps_2.kml").find("<gx:coord>139.000000 37.000000 10.000000<"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(dir_ / "gps_3.kml"));
+}
+
+TEST_F(KmlTest, FixesAlsoGoToTheSideText) {
+    CGantrelLine line;
+    AddFix(line, 35.23539, 139.761315, 35.2);
+    const fs::path side = dir_ / "side.txt";
+    {
+        CTextWriter out;
+        ASSERT_TRUE(out.Open(side));
+        ASSERT_TRUE(WriteGPSTrackKml(line, dir_ / "t.kml", &out).ok());
+    }
+    EXPECT_EQ(Slurp(side), "35.235390 139.761315 387289.630000 3899850.400000 35.200000 \r\n");
+}
+
+TEST_F(KmlTest, UnwritableFolderStopsAtTheFirstFile) {
+    CGantrelSurvey survey;
+    survey.AddLine();
+    survey.AddLine();
+    const fs::path folder = dir_ / "no such folder";
+    int written = -1;
+    const CXmlStatus status = WriteGPSTracksKml(survey, folder, nullptr, &written);
+    EXPECT_EQ(status.message, "Cannot open the file " + (folder / "gps_0.kml").string());
+    EXPECT_EQ(written, 0);
+}
+
+}  // namespace
