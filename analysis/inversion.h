@@ -1,0 +1,209 @@
+// "Non-linear inversion (continuous 1D analysis)": every data column of the gridded section
+// is inverted on its own as a one-dimensional layered-earth sounding. The layer boundaries
+// come from the model column under it and stay fixed; the unknowns are the layer
+// resistivities in log10, fitted by damped Gauss-Newton steps with smoothness rows that tie
+// each layer to the next.
+//
+// Index conventions: column c of the store is data column c, model column c and boundary
+// column c (the initial model lays them out that way). Layer 0 is at the surface; the last
+// layer is a half-space whose thickness is never read.
+//
+// Columns are independent, so a section is inverted on several threads; every column runs
+// the same arithmetic in the same order whichever thread takes it, so the stored results do
+// not depend on the thread count.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "analysis/numeric.h"
+#include "common/forward_model.h"
+#include "common/prompter.h"
+#include "sectionfiles/section_store.h"
+
+// The document's inversion parameters. Kept in memory only: every start of the program
+// begins at these defaults. Beta, the constraint with its limits and "keep first layer" are
+// collected by the dialog and carried, but take no part in the computation.
+struct InversionSettings {
+    int nIteration = 10;            // iterations run, no convergence test
+    double dAlpha = 0.2;            // step factor
+    double dBeta = 1.0;             // collected only
+    double dDamping = 0.01;         // added to the normal matrix diagonal
+    double dDifference = 0.0001;    // finite-difference step, log10 Ohm-m
+    double dRegularization = 1.0;   // weight of the smoothing rows
+    int bConstraint = 0;            // collected only
+    float fMinResistivity = 0.0f;   // Ohm-m, collected only
+    float fMaxResistivity = 10000.0f;
+    int bKeepFirstLayer = 0;        // collected only
+};
+
+// Pivot tolerance of the normal-equation solve.
+inline constexpr double kInversionSolveTolerance = 1e-6;
+
+// Progress text drawn before each column: "i=%d/%d" with the column (or the number of columns
+// done) and the column count.
+std::string InversionProgressText(int i, int nColumn);
+
+// ---------------------------------------------------------------------------------------------
+// The dialog "Non-linear LSM parameters".
+
+// Its fields, in the order the dialog lays them out.
+enum class LsmField : int {
+    Iteration,
+    Alpha,
+    Regularization,
+    Beta,
+    Damping,
+    Difference,
+    Constraint,      // check box "Yes" in the group "Constraint"
+    MinResistivity,
+    MinUnit,         // read-only "Ohm-m"
+    MaxResistivity,
+    MaxUnit,         // read-only "Ohm-m"
+    WeightingForQuality,
+    RobustEstimation,
+    KeepFirstLayer,
+    SaveMatrixInformation,
+};
+inline constexpr int kLsmFieldCount = 15;
+
+struct CDlgLsm : CDialogValues {
+    int nIteration = 10;
+    double dAlpha = 0.2;
+    double dBeta = 1.0;
+    double dDamping = 0.01;
+    double dDifference = 0.0001;
+    double dRegularization = 1.0;
+    int bConstraint = 0;
+    // Shown as the settings' limits times 1000 (and divided back on OK).
+    float fMinResistivity = 0.0f;
+    float fMaxResistivity = 10000000.0f;
+    std::string sMinUnit = "Ohm-m";
+    std::string sMaxUnit = "Ohm-m";
+    // Start unchecked each time and are not kept.
+    int bWeightingForQuality = 0;
+    int bRobustEstimation = 0;
+    int bSaveMatrixInformation = 0;
+    int bKeepFirstLayer = 0;
+    // "Advanced menu" pressed an odd number of times: the advanced fields are shown.
+    bool bAdvancedShown = false;
+
+    std::string DialogName() const override { return "Non-linear LSM parameters"; }
+
+    static CDlgLsm FromSettings(const InversionSettings& settings);
+    void ToSettings(InversionSettings& settings) const;
+
+    // The "Advanced menu" button: shows the advanced fields, or hides them again.
+    void ToggleAdvanced() { bAdvancedShown = !bAdvancedShown; }
+    // Iteration, Alpha and Regularization always; Difference never; the rest while the
+    // advanced fields are shown.
+    bool IsVisible(LsmField field) const;
+    // The field's label ("Iteration = ", "e =", "Yes", ...).
+    static std::string Label(LsmField field);
+    static std::string AdvancedButtonText() { return "Advanced menu"; }
+    static std::string ConstraintGroupText() { return "Constraint"; }
+};
+
+// ---------------------------------------------------------------------------------------------
+// One column.
+
+// What SetUpSounding found in the column.
+enum ColumnSetUp : int {
+    kColumnReady = 1,
+    kColumnNoRows = 0,     // nothing to fit; the column is left as it is
+    kColumnUnusable = -1,  // no model column under it, a row count past capacity, a general-
+                           // mode row without geometry, or a value without a logarithm
+                           // (observed or model resistivity not above 0)
+};
+
+// Fills the working records from column c: the rows (dipole size and N-factor, or in general
+// mode the electrode positions with their distances and geometric factor recomputed), the
+// observed values and marks, the four distances of every row (row 0's N-factor choosing the
+// array of the whole column in dipole mode), and the model: nLayer layers with the column's
+// resistivities and the thicknesses between its boundaries (1000 m for the half-space).
+// Only kColumnReady leaves records an inversion may run on.
+int SetUpSounding(int c, const CTrevascDataOhm& store, LayerModel& model, SoundingData& sounding);
+
+// Writes the result back into column c: the rows (dipole size, N-factor, calculated,
+// observed, mark), the layer resistivities and the boundaries rebuilt from the thicknesses
+// (0 at the top), iDataType = 3 and nLayer. StoreSoundingColumn writes the column only and
+// leaves the store's scalars, for writers running side by side on different columns.
+void StoreSounding(int c, CTrevascDataOhm& store, const LayerModel& model,
+                   const SoundingData& sounding);
+void StoreSoundingColumn(int c, CTrevascDataOhm& store, const LayerModel& model,
+                         const SoundingData& sounding);
+
+// Work arrays of one inversion, reused from column to column by one thread.
+class CSoundingInverter {
+public:
+    // Runs settings.nIteration iterations on model and sounding (see InvertSounding) and then
+    // one forward run on the final model, so the sounding's calculated values belong to the
+    // model it is left with. Appends the misfit at the start of every iteration to *misfits
+    // when given. Returns the misfit of the final model, or -1 (nothing changed) when the
+    // model or the sounding is outside its capacity or a resistivity is not above 0.
+    float Invert(LayerModel& model, SoundingData& sounding, const InversionSettings& settings,
+                 std::vector<float>* misfits = nullptr);
+
+    // Iterations of the last Invert whose normal equations could not be solved (a single
+    // layer, a pivot below the tolerance, a step that is not finite): the model was kept.
+    int SkippedUpdates() const { return nSkipped_; }
+
+private:
+    CSoundingForward forward_;
+    LeastSquaresSystem system_;
+    int nSkipped_ = 0;
+};
+
+// The whole iteration for one column, with its own work arrays. Each iteration: the forward
+// response c and the residuals e = log10 observed - log10 c (the misfit, their root mean
+// square, is logged); the Jacobian by raising one layer at a time by dDifference in log10;
+// nLayer - 1 smoothing rows dRegularization (p_r - p_r+1) with zero residual; the normal
+// equations plus dDamping on the diagonal; the step times dAlpha added to the log10
+// resistivities. An iteration whose solve fails keeps the model.
+float InvertSounding(LayerModel& model, SoundingData& sounding, const InversionSettings& settings,
+                     std::vector<float>* misfits = nullptr);
+
+// One line of "rms_error.txt": " %d " with the column, " %f " per misfit, then "\n".
+std::string InversionLogLine(int c, std::span<const float> misfits);
+
+// A homogeneous starting model for a single sounding: the geometric mean of its observed
+// values in every layer, with the initial model's layering (nLayer layers, the last one's top
+// at fDepth m). nLayer 0 when the sounding has no usable rows or nLayer is outside 1..100.
+LayerModel StartingModel(const SoundingData& sounding, int nLayer, float fDepth);
+
+// ---------------------------------------------------------------------------------------------
+// A whole section.
+
+struct SectionInversionResult {
+    int nInverted = 0;  // columns inverted and stored
+    int nNoRows = 0;    // columns without rows, left as they were
+    int nUnusable = 0;  // columns with rows that could not be set up, left as they were
+    int nSkippedUpdates = 0;  // iterations over all columns whose update was skipped
+};
+
+// Number of worker threads of an inversion: the hardware's concurrency, at least 1.
+int InversionThreadCount();
+
+// Inverts columns 0..nColumn-1 of the store on nThread threads (0: InversionThreadCount()).
+// Everything the caller is given runs on the calling thread: log receives one
+// InversionLogLine per column in column order as soon as the columns before it are done
+// (columns left as they were get a line without misfits); progress receives (columns done,
+// nColumn) before the first column and whenever the count grows, so with one thread it is
+// called before every column with that column's index. iDataType becomes 3.
+SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSettings& settings,
+                                     int nThread = 0,
+                                     const std::function<void(const std::string&)>& log = {},
+                                     const std::function<void(int, int)>& progress = {});
+
+// The command: opens "rms_error.txt" in dataFolder (replacing it; the run goes on without it
+// when it cannot be created), shows the dialog, and on OK copies the values into settings,
+// inverts every column and shows "Inversion finished !". progress receives the
+// "i=%d/%d" texts. True when the inversion ran; false on Cancel (the log file is left empty)
+// or when the store holds no model.
+bool NonLinearInversion(CTrevascDataOhm& store, InversionSettings& settings,
+                        const std::filesystem::path& dataFolder, CPrompter& prompter,
+                        const std::function<void(const std::string&)>& progress = {},
+                        int nThread = 0);
