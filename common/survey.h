@@ -160,12 +160,14 @@ public:
     void WriteText(CTextWriter& out) const override;  // "%f %f %f\n"
 };
 
-// Straight line fitted by least squares of northing on easting to a line's GPS track.
+// Straight line fitted by least squares of northing on easting to a GPS track, with its two
+// ends (eastings and northings, m).
 struct CFittedLine {
     double dSlope = 0.0;
     double dIntercept = 0.0;
-    double dAngle = 0.0;  // atan(slope); pi/2 for a vertical track
-    double dMeanX = 0.0, dMeanY = 0.0;
+    double dAngle = 0.0;  // atan(slope), radians; pi/2 for a track of one easting
+    double dX1 = 0.0, dY1 = 0.0;
+    double dX2 = 0.0, dY2 = 0.0;
 };
 
 class CGantrelLine {

@@ -209,5 +209,6 @@ CCommandTable BuildBrivaneCommands() {
     }
     RegisterShellCommands(table);
     RegisterOpenCommands(table);
+    RegisterEditCommands(table);
     return table;
 }

@@ -152,3 +152,4 @@ CCommandTable BuildBrivaneCommands();
 // Command groups (each in the file of its commands).
 void RegisterShellCommands(CCommandTable& table);
 void RegisterOpenCommands(CCommandTable& table);
+void RegisterEditCommands(CCommandTable& table);
