@@ -209,6 +209,11 @@ CCommandTable BuildBrivaneCommands() {
     }
     RegisterShellCommands(table);
     RegisterOpenCommands(table);
+    RegisterSaveCommands(table);
+    RegisterGridCommands(table);
     RegisterEditCommands(table);
+    RegisterDisplayCommands(table);
+    RegisterAnalysisCommands(table);
+    RegisterSectionCommands(table);
     return table;
 }

@@ -152,4 +152,9 @@ CCommandTable BuildBrivaneCommands();
 // Command groups (each in the file of its commands).
 void RegisterShellCommands(CCommandTable& table);
 void RegisterOpenCommands(CCommandTable& table);
+void RegisterSaveCommands(CCommandTable& table);
+void RegisterGridCommands(CCommandTable& table);
 void RegisterEditCommands(CCommandTable& table);
+void RegisterDisplayCommands(CCommandTable& table);
+void RegisterAnalysisCommands(CCommandTable& table);
+void RegisterSectionCommands(CCommandTable& table);

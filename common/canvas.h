@@ -1,0 +1,153 @@
+// The drawing surface every view draws on. Coordinates are page units of 0.1 mm with the y
+// axis pointing up, so a plot laid out with y measured down from the page top is drawn at the
+// negated y. The canvas keeps the current pen, brush, font, text colour and text alignment;
+// each primitive uses the state current when it is called. Backends: QPainter (window, PNG,
+// SVG, PDF, printer) in platform/, and a recording canvas for tests.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct CColor {
+    int r = 0, g = 0, b = 0;  // 0 to 255 each
+    friend bool operator==(const CColor&, const CColor&) = default;
+};
+
+inline constexpr CColor kColorBlack{0, 0, 0};
+inline constexpr CColor kColorWhite{255, 255, 255};
+
+struct CPoint {
+    int x = 0, y = 0;
+    friend bool operator==(const CPoint&, const CPoint&) = default;
+};
+
+enum class PenStyle { Solid, Dash, Dot, DashDot, Null };
+
+struct CPen {
+    CColor color;
+    int iWidth = 0;  // page units; 0 is the thinnest line the device can draw
+    PenStyle style = PenStyle::Solid;
+    friend bool operator==(const CPen&, const CPen&) = default;
+};
+
+// The stock pen: solid black, thinnest line.
+inline constexpr CPen kBlackPen{kColorBlack, 0, PenStyle::Solid};
+inline constexpr CPen kNullPen{kColorBlack, 0, PenStyle::Null};
+
+struct CBrush {
+    CColor color = kColorWhite;
+    bool bNull = false;  // true: shapes are not filled
+    friend bool operator==(const CBrush&, const CBrush&) = default;
+};
+
+inline constexpr CBrush kNullBrush{kColorWhite, true};
+inline CBrush SolidBrush(CColor c) {
+    return CBrush{c, false};
+}
+
+// Two font families: the English one (a proportional sans-serif) and the Japanese one (a font
+// with Japanese glyphs). sFaceName, when set, asks for a particular face instead.
+struct CFont {
+    int iHeight = 35;  // page units
+    bool bJapanese = false;
+    int iEscapement = 0;  // tenths of a degree, counter-clockwise; -900 reads downwards
+    std::string sFaceName;
+    friend bool operator==(const CFont&, const CFont&) = default;
+};
+
+enum class HAlign { Left, Center, Right };
+enum class VAlign { Top, Baseline, Bottom };
+
+// Where the reference point of a text lies on the text (before rotation).
+struct CTextAlign {
+    HAlign h = HAlign::Left;
+    VAlign v = VAlign::Top;
+    friend bool operator==(const CTextAlign&, const CTextAlign&) = default;
+};
+
+class CCanvas {
+public:
+    virtual ~CCanvas() = default;
+
+    void SetPen(const CPen& pen) { pen_ = pen; }
+    void SetBrush(const CBrush& brush) { brush_ = brush; }
+    void SetFont(const CFont& font) { font_ = font; }
+    void SetTextColor(CColor color) { textColor_ = color; }
+    void SetTextAlign(CTextAlign align) { align_ = align; }
+    const CPen& Pen() const { return pen_; }
+    const CBrush& Brush() const { return brush_; }
+    const CFont& Font() const { return font_; }
+    CColor TextColor() const { return textColor_; }
+    CTextAlign TextAlign() const { return align_; }
+
+    // A straight line with the pen.
+    void Line(int x1, int y1, int x2, int y2) { PaintLine({x1, y1}, {x2, y2}); }
+    // Open polyline with the pen; fewer than two points draw nothing.
+    void Polyline(const std::vector<CPoint>& points) {
+        if (points.size() >= 2) PaintPolyline(points);
+    }
+    // Closed polygon filled with the brush and outlined with the pen; fewer than three points
+    // draw nothing.
+    void Polygon(const std::vector<CPoint>& points) {
+        if (points.size() >= 3) PaintPolygon(points);
+    }
+    // Rectangle between two opposite corners, filled with the brush, outlined with the pen.
+    void Rectangle(int x1, int y1, int x2, int y2) { PaintRectangle({x1, y1}, {x2, y2}); }
+    // Ellipse inscribed in the rectangle between two opposite corners.
+    void Ellipse(int x1, int y1, int x2, int y2) { PaintEllipse({x1, y1}, {x2, y2}); }
+    // Circle of the given radius around a centre.
+    void Disc(int x, int y, int radius) { Ellipse(x - radius, y + radius, x + radius, y - radius); }
+    // UTF-8 text at a reference point, in the current font, colour and alignment. The
+    // background is left as it is.
+    void Text(int x, int y, std::string_view text) { PaintText({x, y}, text); }
+
+protected:
+    virtual void PaintLine(CPoint a, CPoint b) = 0;
+    virtual void PaintPolyline(const std::vector<CPoint>& points) = 0;
+    virtual void PaintPolygon(const std::vector<CPoint>& points) = 0;
+    virtual void PaintRectangle(CPoint a, CPoint b) = 0;
+    virtual void PaintEllipse(CPoint a, CPoint b) = 0;
+    virtual void PaintText(CPoint at, std::string_view text) = 0;
+
+private:
+    CPen pen_ = kBlackPen;
+    CBrush brush_;
+    CFont font_;
+    CColor textColor_ = kColorBlack;
+    CTextAlign align_;
+};
+
+// Keeps the caller's pen, brush, font, text colour and alignment across a drawing routine.
+class CCanvasStateSaver {
+public:
+    explicit CCanvasStateSaver(CCanvas& canvas)
+        : canvas_(canvas),
+          pen_(canvas.Pen()),
+          brush_(canvas.Brush()),
+          font_(canvas.Font()),
+          textColor_(canvas.TextColor()),
+          align_(canvas.TextAlign()) {}
+    ~CCanvasStateSaver() {
+        canvas_.SetPen(pen_);
+        canvas_.SetBrush(brush_);
+        canvas_.SetFont(font_);
+        canvas_.SetTextColor(textColor_);
+        canvas_.SetTextAlign(align_);
+    }
+    CCanvasStateSaver(const CCanvasStateSaver&) = delete;
+    CCanvasStateSaver& operator=(const CCanvasStateSaver&) = delete;
+
+private:
+    CCanvas& canvas_;
+    CPen pen_;
+    CBrush brush_;
+    CFont font_;
+    CColor textColor_;
+    CTextAlign align_;
+};
+
+// A computed position in page units, truncated toward zero as the integer drawing calls
+// truncate it. Values that are not finite or lie far off any page (beyond a million units)
+// are clamped, so that bad data cannot overflow the conversion.
+int PageUnits(double value);
