@@ -1,0 +1,37 @@
+// brivane-cli: the processing program's batch command line.
+#include <QCoreApplication>
+
+#include <clocale>
+#include <iostream>
+#include <memory>
+
+#include "common/settings.h"
+#include "platform/qt_settings.h"
+#include "processing/batch.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    auto options = ParseBatchOptions(args, error);
+    if (!options) {
+        std::cerr << "brivane-cli: " << error << "\n";
+        return 2;
+    }
+    if (options->bHelp) {
+        std::cout << BatchUsage();
+        return 0;
+    }
+    if (options->files.empty() && !options->ovsIn && !options->res2dinvIn) {
+        std::cerr << "brivane-cli: nothing to do: give survey files, --ovs or --res2dinv-in "
+                     "(see --help)\n";
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    // Qt sets the user's locale; every number the suite writes uses the C locale's dot.
+    std::setlocale(LC_NUMERIC, "C");
+    CQtSettingsBackend settings(kProcessingProgramTitle);
+    SetSettingsBackend(&settings);
+    const int status = RunBatch(*options, std::cerr, {});
+    SetSettingsBackend(nullptr);
+    return status;
+}

@@ -1,0 +1,390 @@
+#include "processing/batch.h"
+
+#include <cmath>
+#include <sstream>
+
+#include "analysis/initial_model.h"
+#include "analysis/inversion.h"
+#include "analysis/smoothing.h"
+#include "common/language.h"
+#include "common/text_format.h"
+#include "processing/batch_prompter.h"
+#include "processing/commands.h"
+#include "processing/line_editing.h"
+#include "processing/open_survey.h"
+
+namespace {
+
+// Splits "a:b:c" at colons.
+std::vector<std::string> Fields(const std::string& text) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (;;) {
+        size_t colon = text.find(':', start);
+        out.push_back(text.substr(start, colon == std::string::npos ? std::string::npos
+                                                                    : colon - start));
+        if (colon == std::string::npos) break;
+        start = colon + 1;
+    }
+    return out;
+}
+
+bool WholeInt(const std::string& text, int& value) {
+    size_t used = 0;
+    return ScanInt(text, value, &used) && used == text.size();
+}
+
+bool WholeDouble(const std::string& text, double& value) {
+    size_t used = 0;
+    return ScanDouble(text, value, &used) && used == text.size() && std::isfinite(value);
+}
+
+}  // namespace
+
+std::string BatchUsage() {
+    return R"(Usage: brivane-cli [options] [FILE...]
+
+Turns survey files into apparent-resistivity sections and layered resistivity models with
+the processing program's own commands. Every text the program shows is printed to standard
+error as "message: ...". The steps run in this order whatever the order of the options.
+
+Inputs
+  FILE...                     survey (.sto) or mapping (.stn) files, opened together
+  --ovs PATH                  open a section data and model file (.ovs)
+  --res2dinv-in PATH          import a RES2DINV data file (.dat)
+Answers to the opening questions
+  --config N                  survey configuration 0..5 (default 0: markers)
+  --marker-spacing M          marker spacing in m when the markers carry none (default 100)
+  --file-index N              file index for file names without digits
+  --kml                       save the GPS tracks as KML files (default: no)
+Processing
+  --median N                  median filter of N samples (3..11) on every line
+  --grid W                    convert to grid data with cell size W m
+  --initial-model MODE:DEPTH:LAYERS[:RES]
+                              initial model (mode 0, 1 or 2; depth of the last layer's top
+                              in m; number of layers; resistivity in Ohm-m for mode 0)
+  --invert ITER[:ALPHA[:REG[:DAMP]]]
+                              non-linear inversion with ITER iterations
+  --smooth KIND[:L]           model smoothing: h-median (L = 3, 5, 7 or 9), h-average or
+                              v-average; repeatable, applied in order
+Outputs
+  --save-sto PATH             survey file
+  --save-stn PATH             mapping file
+  --save-ovs PATH             section data and model file
+  --res2dinv PATH             RES2DINV data file
+  --st1 PATH, --st4 PATH      electrode-array data (and model) files
+  --png DISPLAY:PATH          picture of a display: line, line-vi, section, gridded, model,
+                              model1d; repeatable
+General
+  --lang en|ja                language of the messages (default en)
+  --help                      this text
+)";
+}
+
+std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args,
+                                              std::string& error) {
+    BatchOptions o;
+    auto fail = [&](const std::string& text) {
+        error = text;
+        return std::nullopt;
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a.rfind("--", 0) != 0) {
+            o.files.emplace_back(a);
+            continue;
+        }
+        if (a == "--help") {
+            o.bHelp = true;
+            continue;
+        }
+        if (a == "--kml") {
+            o.bKml = true;
+            continue;
+        }
+        if (i + 1 >= args.size()) return fail("option " + a + " needs a value");
+        const std::string& v = args[++i];
+        int n = 0;
+        double d = 0.0;
+        if (a == "--ovs") {
+            o.ovsIn = v;
+        } else if (a == "--res2dinv-in") {
+            o.res2dinvIn = v;
+        } else if (a == "--config") {
+            if (!WholeInt(v, n) || n < 0 || n > 5)
+                return fail("--config takes a survey configuration from 0 to 5, not \"" + v + "\"");
+            o.iConfiguration = n;
+        } else if (a == "--marker-spacing") {
+            if (!WholeDouble(v, d) || d <= 0)
+                return fail("--marker-spacing takes a positive distance in m, not \"" + v + "\"");
+            o.dMarkerSpacing = d;
+        } else if (a == "--file-index") {
+            if (!WholeInt(v, n)) return fail("--file-index takes a whole number, not \"" + v + "\"");
+            o.iFileIndex = n;
+        } else if (a == "--median") {
+            if (!WholeInt(v, n) || n < 3 || n > 11 || n % 2 == 0)
+                return fail("--median takes an odd number of samples from 3 to 11, not \"" + v +
+                            "\"");
+            o.iMedian = n;
+        } else if (a == "--grid") {
+            if (!WholeDouble(v, d) || d <= 0)
+                return fail("--grid takes a positive cell size in m, not \"" + v + "\"");
+            o.dGrid = d;
+        } else if (a == "--initial-model") {
+            const auto f = Fields(v);
+            BatchInitialModel m;
+            double depth = 0, res = 0;
+            if (f.size() < 3 || f.size() > 4 || !WholeInt(f[0], m.iMode) || m.iMode < 0 ||
+                m.iMode > 2 || !WholeDouble(f[1], depth) || !WholeInt(f[2], m.nLayer) ||
+                (f.size() == 4 && !WholeDouble(f[3], res)))
+                return fail("--initial-model takes MODE:DEPTH:LAYERS[:RES], not \"" + v + "\"");
+            m.fDepth = static_cast<float>(depth);
+            if (f.size() == 4) m.fResistivity = static_cast<float>(res);
+            o.initialModel = m;
+        } else if (a == "--invert") {
+            const auto f = Fields(v);
+            BatchInversion inv;
+            bool ok = f.size() <= 4 && WholeInt(f[0], inv.nIteration) && inv.nIteration >= 0;
+            double x = 0;
+            if (ok && f.size() > 1) ok = WholeDouble(f[1], x), inv.dAlpha = x;
+            if (ok && f.size() > 2) ok = WholeDouble(f[2], x), inv.dRegularization = x;
+            if (ok && f.size() > 3) ok = WholeDouble(f[3], x), inv.dDamping = x;
+            if (!ok) return fail("--invert takes ITER[:ALPHA[:REG[:DAMP]]], not \"" + v + "\"");
+            o.inversion = inv;
+        } else if (a == "--smooth") {
+            const auto f = Fields(v);
+            BatchSmoothing s;
+            s.sKind = f[0];
+            if (s.sKind != "h-median" && s.sKind != "h-average" && s.sKind != "v-average")
+                return fail("--smooth takes h-median, h-average or v-average, not \"" + v + "\"");
+            if (f.size() == 2) {
+                if (s.sKind != "h-median" || !WholeInt(f[1], n) || (n != 3 && n != 5 && n != 7 && n != 9))
+                    return fail("--smooth h-median:L takes L = 3, 5, 7 or 9, not \"" + v + "\"");
+                s.iLength = n;
+            } else if (f.size() > 2) {
+                return fail("--smooth takes KIND[:L], not \"" + v + "\"");
+            }
+            o.smoothing.push_back(s);
+        } else if (a == "--save-sto") {
+            o.saveSto = v;
+        } else if (a == "--save-stn") {
+            o.saveStn = v;
+        } else if (a == "--save-ovs") {
+            o.saveOvs = v;
+        } else if (a == "--res2dinv") {
+            o.res2dinvOut = v;
+        } else if (a == "--st1") {
+            o.st1 = v;
+        } else if (a == "--st4") {
+            o.st4 = v;
+        } else if (a == "--png") {
+            const size_t colon = v.find(':');
+            BatchPicture p;
+            p.sDisplay = v.substr(0, colon);
+            static const char* kDisplays[] = {"line", "line-vi", "section", "gridded", "model",
+                                              "model1d"};
+            bool known = false;
+            for (const char* k : kDisplays) known = known || p.sDisplay == k;
+            if (colon == std::string::npos || !known || colon + 1 == v.size())
+                return fail("--png takes DISPLAY:PATH with DISPLAY one of line, line-vi, section, "
+                            "gridded, model, model1d, not \"" + v + "\"");
+            p.path = v.substr(colon + 1);
+            o.pictures.push_back(p);
+        } else if (a == "--lang") {
+            if (v != "en" && v != "ja") return fail("--lang takes en or ja, not \"" + v + "\"");
+            o.iLanguage = v == "ja" ? kLanguageJapanese : kLanguageEnglish;
+        } else {
+            return fail("unknown option " + a + " (see --help)");
+        }
+    }
+    return o;
+}
+
+namespace {
+
+class CBatchRun {
+public:
+    CBatchRun(const BatchOptions& o, std::ostream& log)
+        : o_(o), log_(log), prompter_(log), ctx_(doc_, view_, prompter_) {
+        ctx_.progress = [this](const std::string& text) { log_ << "progress: " << text << "\n"; };
+        view_.LoadSettings();
+        prompter_.dialogResponders.push_back([this](CDialogValues& v) { return Respond(v); });
+    }
+
+    int Run(const BatchPictureWriter& pictures);
+
+private:
+    int Respond(CDialogValues& v);
+    // Runs a command; false (with the reason logged) when it is disabled or a prompt could
+    // not be answered.
+    bool Invoke(int id, const std::string& what);
+    bool Fail(const std::string& text) {
+        log_ << "error: " << text << "\n";
+        return false;
+    }
+    bool Save(int id, const std::filesystem::path& path, const std::string& what);
+    double ModelMisfit() const;
+
+    const BatchOptions& o_;
+    std::ostream& log_;
+    CBrivaneDoc doc_;
+    CBrivaneViewState view_;
+    CBatchPrompter prompter_;
+    CBrivaneContext ctx_;
+    CCommandTable table_ = BuildBrivaneCommands();
+    int iSmooth_ = 0;  // smoothing step being run
+};
+
+int CBatchRun::Respond(CDialogValues& v) {
+    if (auto* c = dynamic_cast<CSurveyConfigurationValues*>(&v)) {
+        c->iSurveyConfiguration = o_.iConfiguration;
+        return 1;
+    }
+    if (auto* s = dynamic_cast<CSpinValues*>(&v)) {
+        if (o_.iMedian) s->iValue = *o_.iMedian;
+        return 1;
+    }
+    if (auto* m = dynamic_cast<CDlgInitialModel*>(&v)) {
+        if (!o_.initialModel) return 1;
+        m->iMode = o_.initialModel->iMode;
+        m->fDepth = o_.initialModel->fDepth;
+        m->nLayer = o_.initialModel->nLayer;
+        if (o_.initialModel->fResistivity) m->fResistivity = *o_.initialModel->fResistivity;
+        return 1;
+    }
+    if (auto* l = dynamic_cast<CDlgLsm*>(&v)) {
+        if (!o_.inversion) return 1;
+        l->nIteration = o_.inversion->nIteration;
+        if (o_.inversion->dAlpha) l->dAlpha = *o_.inversion->dAlpha;
+        if (o_.inversion->dRegularization) l->dRegularization = *o_.inversion->dRegularization;
+        if (o_.inversion->dDamping) l->dDamping = *o_.inversion->dDamping;
+        return 1;
+    }
+    if (auto* f = dynamic_cast<CDlgMedianFilter*>(&v)) {
+        const auto& s = o_.smoothing[static_cast<size_t>(iSmooth_)];
+        if (s.iLength) f->iLength = *s.iLength;
+        return 1;
+    }
+    return 0;
+}
+
+bool CBatchRun::Invoke(int id, const std::string& what) {
+    prompter_.ClearFailures();
+    if (!table_.IsEnabled(ctx_, id)) return Fail(what + ": the command is not available now");
+    table_.Invoke(ctx_, id);
+    if (!prompter_.Failures().empty()) return Fail(what + ": " + prompter_.Failures().front());
+    return true;
+}
+
+bool CBatchRun::Save(int id, const std::filesystem::path& path, const std::string& what) {
+    prompter_.saveFile = path;
+    const size_t before = prompter_.Shown().size();
+    const bool ok = Invoke(id, what);
+    prompter_.saveFile.reset();
+    if (!ok) return false;
+    for (size_t i = before; i < prompter_.Shown().size(); ++i)
+        if (prompter_.Shown()[i].rfind("Cannot ", 0) == 0)
+            return Fail(what + ": " + prompter_.Shown()[i]);
+    if (!std::filesystem::exists(path)) return Fail(what + ": " + path.string() + " was not written");
+    log_ << "wrote: " << path.string() << "\n";
+    return true;
+}
+
+double CBatchRun::ModelMisfit() const {
+    const CTrevascDataOhm& s = doc_.store;
+    double sum = 0.0;
+    int count = 0;
+    for (int c = 0; c < s.nColumn; ++c) {
+        for (int k = 0; k < s.nRow[static_cast<size_t>(c)]; ++k) {
+            const double obs = s.fObserved[c][k], calc = s.fCalculated[c][k];
+            if (!(obs > 0) || !(calc > 0)) continue;
+            const double e = std::log10(obs) - std::log10(calc);
+            sum += e * e;
+            ++count;
+        }
+    }
+    return count > 0 ? std::sqrt(sum / count) : 0.0;
+}
+
+int CBatchRun::Run(const BatchPictureWriter& pictures) {
+    SetLanguage(o_.iLanguage);
+    // Answers to the opening questions.
+    prompter_.realAnswers["Enter marker spacing (m)"] = o_.dMarkerSpacing;
+    prompter_.realAnswers["ﾏｰｶｰの間隔を入力してください (m)"] = o_.dMarkerSpacing;
+    if (o_.iFileIndex) prompter_.intAnswers["Enter file index for the file"] = *o_.iFileIndex;
+    prompter_.questionAnswers["Do you want to save GPS data as KML files ?"] =
+        o_.bKml ? PromptAnswer::Yes : PromptAnswer::No;
+    prompter_.questionAnswers["GPSデータをKMLファイルに保存しますか ?"] =
+        o_.bKml ? PromptAnswer::Yes : PromptAnswer::No;
+    if (o_.dGrid) {
+        prompter_.realAnswers["Horizontal cell size"] = *o_.dGrid;
+        prompter_.realAnswers["水平方向の格子サイズ"] = *o_.dGrid;
+    }
+
+    if (!o_.files.empty()) {
+        for (const auto& f : o_.files)
+            if (!std::filesystem::exists(f)) return Fail("cannot open the file " + f.string()), 1;
+        prompter_.openFiles = o_.files;
+        if (!Invoke(kCmdOpenGantrel, "opening the survey files")) return 1;
+        if (doc_.survey.nLine == 0) return Fail("no survey line could be read from the files"), 1;
+        int readings = 0;
+        for (int i = 0; i < doc_.survey.nLine; ++i) readings += doc_.survey.Line(i).nData();
+        log_ << "summary: lines " << doc_.survey.nLine << ", readings " << readings << "\n";
+    }
+    if (o_.ovsIn) {
+        prompter_.openFiles = {*o_.ovsIn};
+        if (!Invoke(kCmdOpenSection, "opening " + o_.ovsIn->string())) return 1;
+    }
+    if (o_.res2dinvIn) {
+        prompter_.openFiles = {*o_.res2dinvIn};
+        if (!Invoke(kCmdImportRes2dinv, "importing " + o_.res2dinvIn->string())) return 1;
+    }
+    if (o_.iMedian) {
+        for (int i = 0; i < doc_.survey.nLine; ++i) {
+            view_.iCurrentLine = i;
+            if (!Invoke(kCmdMedianFilter, FormatC("median filter of line %d", i))) return 1;
+        }
+        view_.iCurrentLine = 0;
+    }
+    if (o_.dGrid) {
+        if (!Invoke(kCmdConvertToGrid, "converting to grid data")) return 1;
+        if (doc_.store.nColumn == 0) return Fail("converting to grid data gave no column"), 1;
+        log_ << "summary: columns " << doc_.store.nColumn << "\n";
+    }
+    if (o_.initialModel) {
+        if (!Invoke(kCmdInitialModel, "initial model")) return 1;
+        if (doc_.store.nLayer < 1) return Fail("the initial model was not made"), 1;
+    }
+    if (o_.inversion) {
+        if (!Invoke(kCmdInversion, "inversion")) return 1;
+        log_ << FormatC("summary: final misfit %.6f (rms of log10 residuals)\n", ModelMisfit());
+    }
+    for (iSmooth_ = 0; iSmooth_ < static_cast<int>(o_.smoothing.size()); ++iSmooth_) {
+        const std::string& kind = o_.smoothing[static_cast<size_t>(iSmooth_)].sKind;
+        const int id = kind == "h-median"    ? kCmdSmoothHMedian
+                       : kind == "h-average" ? kCmdSmoothHAverage
+                                             : kCmdSmoothVAverage;
+        if (!Invoke(id, "smoothing " + kind)) return 1;
+    }
+    if (o_.saveSto && !Save(kCmdSaveGantrel, *o_.saveSto, "saving the survey file")) return 1;
+    if (o_.saveStn && !Save(kCmdSaveSTN, *o_.saveStn, "saving the mapping file")) return 1;
+    if (o_.saveOvs && !Save(kCmdSaveSection, *o_.saveOvs, "saving the section file")) return 1;
+    if (o_.res2dinvOut && !Save(kCmdExportRes2dinv, *o_.res2dinvOut, "exporting RES2DINV"))
+        return 1;
+    if (o_.st1 && !Save(kCmdSaveST1, *o_.st1, "saving the .st1 file")) return 1;
+    if (o_.st4 && !Save(kCmdSaveST4, *o_.st4, "saving the .st4 file")) return 1;
+    for (const auto& p : o_.pictures) {
+        if (!pictures) return Fail("pictures cannot be drawn by this program"), 1;
+        const std::string error = pictures(ctx_, p.sDisplay, p.path);
+        if (!error.empty()) return Fail("picture " + p.path.string() + ": " + error), 1;
+        log_ << "wrote: " << p.path.string() << "\n";
+    }
+    return 0;
+}
+
+}  // namespace
+
+int RunBatch(const BatchOptions& options, std::ostream& log, const BatchPictureWriter& pictures) {
+    CBatchRun run(options, log);
+    return run.Run(pictures);
+}

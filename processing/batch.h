@@ -1,0 +1,70 @@
+// The batch command line of the processing program: opens files and runs commands through
+// the command table, answering every prompt from the options. The same command code as the
+// window runs; only the prompter differs.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "processing/document.h"
+
+struct BatchInitialModel {
+    int iMode = 0;
+    float fDepth = 10.0f;
+    int nLayer = 10;
+    std::optional<float> fResistivity;
+};
+
+struct BatchInversion {
+    int nIteration = 10;
+    std::optional<double> dAlpha, dRegularization, dDamping;
+};
+
+struct BatchSmoothing {
+    std::string sKind;  // "h-median", "h-average", "v-average"
+    std::optional<int> iLength;
+};
+
+struct BatchPicture {
+    std::string sDisplay;  // line, line-vi, section, gridded, model, model1d
+    std::filesystem::path path;
+};
+
+struct BatchOptions {
+    std::vector<std::filesystem::path> files;
+    std::optional<std::filesystem::path> ovsIn, res2dinvIn;
+    int iConfiguration = 0;
+    double dMarkerSpacing = 100.0;
+    std::optional<int> iFileIndex;
+    bool bKml = false;
+    std::optional<int> iMedian;
+    std::optional<double> dGrid;
+    std::optional<BatchInitialModel> initialModel;
+    std::optional<BatchInversion> inversion;
+    std::vector<BatchSmoothing> smoothing;
+    std::optional<std::filesystem::path> saveSto, saveStn, saveOvs, res2dinvOut, st1, st4;
+    std::vector<BatchPicture> pictures;
+    int iLanguage = 0;
+    bool bHelp = false;
+};
+
+// Parses the arguments after the program name. On a bad option returns nullopt and sets error
+// to a message that names the option and what was wrong.
+std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args,
+                                              std::string& error);
+// The --help text.
+std::string BatchUsage();
+
+// Draws a display into a PNG file; supplied by the program (drawing needs the platform).
+// Returns an empty string on success, else what went wrong.
+using BatchPictureWriter =
+    std::function<std::string(CBrivaneContext&, const std::string& display,
+                              const std::filesystem::path& path)>;
+
+// Runs the job; messages and progress go to log. Returns the process exit status: 0 on
+// success, 1 when a step failed (the log's last line says which and why), 2 for bad options.
+int RunBatch(const BatchOptions& options, std::ostream& log, const BatchPictureWriter& pictures);

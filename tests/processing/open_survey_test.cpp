@@ -1,0 +1,192 @@
+#include "processing/open_survey.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "common/language.h"
+#include "common/memory_settings.h"
+#include "common/scripted_prompter.h"
+#include "common/settings.h"
+#include "common/text_format.h"
+#include "processing/commands.h"
+#include "processing/line_editing.h"
+#include "tests/processing/logger_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using testdata::WriteLoggerFile;
+
+class OpenSurveyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetSettingsBackend(&store);
+        SetLanguage(kLanguageEnglish);
+        folder = fs::temp_directory_path() /
+                 ("gantrel_open_" + std::string(::testing::UnitTest::GetInstance()
+                                                    ->current_test_info()
+                                                    ->name()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    void TearDown() override {
+        SetSettingsBackend(nullptr);
+        fs::remove_all(folder);
+    }
+    void PushConfiguration(int config) {
+        prompter.PushDialog<CSurveyConfigurationValues>(
+            [config](CSurveyConfigurationValues& v) { v.iSurveyConfiguration = config; });
+    }
+    bool Open() { return table.Invoke(ctx, kCmdOpenGantrel); }
+
+    CMemorySettingsBackend store;
+    fs::path folder;
+    CBrivaneDoc doc;
+    CBrivaneViewState view;
+    CScriptedPrompter prompter;
+    CBrivaneContext ctx{doc, view, prompter};
+    CCommandTable table = BuildBrivaneCommands();
+};
+
+TEST_F(OpenSurveyTest, TwoFilesShareTheIndexOfTheFirst) {
+    WriteLoggerFile(folder / "line12_b7.sto", 20, 10, 10.0, false);
+    WriteLoggerFile(folder / "north.sto", 20, 10, 10.0, false, 1);
+    prompter.Push(std::vector<fs::path>{folder / "line12_b7.sto", folder / "north.sto"});
+    PushConfiguration(0);
+    ASSERT_TRUE(Open());
+    ASSERT_EQ(doc.survey.nLine, 2);
+    EXPECT_EQ(doc.survey.Line(0).iFileIndex, 12);
+    EXPECT_EQ(doc.survey.Line(1).iFileIndex, 12);
+    const auto messages = prompter.Messages();
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages[0], "2 files are opened. 2 lines are imported");
+    EXPECT_EQ(messages[1], "Number of depth = 5");
+    EXPECT_FALSE(prompter.AnyUnanswered());
+    EXPECT_EQ(view.iViewMode, kViewSectionOriginal) << "markers carry distances: marker path";
+    EXPECT_EQ(doc.dataFolder, folder);
+    // Readings got distances between their markers (0, 10, 20 m).
+    const CGantrelLine& line = doc.survey.Line(0);
+    EXPECT_GT(line.pData.back().fDistance, line.pData.front().fDistance);
+    EXPECT_LE(line.pData.back().fDistance, 20.0f);
+    // The list of files opened.
+    std::ifstream list(folder / "Gantrel_data_files.txt", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(list)), {});
+    EXPECT_EQ(text, (folder / "line12_b7.sto").string() + "\r\n" + (folder / "north.sto").string() +
+                        "\r\n");
+    EXPECT_EQ(ReadSettingInt("iSurveyConfiguration", -1), 0);
+    EXPECT_EQ(ReadSettingInt("bSTNFile", -1), 0);
+}
+
+TEST_F(OpenSurveyTest, FileWithoutDigitsAloneAsksForTheIndex) {
+    WriteLoggerFile(folder / "north.sto", 5, 0, 10.0, false);
+    prompter.Push(std::vector<fs::path>{folder / "north.sto"});
+    prompter.Push(7);
+    prompter.PushCancel();  // survey configuration
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(prompter.History()[1].sText,
+              "Enter file index for the file " + (folder / "north.sto").string());
+    EXPECT_EQ(doc.survey.Line(0).iFileIndex, 7);
+    EXPECT_EQ(view.iViewMode, kViewNothing) << "cancelled configuration leaves the view";
+    EXPECT_EQ(doc.survey.nLine, 1) << "and the lines loaded";
+}
+
+TEST_F(OpenSurveyTest, CancellingTheClearQuestionKeepsEverything) {
+    WriteLoggerFile(folder / "l1.sto", 5, 0, 10.0, false);
+    prompter.Push(std::vector<fs::path>{folder / "l1.sto"});
+    PushConfiguration(0);
+    ASSERT_TRUE(Open());
+    prompter.ClearHistory();
+    prompter.Push(PromptAnswer::Cancel);
+    Open();
+    EXPECT_EQ(doc.survey.nLine, 1);
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{"Are you sure you want to clear current all data ?"}));
+    // OK then cancel in the file dialog: the survey stays cleared.
+    prompter.Push(PromptAnswer::Ok);
+    prompter.PushCancel();
+    Open();
+    EXPECT_EQ(doc.survey.nLine, 0);
+}
+
+TEST_F(OpenSurveyTest, MarkersWithoutDistancesAskForTheSpacing) {
+    WriteLoggerFile(folder / "l3.sto", 30, 10, 0.0, false);
+    prompter.Push(std::vector<fs::path>{folder / "l3.sto"});
+    PushConfiguration(1);  // needs GPS; the file has none: marker path
+    prompter.Push(25.0);
+    prompter.PushDialog<CEditOriginalDataValues>([](CEditOriginalDataValues&) { return true; });
+    ASSERT_TRUE(Open());
+    EXPECT_FALSE(prompter.AnyUnanswered());
+    const CGantrelLine& line = doc.survey.Line(0);
+    ASSERT_EQ(line.nMarker(), 4);
+    EXPECT_EQ(line.pMarker[1].fDistance, 25.0f);
+    EXPECT_EQ(line.pMarker[3].fDistance, 75.0f);
+    EXPECT_EQ(view.iViewMode, kViewSectionOriginal);
+    bool asked = false;
+    for (const auto& s : prompter.History()) asked = asked || s.sText == "Enter marker spacing (m)";
+    EXPECT_TRUE(asked);
+}
+
+TEST_F(OpenSurveyTest, CancelledSpacingLeavesNoDistances) {
+    WriteLoggerFile(folder / "l3.sto", 30, 10, 0.0, false);
+    prompter.Push(std::vector<fs::path>{folder / "l3.sto"});
+    PushConfiguration(0);
+    prompter.PushCancel();
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(view.iViewMode, kViewNothing);
+    EXPECT_EQ(doc.survey.Line(0).pData[5].bDistance, 0);
+}
+
+TEST_F(OpenSurveyTest, OneDimensionalSurveyAveragesEveryLine) {
+    WriteLoggerFile(folder / "s1.sto", 10, 0, 10.0, false);
+    prompter.Push(std::vector<fs::path>{folder / "s1.sto"});
+    PushConfiguration(5);
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(doc.sounding.points.size(), 5u);
+    EXPECT_EQ(doc.sounding.bPresent, 1);
+    EXPECT_EQ(prompter.Messages().back(), "Number of data = 5");
+}
+
+TEST_F(OpenSurveyTest, FittedLinesPerLineWithGps) {
+    WriteLoggerFile(folder / "g5.sto", 60, 20, 0.0, true);
+    prompter.Push(std::vector<fs::path>{folder / "g5.sto"});
+    PushConfiguration(4);
+    prompter.Push(PromptAnswer::Yes);  // KML files
+    ASSERT_TRUE(Open());
+    EXPECT_FALSE(prompter.AnyUnanswered());
+    const CGantrelLine& line = doc.survey.Line(0);
+    ASSERT_GT(line.nGPS(), 50);
+    EXPECT_EQ(view.iViewMode, kViewLineResistivity);
+    EXPECT_EQ(doc.survey.bMarkerDistance, 1);
+    EXPECT_TRUE(fs::exists(folder / "gps_map.txt"));
+    EXPECT_TRUE(fs::exists(folder / "gps_0.kml"));
+    // About 1 m per second northward: the last reading lies tens of metres along the line.
+    EXPECT_GT(line.pData.back().fDistance - line.pData.front().fDistance, 40.0f);
+    EXPECT_EQ(line.bPosition, 1);
+}
+
+TEST_F(OpenSurveyTest, GpsMapConfigurationWaitsForFlags) {
+    WriteLoggerFile(folder / "g6.sto", 10, 0, 0.0, true);
+    prompter.Push(std::vector<fs::path>{folder / "g6.sto"});
+    PushConfiguration(2);
+    prompter.Push(PromptAnswer::No);
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(view.iViewMode, kViewGPSMap);
+    EXPECT_EQ(view.iMouseMode, kMouseFlags);
+    EXPECT_EQ(prompter.Messages().back(),
+              "Set beginning, ending (and nodes) of survey line by a mouse.");
+    EXPECT_FALSE(fs::exists(folder / "gps_0.kml"));
+}
+
+TEST_F(OpenSurveyTest, MissingFileIsReportedAndTheOthersRead) {
+    WriteLoggerFile(folder / "l1.sto", 5, 0, 10.0, false);
+    prompter.Push(std::vector<fs::path>{folder / "l0.sto", folder / "l1.sto"});
+    PushConfiguration(0);
+    ASSERT_TRUE(Open());
+    const auto messages = prompter.Messages();
+    EXPECT_EQ(messages[0], "Cannot open the file " + (folder / "l0.sto").string());
+    EXPECT_EQ(doc.survey.nLine, 1);
+}
+
+}  // namespace
