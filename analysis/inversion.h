@@ -124,7 +124,8 @@ enum ColumnSetUp : int {
 // observed values and marks, the four distances of every row (row 0's N-factor choosing the
 // array of the whole column in dipole mode), and the model: nLayer layers with the column's
 // resistivities and the thicknesses between its boundaries (1000 m for the half-space).
-// Only kColumnReady leaves records an inversion may run on.
+// The records are filled as far as the column allows (a display may show them whatever the
+// result); only kColumnReady leaves records an inversion may run on.
 int SetUpSounding(int c, const CTrevascDataOhm& store, LayerModel& model, SoundingData& sounding);
 
 // Writes the result back into column c: the rows (dipole size, N-factor, calculated,
@@ -143,7 +144,8 @@ public:
     // one forward run on the final model, so the sounding's calculated values belong to the
     // model it is left with. Appends the misfit at the start of every iteration to *misfits
     // when given. Returns the misfit of the final model, or -1 (nothing changed) when the
-    // model or the sounding is outside its capacity or a resistivity is not above 0.
+    // model or the sounding is outside its capacity or a model or observed resistivity is
+    // not above 0.
     float Invert(LayerModel& model, SoundingData& sounding, const InversionSettings& settings,
                  std::vector<float>* misfits = nullptr);
 
@@ -191,8 +193,8 @@ int InversionThreadCount();
 // Everything the caller is given runs on the calling thread: log receives one
 // InversionLogLine per column in column order as soon as the columns before it are done
 // (columns left as they were get a line without misfits); progress receives (columns done,
-// nColumn) before the first column and whenever the count grows, so with one thread it is
-// called before every column with that column's index. iDataType becomes 3.
+// nColumn) before the first column and whenever the count grows while below nColumn, so with
+// one thread it is called before every column with that column's index. iDataType becomes 3.
 SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSettings& settings,
                                      int nThread = 0,
                                      const std::function<void(const std::string&)>& log = {},

@@ -18,7 +18,13 @@ void CBrivaneViewState::SaveSettings() const {
     WriteSettingReal("vscale", fVScale);
 }
 
-CBrivaneDoc::CBrivaneDoc() { sProjectName = ReadSettingString("sProjectName", ""); }
+CBrivaneDoc::CBrivaneDoc() {
+    sProjectName = ReadSettingString("sProjectName", "");
+    (void)store.Initialise(kStoreMaxColumn, kStoreMaxRow, kStoreMaxColumn, kStoreMaxLayer, 1, 1);
+    (void)undoStore.Initialise(kStoreMaxColumn, kStoreMaxRow, kStoreMaxColumn, kStoreMaxLayer, 1,
+                               1);
+    restoreModel = [this] { store.CopyFrom(undoStore); };
+}
 
 void CBrivaneDoc::SaveSurveyForUndo() {
     undoSurvey.CopyFrom(survey);

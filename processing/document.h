@@ -4,11 +4,14 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "analysis/inversion.h"
 #include "common/prompter.h"
 #include "common/survey.h"
+#include "sectionfiles/section_store.h"
 
 // Display shown by the view (iViewMode).
 enum ViewMode : int {
@@ -77,6 +80,14 @@ struct CBrivaneViewState {
     void SaveSettings() const;
 };
 
+// The drawing objects of the view's displays (plots, colour scale, drawing extents). The
+// display library, which builds on this one, derives from this and creates them when the view
+// is created; the document owns them.
+class CDocumentDisplays {
+public:
+    virtual ~CDocumentDisplays() = default;
+};
+
 class CBrivaneDoc {
 public:
     CBrivaneDoc();
@@ -91,7 +102,17 @@ public:
     int bSurveyUndo = 0;
     int bModelUndo = 0;
     CSoundingData sounding;
+    // Section and model store, and the copy the model smoothing saves into for "Undo";
+    // created at kStoreMaxColumn x kStoreMaxRow x kStoreMaxLayer (unallocated, all counts 0,
+    // when the memory could not be had).
+    CTrevascDataOhm store;
+    CTrevascDataOhm undoStore;
+    InversionSettings inversionSettings;
     std::string sProjectName;
+    // Title of the last data file opened; when not empty every plot is captioned with it.
+    std::string sDataTitle;
+    // Drawing objects of the displays; null until the view creates them.
+    std::unique_ptr<CDocumentDisplays> pDisplays;
     std::string sUnit = "ohm-m";
     // Folder of the last data file opened: side and diagnostic files go there.
     std::filesystem::path dataFolder;

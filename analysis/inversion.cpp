@@ -1,0 +1,486 @@
+#include "analysis/inversion.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "analysis/initial_model.h"
+#include "common/language.h"
+#include "common/resistivity.h"
+#include "common/text_format.h"
+
+namespace {
+
+// Thickness given to the half-space; the forward model never reads it.
+constexpr float kHalfSpaceThickness = 1000.0f;
+
+bool Positive(float v) {
+    return v > 0.0f && std::isfinite(v);
+}
+
+// Root mean square of the log10 residuals, accumulated in single precision; each residual
+// e_k is also left in residual[k] for the normal equations.
+float LogMisfit(const SoundingData& sounding, std::span<const float> calculated,
+                std::span<double> residual) {
+    const int m = sounding.nData;
+    float sum = 0.0f;
+    for (int k = 0; k < m; ++k) {
+        const float e = static_cast<float>(std::log10(sounding.row[k].fObserved) -
+                                           std::log10(calculated[k]));
+        residual[k] = e;
+        sum += e * e;
+    }
+    return m > 0 ? static_cast<float>(std::sqrt(sum / m)) : 0.0f;
+}
+
+// The model and data checks every inversion needs before it takes logarithms.
+bool Invertible(const LayerModel& model, const SoundingData& sounding) {
+    if (model.nLayer < 1 || model.nLayer > kMaxModelLayers || sounding.nData < 0 ||
+        sounding.nData > kMaxSoundingRows)
+        return false;
+    for (int j = 0; j < model.nLayer; ++j)
+        if (!Positive(model.fResistivity[j])) return false;
+    for (int k = 0; k < sounding.nData; ++k)
+        if (!Positive(sounding.row[k].fObserved)) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string InversionProgressText(int i, int nColumn) {
+    return FormatC("i=%d/%d", i, nColumn);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CDlgLsm CDlgLsm::FromSettings(const InversionSettings& s) {
+    CDlgLsm d;
+    d.nIteration = s.nIteration;
+    d.dAlpha = s.dAlpha;
+    d.dBeta = s.dBeta;
+    d.dDamping = s.dDamping;
+    d.dDifference = s.dDifference;
+    d.dRegularization = s.dRegularization;
+    d.bConstraint = s.bConstraint;
+    d.fMinResistivity = s.fMinResistivity * 1000.0f;
+    d.fMaxResistivity = s.fMaxResistivity * 1000.0f;
+    d.bKeepFirstLayer = s.bKeepFirstLayer;
+    return d;
+}
+
+void CDlgLsm::ToSettings(InversionSettings& s) const {
+    s.nIteration = nIteration;
+    s.dAlpha = dAlpha;
+    s.dBeta = dBeta;
+    s.dDamping = dDamping;
+    s.dDifference = dDifference;
+    s.dRegularization = dRegularization;
+    s.bConstraint = bConstraint;
+    s.fMinResistivity = fMinResistivity / 1000.0f;
+    s.fMaxResistivity = fMaxResistivity / 1000.0f;
+    s.bKeepFirstLayer = bKeepFirstLayer;
+}
+
+bool CDlgLsm::IsVisible(LsmField field) const {
+    switch (field) {
+        case LsmField::Iteration:
+        case LsmField::Alpha:
+        case LsmField::Regularization:
+            return true;
+        case LsmField::Difference:
+            return false;
+        default:
+            return bAdvancedShown;
+    }
+}
+
+std::string CDlgLsm::Label(LsmField field) {
+    switch (field) {
+        case LsmField::Iteration: return "Iteration = ";
+        case LsmField::Alpha: return "Alpha = ";
+        case LsmField::Regularization: return "Regularization = ";
+        case LsmField::Beta: return "Beta = ";
+        case LsmField::Damping: return "e =";
+        case LsmField::Difference: return "Difference =   *Resistivity ";
+        case LsmField::Constraint: return "Yes";
+        case LsmField::MinResistivity: return "Min. res.=";
+        case LsmField::MaxResistivity: return "Max. res.=";
+        case LsmField::MinUnit:
+        case LsmField::MaxUnit: return "Ohm-m";
+        case LsmField::WeightingForQuality: return "Weighting for quality";
+        case LsmField::RobustEstimation: return "Robust estimation";
+        case LsmField::KeepFirstLayer: return "Keep first layer resistivity";
+        case LsmField::SaveMatrixInformation: return "Save matrix information";
+    }
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+
+int SetUpSounding(int c, const CTrevascDataOhm& store, LayerModel& model, SoundingData& sounding) {
+    sounding.nData = 0;
+    model.nLayer = 0;
+    if (!store.IsAllocated() || c < 0 || c >= store.nColumn || c >= store.MaxColumn())
+        return kColumnUnusable;
+    bool usable = true;
+
+    const int m = store.nRow[static_cast<std::size_t>(c)];
+    if (m < 0 || m > kMaxSoundingRows || m > store.MaxRow()) return kColumnUnusable;
+    sounding.bGeneralArray = store.bGeneralArray == 1 ? 1 : 0;
+    for (int k = 0; k < m; ++k) {
+        SoundingRow& row = sounding.row[k];
+        if (sounding.bGeneralArray == 1) {
+            const FourElectrodeGeometry* e = store.pElectrode[c][k].get();
+            row.electrode = FourElectrodeGeometry{};
+            if (e != nullptr) {
+                row.electrode.fA = e->fA;
+                row.electrode.fB = e->fB;
+                row.electrode.fM = e->fM;
+                row.electrode.fN = e->fN;
+                CompleteElectrodes(row.electrode);
+            } else {
+                usable = false;
+            }
+        }
+        // Carried in general mode too, so that storing the column writes back what it read.
+        row.fDipoleSize = store.fDipoleSize[c][k];
+        row.fNFactor = store.fNFactor[c][k];
+        row.fObserved = store.fObserved[c][k];
+        row.fCalculated = store.fCalculated[c][k];
+        row.iMarked = store.iMarked[c][k];
+        if (!Positive(row.fObserved)) usable = false;
+    }
+    sounding.nData = m;
+    SetSoundingDistances(sounding);
+
+    const int n = store.nLayer;
+    if (n >= 1 && n <= kMaxModelLayers && n <= store.MaxLayer() && store.nBoundary >= n &&
+        c < store.nModelColumn && c < store.nBoundaryColumn &&
+        c < store.MaxBoundaryColumn()) {
+        model.nLayer = n;
+        for (int j = 0; j < n; ++j) {
+            const float rho = store.fLayerResistivity[c][j];
+            model.fResistivity[j] = rho;
+            model.fLogResistivity[j] = static_cast<float>(std::log10(static_cast<double>(rho)));
+            model.fThickness[j] = j < n - 1 ? store.fBoundaryElevation[c][j] -
+                                                  store.fBoundaryElevation[c][j + 1]
+                                            : kHalfSpaceThickness;
+            if (!Positive(rho)) usable = false;
+        }
+    } else {
+        usable = false;
+    }
+    if (m == 0) return kColumnNoRows;
+    return usable ? kColumnReady : kColumnUnusable;
+}
+
+void StoreSoundingColumn(int c, CTrevascDataOhm& store, const LayerModel& model,
+                         const SoundingData& sounding) {
+    if (!store.IsAllocated() || c < 0 || c >= store.MaxColumn()) return;
+    const int m = std::clamp(sounding.nData, 0, std::min(kMaxSoundingRows, store.MaxRow()));
+    store.nRow[static_cast<std::size_t>(c)] = m;
+    for (int k = 0; k < m; ++k) {
+        const SoundingRow& row = sounding.row[k];
+        store.fDipoleSize[c][k] = row.fDipoleSize;
+        store.fNFactor[c][k] = row.fNFactor;
+        store.fCalculated[c][k] = row.fCalculated;
+        store.fObserved[c][k] = row.fObserved;
+        store.iMarked[c][k] = row.iMarked;
+    }
+    if (c >= store.MaxBoundaryColumn()) return;
+    const int n = std::clamp(model.nLayer, 0, std::min(kMaxModelLayers, store.MaxLayer()));
+    for (int j = 0; j < n; ++j) {
+        store.fLayerResistivity[c][j] = model.fResistivity[j];
+        store.fBoundaryElevation[c][j] =
+            j == 0 ? 0.0f : store.fBoundaryElevation[c][j - 1] - model.fThickness[j - 1];
+    }
+}
+
+void StoreSounding(int c, CTrevascDataOhm& store, const LayerModel& model,
+                   const SoundingData& sounding) {
+    if (!store.IsAllocated() || c < 0 || c >= store.MaxColumn()) return;
+    StoreSoundingColumn(c, store, model, sounding);
+    store.iDataType = kDataTypeDipole;
+    store.nLayer = std::clamp(model.nLayer, 0, std::min(kMaxModelLayers, store.MaxLayer()));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
+                                const InversionSettings& settings, std::vector<float>* misfits) {
+    nSkipped_ = 0;
+    if (!Invertible(model, sounding)) return -1.0f;
+    const int n = model.nLayer;
+    const int m = sounding.nData;
+    for (int j = 0; j < n; ++j)
+        model.fLogResistivity[j] =
+            static_cast<float>(std::log10(static_cast<double>(model.fResistivity[j])));
+    if (forward_.Setup(sounding, model) == 0) return -1.0f;
+
+    std::array<float, kMaxSoundingRows> calculated{};
+    std::array<float, kMaxSoundingRows> trial{};
+    std::array<double, kMaxSoundingRows> logCalculated{};
+    std::array<float, kMaxModelLayers> nextLog{};
+    std::array<float, kMaxModelLayers> nextRho{};
+    const int rows = m + n - 1;  // data rows, then the smoothing rows
+    const double dd = settings.dDifference;
+    const double reg = settings.dRegularization;
+
+    if (m > 0 && settings.nIteration > 0 &&
+        (system_.n != n || system_.m < rows || system_.residual.size() < std::size_t(rows))) {
+        if (!system_.Create(n, std::max(rows, 1), settings.nIteration)) return -1.0f;
+    }
+    for (int it = 0; m > 0 && it < settings.nIteration; ++it) {
+        forward_.Response(model, std::span<float>(calculated));
+        const float misfit = LogMisfit(sounding, calculated, system_.residual);
+        if (misfits != nullptr) misfits->push_back(misfit);
+        for (int k = 0; k < m; ++k) logCalculated[k] = std::log10(static_cast<double>(calculated[k]));
+        for (int r = m; r < rows; ++r) system_.residual[static_cast<std::size_t>(r)] = 0.0;
+
+        for (int q = 0; q < n; ++q) {
+            const float rho = static_cast<float>(
+                std::pow(10.0, static_cast<double>(model.fLogResistivity[q]) + dd));
+            forward_.PerturbedResponse(q, rho, std::span<float>(trial));
+            double* J = system_.jacobian[q];
+            for (int k = 0; k < m; ++k)
+                J[k] = (std::log10(static_cast<double>(trial[k])) - logCalculated[k]) / dd;
+            for (int r = m; r < rows; ++r) J[r] = 0.0;
+            if (q >= 1) J[m + q - 1] = -reg;
+            if (q <= n - 2) J[m + q] = reg;
+        }
+        NormalMatrix(system_.jacobian, system_.normal, n, rows);
+        NormalRightHandSide(system_.jacobian, system_.residual, system_.step, n, rows);
+        for (int i = 0; i < n; ++i) system_.normal[i][i] += settings.dDamping;
+        const GaussStatus status =
+            SolveNormal(system_.normal, system_.step, n, kInversionSolveTolerance);
+
+        // A failed solve leaves no meaningful step; nor is a step that would take a
+        // resistivity past the float range. The model stays for the next iteration.
+        bool accept = status == GaussStatus::Solved;
+        for (int j = 0; accept && j < n; ++j) {
+            nextLog[j] = static_cast<float>(static_cast<double>(model.fLogResistivity[j]) +
+                                            settings.dAlpha * system_.step[std::size_t(j)]);
+            nextRho[j] = static_cast<float>(std::pow(10.0, static_cast<double>(nextLog[j])));
+            accept = std::isfinite(nextLog[j]) && Positive(nextRho[j]);
+        }
+        if (!accept) {
+            ++nSkipped_;
+            continue;
+        }
+        std::copy(nextLog.begin(), nextLog.begin() + n, model.fLogResistivity.begin());
+        std::copy(nextRho.begin(), nextRho.begin() + n, model.fResistivity.begin());
+    }
+
+    // The stored calculated values must belong to the stored model, not to the last trial.
+    forward_.Response(model, std::span<float>(calculated));
+    for (int k = 0; k < m; ++k) sounding.row[k].fCalculated = calculated[k];
+    std::array<double, kMaxSoundingRows> residual{};
+    return LogMisfit(sounding, calculated, residual);
+}
+
+float InvertSounding(LayerModel& model, SoundingData& sounding, const InversionSettings& settings,
+                     std::vector<float>* misfits) {
+    CSoundingInverter inverter;
+    return inverter.Invert(model, sounding, settings, misfits);
+}
+
+std::string InversionLogLine(int c, std::span<const float> misfits) {
+    std::string line = FormatC(" %d ", c);
+    for (float f : misfits) line += FormatC(" %f ", static_cast<double>(f));
+    line += "\n";
+    return line;
+}
+
+LayerModel StartingModel(const SoundingData& sounding, int nLayer, float fDepth) {
+    LayerModel model;
+    if (nLayer < 1 || nLayer > kMaxModelLayers || sounding.nData < 1 ||
+        sounding.nData > kMaxSoundingRows)
+        return model;
+    float sum = 0.0f;
+    for (int k = 0; k < sounding.nData; ++k) {
+        const float v = sounding.row[k].fObserved;
+        if (!Positive(v)) return model;
+        sum += static_cast<float>(std::log10(v));
+    }
+    const float rho = static_cast<float>(std::pow(10.0, sum / sounding.nData));
+    const std::vector<float> b = LayerBoundaries(nLayer, fDepth);
+    if (static_cast<int>(b.size()) != nLayer) return model;
+    model.nLayer = nLayer;
+    for (int j = 0; j < nLayer; ++j) {
+        model.fResistivity[j] = rho;
+        model.fLogResistivity[j] = static_cast<float>(std::log10(static_cast<double>(rho)));
+        model.fThickness[j] = j < nLayer - 1 ? b[j] - b[j + 1] : kHalfSpaceThickness;
+    }
+    return model;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+int InversionThreadCount() {
+    const unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : static_cast<int>(std::min(n, 256u));
+}
+
+namespace {
+
+// What one column left for the calling thread.
+struct ColumnOutcome {
+    int status = kColumnNoRows;
+    int nSkipped = 0;
+    std::vector<float> misfits;
+};
+
+// Work arrays of one thread.
+struct ColumnWorker {
+    LayerModel model;
+    SoundingData sounding;
+    CSoundingInverter inverter;
+
+    void Run(int c, CTrevascDataOhm& store, const InversionSettings& settings, bool keepMisfits,
+             ColumnOutcome& out) {
+        try {
+            out.status = SetUpSounding(c, store, model, sounding);
+            if (out.status != kColumnReady) return;
+            if (inverter.Invert(model, sounding, settings, keepMisfits ? &out.misfits : nullptr) <
+                0.0f) {
+                out.status = kColumnUnusable;
+                return;
+            }
+            out.nSkipped = inverter.SkippedUpdates();
+            StoreSoundingColumn(c, store, model, sounding);
+        } catch (const std::exception&) {
+            // Only memory can run out here; the column keeps what it had.
+            out.status = kColumnUnusable;
+            out.misfits.clear();
+        }
+    }
+};
+
+void Tally(SectionInversionResult& result, const ColumnOutcome& o) {
+    if (o.status == kColumnReady) ++result.nInverted;
+    else if (o.status == kColumnNoRows) ++result.nNoRows;
+    else ++result.nUnusable;
+    result.nSkippedUpdates += o.nSkipped;
+}
+
+}  // namespace
+
+SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSettings& settings,
+                                     int nThread, const std::function<void(const std::string&)>& log,
+                                     const std::function<void(int, int)>& progress) {
+    SectionInversionResult result;
+    if (!store.IsAllocated()) return result;
+    const int nColumn = std::clamp(store.nColumn, 0, store.MaxColumn());
+    const bool keepMisfits = static_cast<bool>(log);
+    int threads = nThread > 0 ? nThread : InversionThreadCount();
+    threads = std::min(threads, std::max(nColumn, 1));
+
+    // Workers hand each finished column to the calling thread, which reports progress and
+    // writes the log lines in column order.
+    std::vector<ColumnOutcome> outcome(static_cast<std::size_t>(nColumn));
+    std::vector<char> done(static_cast<std::size_t>(nColumn), 0);
+    std::atomic<int> next{0};
+    std::mutex mutex;
+    std::condition_variable finished;
+    int nDone = 0;
+
+    auto work = [&] {
+        ColumnWorker worker;
+        for (;;) {
+            const int c = next.fetch_add(1);
+            if (c >= nColumn) break;
+            worker.Run(c, store, settings, keepMisfits, outcome[static_cast<std::size_t>(c)]);
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                done[static_cast<std::size_t>(c)] = 1;
+                ++nDone;
+            }
+            finished.notify_one();
+        }
+    };
+
+    std::vector<std::thread> pool;
+    if (threads > 1) {
+        for (int t = 0; t < threads; ++t) {
+            try {
+                pool.emplace_back(work);
+            } catch (const std::system_error&) {
+                break;  // fewer threads; those started take every column
+            }
+        }
+    }
+
+    auto finish = [&](int c) {
+        ColumnOutcome& o = outcome[static_cast<std::size_t>(c)];
+        Tally(result, o);
+        if (log) log(InversionLogLine(c, o.misfits));
+        std::vector<float>().swap(o.misfits);
+    };
+
+    if (pool.empty()) {
+        ColumnWorker worker;
+        for (int c = 0; c < nColumn; ++c) {
+            if (progress) progress(c, nColumn);
+            worker.Run(c, store, settings, keepMisfits, outcome[static_cast<std::size_t>(c)]);
+            finish(c);
+        }
+    } else {
+        if (progress) progress(0, nColumn);
+        int written = 0, reported = 0;
+        while (written < nColumn) {
+            int count = 0, ready = written;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                finished.wait(lock, [&] {
+                    return nDone > reported || done[static_cast<std::size_t>(written)] != 0;
+                });
+                count = nDone;
+                while (ready < nColumn && done[static_cast<std::size_t>(ready)] != 0) ++ready;
+            }
+            if (count > reported && count < nColumn && progress) progress(count, nColumn);
+            reported = count;
+            for (; written < ready; ++written) finish(written);
+        }
+        for (auto& t : pool) t.join();
+    }
+    store.iDataType = kDataTypeDipole;
+    return result;
+}
+
+bool NonLinearInversion(CTrevascDataOhm& store, InversionSettings& settings,
+                        const std::filesystem::path& dataFolder, CPrompter& prompter,
+                        const std::function<void(const std::string&)>& progress, int nThread) {
+    if (!store.IsAllocated() || store.nLayer < 1) return false;
+    CTextWriter logFile;
+    logFile.Open(dataFolder / "rms_error.txt");  // optional: the run goes on without it
+
+    CDlgLsm dialog = CDlgLsm::FromSettings(settings);
+    if (!prompter.EditDialog(dialog)) {
+        logFile.Close();
+        return false;
+    }
+    dialog.ToSettings(settings);
+
+    std::function<void(const std::string&)> log;
+    if (logFile.IsOpen()) log = [&logFile](const std::string& line) { logFile.Write(line); };
+    std::function<void(int, int)> report;
+    if (progress) report = [&progress](int i, int n) { progress(InversionProgressText(i, n)); };
+    const SectionInversionResult result = InvertSection(store, settings, nThread, log, report);
+
+    if (result.nUnusable > 0) {
+        prompter.Message(FormatC(
+            Tr("Columns left as they were: %d. They have no model under them, or a data or "
+               "model resistivity that is not above 0.",
+               "そのままにした列: %d。モデルがないか、0 以下の比抵抗 (データまたはモデル) "
+               "があります。"),
+            result.nUnusable));
+    }
+    prompter.Message("Inversion finished !");
+    logFile.Close();
+    return true;
+}

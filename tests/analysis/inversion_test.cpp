@@ -1,0 +1,485 @@
+#include "analysis/inversion.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <unistd.h>
+
+#include "analysis/initial_model.h"
+#include "tests/analysis/reference_inversion.h"
+#include "common/scripted_prompter.h"
+#include "common/text_format.h"
+
+namespace {
+
+std::uint32_t Bits(float f) {
+    return std::bit_cast<std::uint32_t>(f);
+}
+
+// Layer tops of the initial model, 10 m deep.
+LayerModel Layered(std::vector<float> rho, float depth = 10.0f) {
+    LayerModel m;
+    m.nLayer = static_cast<int>(rho.size());
+    const auto b = LayerBoundaries(m.nLayer, depth);
+    for (int j = 0; j < m.nLayer; ++j) {
+        m.fResistivity[j] = rho[j];
+        m.fThickness[j] = j + 1 < m.nLayer ? b[j] - b[j + 1] : 1000.0f;
+    }
+    return m;
+}
+
+// Rows of one array with the observed values of `truth`, times a little deterministic noise.
+SoundingData Synthetic(const LayerModel& truth, const std::vector<std::pair<float, float>>& rows,
+                       float noise = 0.03f) {
+    SoundingData s;
+    for (auto [a, n] : rows) {
+        s.row[s.nData].fDipoleSize = a;
+        s.row[s.nData].fNFactor = n;
+        ++s.nData;
+    }
+    SetSoundingDistances(s);
+    ForwardModel(truth, s);
+    for (int k = 0; k < s.nData; ++k)
+        s.row[k].fObserved = s.row[k].fCalculated * (1.0f + noise * std::sin(1.7f * k + 0.3f));
+    return s;
+}
+
+std::vector<std::pair<float, float>> DipoleRows(int count, float a = 1.0f) {
+    std::vector<std::pair<float, float>> r;
+    for (int n = 1; n <= count; ++n) r.emplace_back(a, static_cast<float>(n));
+    return r;
+}
+
+TEST(InvertSounding, FastIterationMatchesThePlainOneBitForBit) {
+    InversionSettings st;
+    st.nIteration = 6;
+    const LayerModel truth = Layered({30, 80, 300, 120, 20, 50});
+    struct Case {
+        std::vector<std::pair<float, float>> rows;
+    };
+    const std::vector<Case> cases = {
+        {DipoleRows(12)},
+        {{{1.0f, 0.0f}, {2.0f, 0.0f}, {4.0f, 0.0f}, {8.0f, 0.0f}}},     // Wenner
+        {{{0.5f, -1.0f}, {1.0f, -1.0f}, {3.0f, -1.0f}, {6.0f, 2.0f}}},  // pole-pole
+        {{{1.25f, 1.0f}, {1.25f, 2.0f}, {2.5f, 3.0f}, {2.5f, 4.0f}, {5.0f, 5.0f}}},
+    };
+    for (const Case& c : cases) {
+        SoundingData s0 = Synthetic(truth, c.rows);
+        LayerModel m0 = Layered({100, 100, 100, 100, 100, 100});
+        SoundingData fastS = s0, refS = s0;
+        LayerModel fastM = m0, refM = m0;
+        std::vector<float> fastLog, refLog;
+        CSoundingInverter inverter;
+        const float fastMisfit = inverter.Invert(fastM, fastS, st, &fastLog);
+        ReferenceInvert(refM, refS, st, &refLog);
+        ASSERT_EQ(fastLog.size(), 6u);
+        for (size_t i = 0; i < refLog.size(); ++i) EXPECT_EQ(Bits(fastLog[i]), Bits(refLog[i])) << i;
+        for (int j = 0; j < m0.nLayer; ++j) {
+            EXPECT_EQ(Bits(fastM.fResistivity[j]), Bits(refM.fResistivity[j])) << s0.sArrayName << j;
+            EXPECT_EQ(Bits(fastM.fLogResistivity[j]), Bits(refM.fLogResistivity[j]));
+        }
+        for (int k = 0; k < s0.nData; ++k)
+            EXPECT_EQ(Bits(fastS.row[k].fCalculated), Bits(refS.row[k].fCalculated)) << k;
+        EXPECT_EQ(Bits(fastMisfit), Bits(SoundingMisfit(refM, refS)));
+        EXPECT_LT(fastMisfit, fastLog.front()) << s0.sArrayName << ": the fit improves";
+    }
+}
+
+TEST(InvertSounding, LeavesTheResponseOfTheFinalModelAndLogsOneMisfitPerIteration) {
+    InversionSettings st;
+    st.nIteration = 4;
+    SoundingData s = Synthetic(Layered({20, 200, 50}), DipoleRows(8));
+    LayerModel m = Layered({100, 100, 100});
+    const float start = SoundingMisfit(m, s);
+    std::vector<float> log;
+    const float final = InvertSounding(m, s, st, &log);
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log.front(), start) << "each logged misfit belongs to the model at its start";
+    SoundingData check = s;
+    ForwardModel(m, check);
+    for (int k = 0; k < s.nData; ++k)
+        EXPECT_EQ(Bits(s.row[k].fCalculated), Bits(check.row[k].fCalculated))
+            << "the calculated values belong to the model left behind, not to a trial";
+    EXPECT_EQ(final, SoundingMisfit(m, check));
+}
+
+TEST(InvertSounding, ZeroIterationsKeepTheModelAndComputeItsResponse) {
+    InversionSettings st;
+    st.nIteration = 0;
+    SoundingData s = Synthetic(Layered({10, 100}), {{1.0f, 0.0f}, {10.0f, 0.0f}});
+    LayerModel m = Layered({100, 100});
+    std::vector<float> log;
+    InvertSounding(m, s, st, &log);
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(m.fResistivity[0], 100.0f);
+    EXPECT_EQ(s.row[0].fCalculated, 99.9375f);
+    EXPECT_EQ(s.row[1].fCalculated, 99.9375f);
+}
+
+TEST(InvertSounding, WithoutRegularisationTheStepIsTheDampedGaussNewtonStep) {
+    InversionSettings st;
+    st.nIteration = 1;
+    st.dAlpha = 1.0;
+    st.dRegularization = 0.0;
+    SoundingData s = Synthetic(Layered({10, 100}), {{1, 0}, {2, 0}, {5, 0}, {10, 0}}, 0.0f);
+    const LayerModel start = Layered({30, 60});
+    // Jacobian by forward differences and the 2 x 2 damped normal equations by Cramer's rule.
+    SoundingData base = s;
+    ForwardModel(start, base);
+    double a11 = 0.01, a12 = 0, a22 = 0.01, b1 = 0, b2 = 0;
+    for (int k = 0; k < s.nData; ++k) {
+        double d[2];
+        for (int q = 0; q < 2; ++q) {
+            LayerModel t = start;
+            const float p = static_cast<float>(std::log10(double{start.fResistivity[q]}));
+            t.fResistivity[q] = static_cast<float>(std::pow(10.0, p + 1e-4));
+            SoundingData ts = s;
+            ForwardModel(t, ts);
+            d[q] = (std::log10(double{ts.row[k].fCalculated}) -
+                    std::log10(double{base.row[k].fCalculated})) / 1e-4;
+        }
+        const double e = std::log10(double{s.row[k].fObserved}) -
+                         std::log10(double{base.row[k].fCalculated});
+        a11 += d[0] * d[0];
+        a12 += d[0] * d[1];
+        a22 += d[1] * d[1];
+        b1 += d[0] * e;
+        b2 += d[1] * e;
+    }
+    const double det = a11 * a22 - a12 * a12;
+    const double step0 = (b1 * a22 - a12 * b2) / det, step1 = (a11 * b2 - a12 * b1) / det;
+
+    LayerModel m = start;
+    InvertSounding(m, s, st);
+    EXPECT_NEAR(m.fLogResistivity[0], std::log10(30.0) + step0, 1e-5);
+    EXPECT_NEAR(m.fLogResistivity[1], std::log10(60.0) + step1, 1e-5);
+
+    st.dRegularization = 1.0;  // the smoothing rows pull the two layers together
+    LayerModel r = start;
+    InvertSounding(r, s, st);
+    EXPECT_LT(r.fLogResistivity[1] - r.fLogResistivity[0],
+              m.fLogResistivity[1] - m.fLogResistivity[0]);
+}
+
+TEST(InvertSounding, FailedSolvesKeepTheModel) {
+    InversionSettings st;
+    st.nIteration = 3;
+    SoundingData s = Synthetic(Layered({10, 100}), DipoleRows(4));
+    LayerModel m = Layered({50});  // one unknown: the solver refuses n < 2
+    CSoundingInverter inverter;
+    std::vector<float> log;
+    inverter.Invert(m, s, st, &log);
+    EXPECT_EQ(inverter.SkippedUpdates(), 3);
+    EXPECT_EQ(log.size(), 3u);
+    EXPECT_EQ(m.fResistivity[0], 50.0f);
+    EXPECT_FLOAT_EQ(s.row[0].fCalculated, 50.0f * 0.999375f);
+
+    st.dDifference = 0.0;  // a Jacobian of infinities: no step can be trusted
+    LayerModel two = Layered({50, 60});
+    inverter.Invert(two, s, st);
+    EXPECT_EQ(inverter.SkippedUpdates(), 3);
+    EXPECT_EQ(two.fResistivity[1], 60.0f);
+}
+
+TEST(InvertSounding, RefusesModelsWithoutALogarithm) {
+    SoundingData s = Synthetic(Layered({10, 100}), DipoleRows(4));
+    LayerModel m = Layered({-1, -1});
+    EXPECT_EQ(InvertSounding(m, s, InversionSettings{}), -1.0f);
+    EXPECT_EQ(m.fResistivity[0], -1.0f);
+    LayerModel good = Layered({10, 100});
+    s.row[2].fObserved = 0.0f;
+    EXPECT_EQ(InvertSounding(good, s, InversionSettings{}), -1.0f);
+}
+
+TEST(InversionLog, LineHoldsTheColumnAndEveryMisfit) {
+    const std::vector<float> misfits = {0.5f, 0.125f};
+    EXPECT_EQ(InversionLogLine(3, misfits), " 3  0.500000  0.125000 \n");
+    EXPECT_EQ(InversionLogLine(12, {}), " 12 \n");
+    EXPECT_EQ(InversionProgressText(4, 120), "i=4/120");
+}
+
+TEST(LsmDialog, ShowsTheAdvancedFieldsOnlyAfterTheButtonAndNeverTheDifference) {
+    InversionSettings s;
+    s.fMinResistivity = 0.5f;
+    CDlgLsm d = CDlgLsm::FromSettings(s);
+    EXPECT_EQ(d.DialogName(), "Non-linear LSM parameters");
+    EXPECT_EQ(d.fMinResistivity, 500.0f);
+    EXPECT_EQ(d.fMaxResistivity, 10000000.0f);
+    EXPECT_EQ(d.sMaxUnit, "Ohm-m");
+    for (int f = 0; f < kLsmFieldCount; ++f) {
+        const auto field = static_cast<LsmField>(f);
+        const bool basic = field == LsmField::Iteration || field == LsmField::Alpha ||
+                           field == LsmField::Regularization;
+        EXPECT_EQ(d.IsVisible(field), basic) << CDlgLsm::Label(field);
+        d.ToggleAdvanced();
+        EXPECT_EQ(d.IsVisible(field), field != LsmField::Difference) << CDlgLsm::Label(field);
+        d.ToggleAdvanced();
+    }
+    EXPECT_EQ(CDlgLsm::Label(LsmField::Damping), "e =");
+    EXPECT_EQ(CDlgLsm::Label(LsmField::Difference), "Difference =   *Resistivity ");
+    d.fMaxResistivity = 2000.0f;
+    d.nIteration = 3;
+    d.ToSettings(s);
+    EXPECT_EQ(s.fMaxResistivity, 2.0f);
+    EXPECT_EQ(s.fMinResistivity, 0.5f);
+    EXPECT_EQ(s.nIteration, 3);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+class SectionInversion : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(store.Initialise(3000, 100, 3000, 100)); }
+
+    // A model of n layers under nColumn columns, 10 m deep, every layer at rho.
+    void SetModel(CTrevascDataOhm& st, int nColumn, int n, float rho) {
+        const auto b = LayerBoundaries(n, 10.0f);
+        st.nColumn = st.nModelColumn = st.nBoundaryColumn = nColumn;
+        st.nLayer = st.nBoundary = n;
+        for (int c = 0; c < nColumn; ++c) {
+            st.fColumnX[static_cast<size_t>(c)] = static_cast<float>(c);
+            for (int j = 0; j < n; ++j) {
+                st.fBoundaryElevation[c][j] = b[j];
+                st.fLayerResistivity[c][j] = rho;
+            }
+        }
+    }
+    // Column c gets rows of the given dipole sizes and N-factors, observed from a model that
+    // changes from column to column.
+    void SetRows(CTrevascDataOhm& st, int c, const std::vector<std::pair<float, float>>& rows) {
+        const float top = 20.0f + 10.0f * static_cast<float>(c % 7);
+        const SoundingData s = Synthetic(Layered({top, 150, 60, 400}), rows);
+        st.nRow[static_cast<size_t>(c)] = s.nData;
+        for (int k = 0; k < s.nData; ++k) {
+            st.fObserved[c][k] = s.row[k].fObserved;
+            st.fDipoleSize[c][k] = s.row[k].fDipoleSize;
+            st.fNFactor[c][k] = s.row[k].fNFactor;
+            st.iMarked[c][k] = k == 1 ? 1 : 0;
+        }
+    }
+    void Fill(CTrevascDataOhm& st, int nColumn) {
+        SetModel(st, nColumn, 6, 80.0f);
+        for (int c = 0; c < nColumn; ++c) {
+            if (c % 5 == 3) continue;  // a column without rows
+            SetRows(st, c, DipoleRows(3 + c % 9, c % 2 == 0 ? 1.0f : 2.5f));
+        }
+    }
+
+    CTrevascDataOhm store;
+};
+
+TEST_F(SectionInversion, RowZeroChoosesPolePoleForTheWholeColumn) {
+    SetModel(store, 1, 3, 50.0f);
+    SetRows(store, 0, {{1.0f, -1.0f}, {2.0f, 3.0f}});
+    LayerModel m;
+    SoundingData s;
+    ASSERT_EQ(SetUpSounding(0, store, m, s), kColumnReady);
+    EXPECT_EQ(s.sArrayName, "Pole-pole");
+    EXPECT_EQ(s.row[1].fR, (std::array<float, 4>{2.0f, 200000.0f, 200000.0f, 200000.0f}));
+    EXPECT_EQ(s.row[1].iMarked, 1);
+    ASSERT_EQ(m.nLayer, 3);
+    EXPECT_FLOAT_EQ(m.fThickness[0], 10.0f / 2.2f);
+    EXPECT_EQ(m.fThickness[2], 1000.0f);
+    EXPECT_EQ(m.fResistivity[1], 50.0f);
+}
+
+TEST_F(SectionInversion, GeneralRowsTakeTheirDistancesFromTheElectrodes) {
+    SetModel(store, 1, 2, 50.0f);
+    store.bGeneralArray = 1;
+    store.nRow[0] = 1;
+    store.fObserved[0][0] = 40.0f;
+    store.pElectrode[0][0] = std::make_unique<FourElectrodeGeometry>();
+    *store.pElectrode[0][0] = {0.0f, 1.0f, 3.0f, 4.0f};
+    LayerModel m;
+    SoundingData s;
+    ASSERT_EQ(SetUpSounding(0, store, m, s), kColumnReady);
+    EXPECT_EQ(s.sArrayName, "General 4 poles");
+    EXPECT_EQ(s.row[0].fR, (std::array<float, 4>{4.0f, 3.0f, 3.0f, 2.0f}));  // AN, AM, BN, BM
+    EXPECT_GT(s.row[0].electrode.fK, 0.0f);
+
+    store.pElectrode[0][0].reset();
+    EXPECT_EQ(SetUpSounding(0, store, m, s), kColumnUnusable);
+}
+
+TEST_F(SectionInversion, ColumnsWithoutRowsOrWithoutAModelAreNotReady) {
+    SetModel(store, 2, 3, 50.0f);
+    store.nColumn = 3;  // column 2 has data but no model column under it
+    SetRows(store, 0, DipoleRows(3));
+    SetRows(store, 2, DipoleRows(3));
+    LayerModel m;
+    SoundingData s;
+    EXPECT_EQ(SetUpSounding(1, store, m, s), kColumnNoRows);
+    EXPECT_EQ(SetUpSounding(2, store, m, s), kColumnUnusable);
+    EXPECT_EQ(SetUpSounding(3, store, m, s), kColumnUnusable);
+    store.fLayerResistivity[0][1] = -1.0f;
+    EXPECT_EQ(SetUpSounding(0, store, m, s), kColumnUnusable);
+}
+
+TEST_F(SectionInversion, StoringRebuildsTheBoundariesFromTheThicknesses) {
+    SetModel(store, 1, 4, 50.0f);
+    SetRows(store, 0, DipoleRows(5));
+    LayerModel m;
+    SoundingData s;
+    ASSERT_EQ(SetUpSounding(0, store, m, s), kColumnReady);
+    m.fResistivity[2] = 7.0f;
+    s.row[0].fCalculated = 12.5f;
+    store.iDataType = 4;
+    StoreSounding(0, store, m, s);
+    EXPECT_EQ(store.iDataType, 3);
+    EXPECT_EQ(store.fLayerResistivity[0][2], 7.0f);
+    EXPECT_EQ(store.fCalculated[0][0], 12.5f);
+    EXPECT_EQ(store.fBoundaryElevation[0][0], 0.0f);
+    const auto b = LayerBoundaries(4, 10.0f);
+    for (int j = 1; j < 4; ++j) EXPECT_NEAR(store.fBoundaryElevation[0][j], b[j], 1e-5) << j;
+}
+
+TEST_F(SectionInversion, ThreadCountDoesNotChangeAnyStoredValueOrTheLog) {
+    std::vector<std::string> logs[3];
+    CTrevascDataOhm stores[3];
+    const int threadCounts[3] = {1, 2, 4};
+    InversionSettings st;
+    st.nIteration = 3;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(stores[i].Initialise(3000, 100, 3000, 100));
+        Fill(stores[i], 23);
+        const auto r = InvertSection(stores[i], st, threadCounts[i],
+                                     [&](const std::string& line) { logs[i].push_back(line); });
+        EXPECT_EQ(r.nInverted, 19);
+        EXPECT_EQ(r.nNoRows, 4);
+        EXPECT_EQ(r.nUnusable, 0);
+    }
+    for (int i = 1; i < 3; ++i) {
+        EXPECT_EQ(logs[i], logs[0]) << threadCounts[i] << " threads";
+        for (int c = 0; c < 23; ++c) {
+            ASSERT_EQ(stores[i].nRow[c], stores[0].nRow[c]);
+            for (int k = 0; k < stores[0].nRow[c]; ++k)
+                ASSERT_EQ(Bits(stores[i].fCalculated[c][k]), Bits(stores[0].fCalculated[c][k]));
+            for (int j = 0; j < 6; ++j) {
+                ASSERT_EQ(Bits(stores[i].fLayerResistivity[c][j]),
+                          Bits(stores[0].fLayerResistivity[c][j]));
+                ASSERT_EQ(Bits(stores[i].fBoundaryElevation[c][j]),
+                          Bits(stores[0].fBoundaryElevation[c][j]));
+            }
+        }
+    }
+    ASSERT_EQ(logs[0].size(), 23u);
+    EXPECT_EQ(logs[0][3], " 3 \n") << "a column without rows gets a line without misfits";
+    EXPECT_EQ(logs[0][4].rfind(" 4  ", 0), 0u);
+}
+
+TEST_F(SectionInversion, EachColumnMatchesTheSingleSoundingInversion) {
+    Fill(store, 6);
+    store.fLayerResistivity[3][0] = -1.0f;  // no rows and no model: left as it is
+    InversionSettings st;
+    st.nIteration = 2;
+    LayerModel m;
+    SoundingData s;
+    ASSERT_EQ(SetUpSounding(4, store, m, s), kColumnReady);
+    ReferenceInvert(m, s, st, nullptr);
+    std::vector<int> progress;
+    InvertSection(store, st, 1, {}, [&](int i, int n) {
+        EXPECT_EQ(n, 6);
+        progress.push_back(i);
+    });
+    EXPECT_EQ(progress, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    for (int j = 0; j < 6; ++j)
+        EXPECT_EQ(Bits(store.fLayerResistivity[4][j]), Bits(m.fResistivity[j]));
+    EXPECT_EQ(store.fLayerResistivity[3][0], -1.0f);
+    EXPECT_EQ(store.fLayerResistivity[3][1], 80.0f);
+    EXPECT_EQ(store.iDataType, 3);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+class InversionCommand : public SectionInversion {
+protected:
+    void SetUp() override {
+        SectionInversion::SetUp();
+        folder = std::filesystem::temp_directory_path() /
+                 ("gantrel-inversion-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+    std::string ReadLog() {
+        std::ifstream in(folder / "rms_error.txt", std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    std::filesystem::path folder;
+    CScriptedPrompter prompter;
+    InversionSettings settings;
+};
+
+TEST_F(InversionCommand, WritesOneLogLinePerColumnAndTakesTheDialogValues) {
+    Fill(store, 3);
+    prompter.PushDialog<CDlgLsm>([](CDlgLsm& d) {
+        EXPECT_EQ(d.nIteration, 10);
+        EXPECT_FALSE(d.bAdvancedShown);
+        d.nIteration = 2;
+        d.fMinResistivity = 1500.0f;
+    });
+    std::vector<std::string> progress;
+    ASSERT_TRUE(NonLinearInversion(store, settings, folder, prompter,
+                                   [&](const std::string& t) { progress.push_back(t); }, 1));
+    EXPECT_EQ(settings.nIteration, 2);
+    EXPECT_EQ(settings.fMinResistivity, 1.5f);
+    EXPECT_EQ(progress, (std::vector<std::string>{"i=0/3", "i=1/3", "i=2/3"}));
+    EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{"Inversion finished !"}));
+
+    std::istringstream lines(ReadLog());
+    std::string line;
+    for (int c = 0; c < 3; ++c) {
+        ASSERT_TRUE(std::getline(lines, line));
+        ASSERT_FALSE(line.empty());
+        EXPECT_EQ(line.back(), '\r');
+        int column = -1;
+        float a = 0, b = 0;
+        char rest = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), " %d  %f  %f %c", &column, &a, &b, &rest), 3) << line;
+        EXPECT_EQ(column, c);
+        EXPECT_EQ(line, FormatC(" %d  %f  %f \r", c, double{a}, double{b}));
+    }
+    EXPECT_FALSE(std::getline(lines, line));
+}
+
+TEST_F(InversionCommand, CancelLeavesAnEmptyLogAndTheStoreAsItWas) {
+    Fill(store, 2);
+    store.iDataType = 4;
+    prompter.PushCancel();
+    EXPECT_FALSE(NonLinearInversion(store, settings, folder, prompter));
+    EXPECT_TRUE(std::filesystem::exists(folder / "rms_error.txt"));
+    EXPECT_EQ(ReadLog(), "");
+    EXPECT_EQ(store.fLayerResistivity[0][0], 80.0f);
+    EXPECT_EQ(store.iDataType, 4);
+    EXPECT_TRUE(prompter.Messages().empty());
+}
+
+TEST_F(InversionCommand, RunsWithoutTheLogWhenItCannotBeCreated) {
+    Fill(store, 2);
+    prompter.PushAccept();
+    ASSERT_TRUE(NonLinearInversion(store, settings, folder / "missing", prompter, {}, 2));
+    EXPECT_NE(store.fLayerResistivity[0][0], 80.0f);
+    EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{"Inversion finished !"}));
+}
+
+TEST_F(InversionCommand, TellsHowManyColumnsCouldNotBeUsed) {
+    Fill(store, 3);
+    store.fObserved[1][0] = 0.0f;
+    prompter.PushAccept();
+    ASSERT_TRUE(NonLinearInversion(store, settings, folder, prompter, {}, 1));
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{
+                  "Columns left as they were: 1. They have no model under them, or a data or "
+                  "model resistivity that is not above 0.",
+                  "Inversion finished !"}));
+    EXPECT_EQ(store.fLayerResistivity[1][0], 80.0f);
+}
+
+}  // namespace
