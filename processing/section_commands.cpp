@@ -1,0 +1,220 @@
+#include "processing/section_commands.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "analysis/gridding.h"
+#include "analysis/inversion.h"
+#include "common/language.h"
+#include "common/settings.h"
+#include "common/text_format.h"
+#include "processing/commands.h"
+#include "sectionfiles/dunvar.h"
+#include "sectionfiles/ovs_file.h"
+#include "sectionfiles/res2dinv.h"
+
+std::vector<FileFilter> SectionFileFilters() {
+    return {{"Trevasc data file(*.ovs)", {"*.ovs"}}};
+}
+
+std::vector<FileFilter> Res2dinvFileFilters() {
+    return {{"RES2D file(*.dat)", {"*.dat"}}, {"All files(*.*)", {"*.*"}}};
+}
+
+int ViewModeAfterSectionOpen(const CTrevascDataOhm& store, const CGantrelSurvey& survey,
+                             int current) {
+    if (std::max(survey.nLine, store.nColumn) <= 0) return current;
+    if (store.nColumn == 1) return kViewModel1D;
+    if (store.nColumn >= 2) return store.nLayer > 0 ? kViewModel2D : kViewSectionGridded;
+    return survey.bMarkerDistance == 1 ? kViewSectionOriginal : kViewLineResistivity;
+}
+
+namespace {
+
+std::string CannotWrite(const std::filesystem::path& path) {
+    return FormatC(Tr("Cannot write the file %s", "ファイル %s に書き込めません"),
+                   path.string().c_str());
+}
+
+// Smallest cell size (to 0.001 m) whose column count fits the store; 0 when none is found.
+float SmallestCellSize(const Res2dinvFile& file, int maxColumn) {
+    const double span = static_cast<double>(file.fMaxX) - static_cast<double>(file.fMinX);
+    float w = static_cast<float>(std::ceil(span / maxColumn * 1000.0) / 1000.0);
+    for (int i = 0; i < 10; ++i, w += 0.001f)
+        if (Res2dinvColumnCount(file.fMinX, file.fMaxX, w, maxColumn) > 0) return w;
+    return 0.0f;
+}
+
+}  // namespace
+
+int ImportRes2dinvFile(CTrevascDataOhm& store, const std::filesystem::path& path,
+                       CPrompter& prompter) {
+    if (!store.IsAllocated()) return -1;
+    const Res2dinvFile file = ReadRes2dinvFile(path);
+    if (!ReportRes2dinvFile(file, prompter)) return -1;
+    if (file.points.empty()) {
+        prompter.Message(FormatC(Tr("%s holds no data points.", "%s にはデータ点がありません。"),
+                                 path.string().c_str()));
+        return -1;
+    }
+    Res2dinvRowKinds kinds;
+    if (ClassifyRes2dinv(file, kinds, prompter) != Res2dinvStatus::Ok) return -1;
+
+    double initial = ReadSettingReal(kCellSizeKey, kDefaultCellSize);
+    for (;;) {
+        const auto entered = AskCellSize(prompter, initial);
+        if (!entered) return -1;
+        constexpr double kLargest = std::numeric_limits<float>::max();
+        const float w = static_cast<float>(std::clamp(*entered, -kLargest, kLargest));
+        const Res2dinvGridResult r = GridRes2dinv(file, kinds, w, store);
+        switch (r.status) {
+            case Res2dinvStatus::Ok:
+                WriteSettingReal(kCellSizeKey, *entered);
+                return static_cast<int>(file.points.size());
+            case Res2dinvStatus::BadCellSize:
+                prompter.Message(GriddingMessage({GriddingStatus::BadCellSize}, w, store));
+                break;
+            case Res2dinvStatus::TooManyColumns: {
+                GriddingResult g;
+                g.status = GriddingStatus::TooManyColumns;
+                g.nColumn = r.nColumn;
+                g.fMinCellSize = r.nColumn > 0 ? SmallestCellSize(file, store.MaxColumn()) : 0.0f;
+                prompter.Message(GriddingMessage(g, w, store));
+                initial = g.fMinCellSize > 0.0f ? g.fMinCellSize : *entered;
+                break;
+            }
+            default:
+                prompter.Message(FormatC(Tr("Column %d would hold %d rows of data; a section "
+                                            "column can hold at most %d.\nEnter another "
+                                            "horizontal cell size.",
+                                            "%d 列目のデータが %d 行になりますが、1 列に入るのは"
+                                            "最大 %d 行です。\n別の水平方向の格子サイズを入力して"
+                                            "ください。"),
+                                         r.iColumn + 1, r.nRowInColumn, store.MaxRow()));
+                initial = *entered;
+                break;
+        }
+    }
+}
+
+int RecomputeModelResponse(CTrevascDataOhm& store, const std::filesystem::path& dataFolder,
+                           CPrompter& prompter,
+                           const std::function<void(const std::string&)>& progress) {
+    CTextWriter log;
+    log.Open(dataFolder / "rms_error.txt");
+    LayerModel model;
+    SoundingData sounding;
+    int computed = 0;
+    const int nColumn = store.IsAllocated() ? std::clamp(store.nColumn, 0, store.MaxColumn()) : 0;
+    for (int c = 0; c < nColumn; ++c) {
+        log.Printf(" %d ", c);
+        if (progress) progress(InversionProgressText(c, nColumn));
+        if (SetUpSounding(c, store, model, sounding) != kColumnReady) continue;
+        SoundingMisfit(model, sounding);
+        // Only the response is stored: writing the model back would rebuild its boundaries
+        // from the thicknesses and could move them by a rounding step.
+        for (int k = 0; k < sounding.nData; ++k)
+            store.fCalculated[c][k] = sounding.row[k].fCalculated;
+        ++computed;
+    }
+    store.iDataType = kDataTypeDipole;
+    prompter.Message("Inversion finished !");
+    log.Close();
+    return computed;
+}
+
+bool SaveDunvarFile(CBrivaneContext& ctx, int iMode, const std::filesystem::path& path,
+                    const std::filesystem::path& setDataPath) {
+    CTrevascDataOhm& store = ctx.doc.store;
+    if (iMode == kDunvarModeModel) {
+        RecomputeModelResponse(store, ctx.doc.dataFolder, ctx.prompter, ctx.progress);
+        ctx.Redraw();
+    }
+    DunvarDataSet set;
+    const DunvarBuildResult r = BuildDunvarDataSet(store, iMode, set, ctx.prompter, setDataPath);
+    if (r.status != DunvarStatus::Ok) {
+        ctx.prompter.Message(
+            FormatC(Tr("Nothing was written to %s.", "%s には何も書き込んでいません。"),
+                    path.string().c_str()));
+        return false;
+    }
+    const bool ok =
+        iMode == kDunvarModeModel ? WriteDunvarST4(set, path) : WriteDunvarST1(set, path);
+    if (!ok) ctx.prompter.Message(CannotWrite(path));
+    return ok;
+}
+
+void OpenSectionFileCommand(CBrivaneContext& ctx) {
+    CBrivaneDoc& doc = ctx.doc;
+    const auto files =
+        ctx.prompter.OpenFiles("Open", SectionFileFilters(), doc.dataFolder / "*.ovs", false);
+    if (files.empty()) return;
+    const std::filesystem::path& path = files.front();
+    doc.dataFolder = path.parent_path();
+    if (ReadSectionFile(doc.store, path, doc.survey, ctx.prompter) < 0) return;
+    // The undo copy belonged to the model that was just replaced.
+    doc.bModelUndo = 0;
+    if (std::max(doc.survey.nLine, doc.store.nColumn) <= 0) return;
+    ctx.view.iViewMode = ViewModeAfterSectionOpen(doc.store, doc.survey, ctx.view.iViewMode);
+    ctx.Redraw();
+}
+
+void SaveSectionFileCommand(CBrivaneContext& ctx) {
+    CBrivaneDoc& doc = ctx.doc;
+    const auto path = ctx.prompter.SaveFile("Save", SectionFileFilters(), doc.dataFolder / "*.ovs");
+    if (!path) return;
+    std::error_code ec;
+    if (std::filesystem::exists(*path, ec) &&
+        ctx.prompter.Message(Tr("Are you sure you want to overwrite ?", "上書きしますか ?"),
+                             PromptButtons::OkCancel) != PromptAnswer::Ok)
+        return;
+    if (!WriteSectionFile(doc.store, *path, &doc.survey)) ctx.prompter.Message(CannotWrite(*path));
+}
+
+void ImportRes2dinvCommand(CBrivaneContext& ctx) {
+    const auto files =
+        ctx.prompter.OpenFiles("Open", Res2dinvFileFilters(), ctx.doc.dataFolder / "*.dat", false);
+    if (files.empty()) return;
+    ImportRes2dinvFile(ctx.doc.store, files.front(), ctx.prompter);
+    ctx.view.iViewMode = kViewModel1D;
+    ctx.Redraw();
+}
+
+void ExportRes2dinvCommand(CBrivaneContext& ctx) {
+    const auto path =
+        ctx.prompter.SaveFile("Save", Res2dinvFileFilters(), ctx.doc.dataFolder / "*.dat");
+    if (!path) return;
+    const Res2dinvExportStatus status = WriteRes2dinvFile(ctx.doc.store, *path);
+    if (status != Res2dinvExportStatus::Ok)
+        ctx.prompter.Message(Res2dinvExportMessage(status, *path));
+}
+
+void SaveST1Command(CBrivaneContext& ctx) {
+    const auto path = ctx.prompter.SaveFile("Save", {{"Dunvar data file(*.st1)", {"*.st1"}}},
+                                            ctx.doc.dataFolder / "*.st1");
+    if (!path) return;
+    SaveDunvarFile(ctx, kDunvarModeData, *path, DunvarDiagnosticPath());
+}
+
+void SaveST4Command(CBrivaneContext& ctx) {
+    // Without a model the recompute pass has nothing to run on; said before the file dialog.
+    if (!DunvarHasModel(ctx.doc.store)) {
+        ctx.prompter.Message(DunvarRefusalMessage(DunvarStatus::NoModel));
+        return;
+    }
+    const auto path = ctx.prompter.SaveFile("Save", {{"Dunvar model file(*.st4)", {"*.st4"}}},
+                                            ctx.doc.dataFolder / "*.st4");
+    if (!path) return;
+    SaveDunvarFile(ctx, kDunvarModeModel, *path, DunvarDiagnosticPath());
+}
+
+void RegisterSectionCommands(CCommandTable& table) {
+    table.Bind(kCmdOpenSection, OpenSectionFileCommand);
+    table.Bind(kCmdSaveSection, SaveSectionFileCommand);
+    table.Bind(kCmdImportRes2dinv, ImportRes2dinvCommand);
+    table.Bind(kCmdExportRes2dinv, ExportRes2dinvCommand);
+    table.Bind(kCmdSaveST1, SaveST1Command);
+    table.Bind(kCmdSaveST4, SaveST4Command);
+}

@@ -1,0 +1,53 @@
+// The section file commands: open and save the resistivity data and model file (.ovs),
+// import and export RES2DINV files, and save the two electrode-array files of the sister
+// imaging program (.st1, .st4).
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/prompter.h"
+#include "processing/document.h"
+#include "sectionfiles/section_store.h"
+
+std::vector<FileFilter> SectionFileFilters();   // "Trevasc data file(*.ovs)"
+std::vector<FileFilter> Res2dinvFileFilters();  // "RES2D file(*.dat)", "All files(*.*)"
+
+// The display after opening a section file: the one-dimensional model for one column, the
+// gridded section for several without a model, the two-dimensional model with one; without
+// columns the survey's own display (the section of the original data when its readings
+// carry distances, else the line). `current` when the file brought neither.
+int ViewModeAfterSectionOpen(const CTrevascDataOhm& store, const CGantrelSurvey& survey,
+                             int current);
+
+// Reads a RES2DINV file, shows its messages, asks for the cell size (setting "xCellSize")
+// and grids the points into the store's section. A refused cell size is explained and asked
+// again. Returns the number of data points read, or -1 when nothing was imported (the file
+// could not be read, a list past its capacity, or Cancel); the store is then unchanged.
+int ImportRes2dinvFile(CTrevascDataOhm& store, const std::filesystem::path& path,
+                       CPrompter& prompter);
+
+// The recompute pass of the .st4 export: for every data column the model response of its
+// model column is computed into fCalculated (the model itself is left exactly as it is);
+// " %d " per column goes to "rms_error.txt" in dataFolder (when it can be created) and
+// "i=%d/%d" to progress; then iDataType = 3 and "Inversion finished !". Returns the number
+// of columns computed.
+int RecomputeModelResponse(CTrevascDataOhm& store, const std::filesystem::path& dataFolder,
+                           CPrompter& prompter,
+                           const std::function<void(const std::string&)>& progress = {});
+
+// The .st1 (iMode 1) or .st4 (iMode 4) export to path: the recompute pass (.st4), the data
+// set and the file. A refused data set writes nothing and is told with the file's name.
+// True when the file was written.
+bool SaveDunvarFile(CBrivaneContext& ctx, int iMode, const std::filesystem::path& path,
+                    const std::filesystem::path& setDataPath);
+
+// The command handlers.
+void OpenSectionFileCommand(CBrivaneContext& ctx);
+void SaveSectionFileCommand(CBrivaneContext& ctx);
+void ImportRes2dinvCommand(CBrivaneContext& ctx);
+void ExportRes2dinvCommand(CBrivaneContext& ctx);
+void SaveST1Command(CBrivaneContext& ctx);
+void SaveST4Command(CBrivaneContext& ctx);

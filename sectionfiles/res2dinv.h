@@ -1,0 +1,136 @@
+// RES2DINV data files (.dat): reading a pole-pole or dipole-dipole file into pseudo-section
+// points, classifying them into row kinds, gridding them into the section part of the store,
+// and writing the store's gridded section back as a RES2DINV file.
+//
+// Conventions of the store's rows: a dipole row's dipole size is half the RES2DINV dipole
+// length a, and its N-factor is 2n + 1 for the RES2DINV separation factor n. A pole-pole row
+// carries the electrode spacing as its dipole size and N-factor -1.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "sectionfiles/section_store.h"
+
+class CPrompter;
+
+inline constexpr int kRes2dinvPolePole = 2;
+inline constexpr int kRes2dinvDipoleDipole = 3;
+inline constexpr int kRes2dinvMaxDipoleSizes = 50;
+inline constexpr int kRes2dinvMaxSeparations = 100;  // per dipole size
+// Smallest dipole length search start of the export (so 5000.000000 for an empty section).
+inline constexpr float kRes2dinvSpacingStart = 10000.0f;
+
+// One data point, already in the store's conventions.
+struct Res2dinvPoint {
+    float fX = 0.0f;            // m
+    float fDipoleSize = 0.0f;   // m: a / 2, or the spacing a (pole-pole)
+    float fNFactor = 0.0f;      // (n a + s) / s, or -1 (pole-pole)
+    float fResistivity = 0.0f;  // apparent resistivity, Ohm-m
+};
+
+// The six header values, in file order.
+enum class Res2dinvField { Title, Spacing, ArrayType, DataCount, XLocation, IP };
+// "array type", "number of data points", ... in the current language.
+std::string Res2dinvFieldText(Res2dinvField field);
+
+struct Res2dinvFile {
+    std::filesystem::path path;
+    bool bOpened = true;
+    // False when a header value is missing or cannot be read: eBadField on line iBadLine
+    // (one past the last line when the file ended before it). No data lines are read then.
+    bool bHeaderRead = false;
+    Res2dinvField eBadField = Res2dinvField::Title;
+    std::size_t iBadLine = 0;
+
+    std::string sTitle;
+    float fSpacing = 0.0f;
+    int iArrayType = 0;
+    int nAnnounced = 0;  // number of data points the header gives
+    int iXLocation = 0;
+    int iIP = 0;
+
+    std::vector<Res2dinvPoint> points;  // in file order
+    float fMinX = 0.0f, fMaxX = 0.0f;   // over the points; the first point sets both
+    // Data lines that could not be read (too few numbers, a value that is not a finite
+    // number, a spacing or dipole length not above 0) are left out and counted.
+    int nBadLine = 0;
+    std::size_t iFirstBadLine = 0;
+};
+
+// Reads the header and then data lines until the announced number of points was read or
+// the file ends. Lines starting with ';' are comments and blank lines are skipped (the title
+// is the first line that is not a comment); a data line may separate its values by commas.
+// Whatever follows the last announced point (topography, trailing zero lines) is not read.
+Res2dinvFile ReadRes2dinvFile(const std::filesystem::path& path);
+
+// Messages about a read that could not be used as a whole: "Cannot open the file %s", a
+// header that cannot be read (file, line and the value expected), left-out data lines, and
+// fewer points than announced. Returns false when the file cannot be imported at all.
+bool ReportRes2dinvFile(const Res2dinvFile& file, CPrompter& prompter);
+
+// The row kinds of an import: for dipole-dipole files the distinct dipole sizes (ascending,
+// tolerance 0.01) and per dipole size the distinct N-factors of its points; for pole-pole
+// one list of the distinct spacings.
+struct Res2dinvRowKinds {
+    bool bPolePole = false;
+    std::vector<float> dipoleSizes;
+    std::vector<std::vector<float>> separations;
+    int Count() const;
+};
+
+enum class Res2dinvStatus {
+    Ok,
+    TooManyDipoleSizes,  // more than 50 distinct dipole sizes
+    TooManySeparations,  // more than 100 distinct separations for one dipole size
+    BadCellSize,         // not a positive finite number
+    TooManyColumns,      // the cell size gives more columns than the store holds
+    TooManyRows,         // a column would hold more non-empty rows than the store holds
+};
+
+// Builds the row kinds and shows the method message ("pole-pole method", or
+// "dipole-dipole method : nDipoleIndex=%d") and one "%d nSeparationIndex=%d" per list. A list
+// past its capacity is refused with a message naming the file; nothing more is shown.
+Res2dinvStatus ClassifyRes2dinv(const Res2dinvFile& file, Res2dinvRowKinds& kinds,
+                                CPrompter& prompter);
+
+struct Res2dinvGridResult {
+    Res2dinvStatus status = Res2dinvStatus::Ok;
+    int nColumn = 0;       // columns of the cell size (TooManyColumns: -1 when past any int)
+    int iColumn = -1;      // TooManyRows: the first column that overflows
+    int nRowInColumn = 0;  // TooManyRows: its non-empty rows
+};
+
+// Columns of an import: trunc((fMax - fMin) / w) in single precision, and at least 1 so that
+// points all at one position still make a column. -1 when w is not a positive finite number,
+// -2 when the count would exceed maxColumn.
+int Res2dinvColumnCount(float fMin, float fMax, float w, int maxColumn);
+
+// Grids the points into the store's section with cell size w: each point into the column
+// trunc((x - min) / w) (clamped to the last) and its first matching row kind; per column the
+// cells with a positive average, in row-kind order. Columns sit at min + c w (the cell's
+// lower edge). Writes nColumn, fColumnX, nRow, the rows (fObserved, nAveraged, fDipoleSize,
+// fNFactor, iMarked 0), fCellSize, bGeneralArray 0 and nRowKind; the calculated values and the
+// model are not touched. Every limit is checked first: on any status but Ok the store is as
+// it was.
+Res2dinvGridResult GridRes2dinv(const Res2dinvFile& file, const Res2dinvRowKinds& kinds, float w,
+                                CTrevascDataOhm& store);
+
+enum class Res2dinvExportStatus {
+    Ok,
+    CannotCreate,
+    WriteFailed,
+    GeneralArray,  // the rows are four-electrode arrays of different sizes: no dipole lengths
+};
+
+// Writes the store's gridded section: the file name, the unit spacing (half the smallest
+// dipole length 2 fDipoleSize), the array type, the row count, 1, 0, then per column and row
+// x, a, n and the apparent resistivity, as dipole-dipole (a = 2 fDipoleSize, n = (N - 1) / 2).
+// A section whose rows are all pole-pole (N-factor -1) is written as pole-pole instead: array
+// type 2 and x, spacing, apparent resistivity per row.
+Res2dinvExportStatus WriteRes2dinvFile(const CTrevascDataOhm& store,
+                                       const std::filesystem::path& path);
+// The message for a refused export; empty for Ok.
+std::string Res2dinvExportMessage(Res2dinvExportStatus status, const std::filesystem::path& path);

@@ -1,0 +1,219 @@
+#include "sectionfiles/res2dinv.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "common/language.h"
+#include "common/scripted_prompter.h"
+#include "common/text_format.h"
+#include "tests/sectionfiles/section_test_support.h"
+
+namespace {
+
+using sectiontest::Crlf;
+using sectiontest::ReadText;
+using sectiontest::TempFolder;
+using sectiontest::WriteText;
+
+std::string Header(int arrayType, int count) {
+    return FormatC("Test line\n1.0\n%d\n%d\n1\n0\n", arrayType, count);
+}
+
+class Res2dinv : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetLanguage(kLanguageEnglish);
+        ASSERT_TRUE(
+            store.Initialise(kStoreMaxColumn, kStoreMaxRow, kStoreMaxColumn, kStoreMaxLayer));
+    }
+    Res2dinvFile Read(const std::string& text) {
+        WriteText(folder / "in.dat", text);
+        return ReadRes2dinvFile(folder / "in.dat");
+    }
+    // Reads, classifies and grids with cell size w; the status of the step that stopped.
+    Res2dinvStatus Import(const std::string& text, float w) {
+        file = Read(text);
+        EXPECT_TRUE(ReportRes2dinvFile(file, prompter));
+        const Res2dinvStatus st = ClassifyRes2dinv(file, kinds, prompter);
+        if (st != Res2dinvStatus::Ok) return st;
+        return GridRes2dinv(file, kinds, w, store).status;
+    }
+
+    TempFolder folder;
+    CTrevascDataOhm store;
+    CScriptedPrompter prompter;
+    Res2dinvFile file;
+    Res2dinvRowKinds kinds;
+};
+
+TEST_F(Res2dinv, DipoleDipolePointBecomesHalfDipoleAndNFactorAndIsExportedBack) {
+    ASSERT_EQ(Import(Header(3, 1) + "10.0 2.0 3 120.5\n", 1.0f), Res2dinvStatus::Ok);
+    ASSERT_EQ(store.nColumn, 1);
+    ASSERT_EQ(store.nRow[0], 1);
+    EXPECT_EQ(store.fDipoleSize[0][0], 1.0f);
+    EXPECT_EQ(store.fNFactor[0][0], 7.0f);
+    EXPECT_EQ(store.fObserved[0][0], 120.5f);
+    EXPECT_EQ(store.fColumnX[0], 10.0f);
+    EXPECT_EQ(WriteRes2dinvFile(store, folder / "out.dat"), Res2dinvExportStatus::Ok);
+    EXPECT_EQ(ReadText(folder / "out.dat"),
+              Crlf("out.dat\n1.000000\n3\n1\n1\n0\n10.000000 2.000000 3.000000 120.500000\n"));
+}
+
+TEST_F(Res2dinv, PolePolePointKeepsItsSpacingAndNFactorMinusOne) {
+    ASSERT_EQ(Import(Header(2, 2) + "0.0 5.0 80.0\n4.0 5.0 90.0\n", 1.0f), Res2dinvStatus::Ok);
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{"pole-pole method", "0 nSeparationIndex=1"}));
+    EXPECT_EQ(store.fDipoleSize[0][0], 5.0f);
+    EXPECT_EQ(store.fNFactor[0][0], -1.0f);
+    // An all pole-pole section goes back out as a pole-pole file.
+    EXPECT_EQ(WriteRes2dinvFile(store, folder / "pp.dat"), Res2dinvExportStatus::Ok);
+    EXPECT_EQ(ReadText(folder / "pp.dat"),
+              Crlf("pp.dat\n5.000000\n2\n2\n1\n0\n0.000000 5.000000 80.000000\n"
+                   "3.000000 5.000000 90.000000\n"));
+}
+
+TEST_F(Res2dinv, LastCellIsSharedByThePointsAtTheLargestPosition) {
+    std::string text = Header(3, 11);
+    for (int x = 0; x <= 10; ++x) text += FormatC("%d.0 2.0 1 %d.0\n", x, 100 + x);
+    ASSERT_EQ(Import(text, 1.0f), Res2dinvStatus::Ok);
+    ASSERT_EQ(store.nColumn, 10);
+    EXPECT_EQ(store.fColumnX[0], 0.0f);
+    EXPECT_EQ(store.fColumnX[9], 9.0f);
+    EXPECT_EQ(store.nAveraged[9][0], 2);
+    EXPECT_EQ(store.fObserved[9][0], 109.5f);
+    EXPECT_EQ(store.fCellSize, 1.0f);
+    EXPECT_EQ(store.nRowKind, 1);
+}
+
+TEST_F(Res2dinv, CommasSeparateValuesLikeBlanks) {
+    const Res2dinvFile commas = Read(Header(3, 1) + "10.0,2.0,3,120.5\n");
+    const Res2dinvFile blanks = Read(Header(3, 1) + "10.0 2.0 3 120.5\n");
+    ASSERT_EQ(commas.points.size(), 1u);
+    EXPECT_EQ(commas.points[0].fX, blanks.points[0].fX);
+    EXPECT_EQ(commas.points[0].fDipoleSize, blanks.points[0].fDipoleSize);
+    EXPECT_EQ(commas.points[0].fNFactor, blanks.points[0].fNFactor);
+    EXPECT_EQ(commas.points[0].fResistivity, blanks.points[0].fResistivity);
+}
+
+TEST_F(Res2dinv, OtherArrayTypesGiveNoRows) {
+    ASSERT_EQ(Import(Header(1, 2) + "0.0 2.0 1 100.0\n3.0 2.0 1 110.0\n", 1.0f),
+              Res2dinvStatus::Ok);
+    EXPECT_EQ(prompter.Messages(),
+              std::vector<std::string>{"dipole-dipole method : nDipoleIndex=0"});
+    EXPECT_EQ(store.nColumn, 3);
+    for (int c = 0; c < store.nColumn; ++c) EXPECT_EQ(store.nRow[c], 0);
+}
+
+TEST_F(Res2dinv, OneMessagePerDipoleSizeInAscendingOrder) {
+    ASSERT_EQ(
+        Import(Header(3, 4) + "0.0 4.0 1 10.0\n0.0 2.0 1 20.0\n2.0 2.0 2 30.0\n2.0 2.0 1 40.0\n",
+               1.0f),
+        Res2dinvStatus::Ok);
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{"dipole-dipole method : nDipoleIndex=2",
+                                        "0 nSeparationIndex=2", "1 nSeparationIndex=1"}));
+    // Rows in kind order: (1 m, N 3), (1 m, N 5), (2 m, N 3); column 0 lacks the second.
+    ASSERT_EQ(store.nRow[0], 2);
+    EXPECT_EQ(store.fDipoleSize[0][1], 2.0f);
+    EXPECT_EQ(store.fNFactor[1][1], 5.0f);
+    EXPECT_EQ(store.fObserved[1][0], 40.0f);
+}
+
+TEST_F(Res2dinv, FilesAsRealProgramsWriteThemAreRead) {
+    const Res2dinvFile f = Read(
+        "; made by a field program\nSurvey line A\n\n1.0\n3 R\n; data follow\n2\n1\n0\n"
+        "0.0 2.0 1 10.0\n\n; second\n1.0, 2.0, 2, 20.0\n0\n0\n0\n0 0 0 0\n");
+    EXPECT_EQ(f.sTitle, "Survey line A");
+    EXPECT_EQ(f.iArrayType, 3);
+    ASSERT_EQ(f.points.size(), 2u);
+    EXPECT_EQ(f.nBadLine, 0);
+    EXPECT_EQ(f.points[1].fNFactor, 5.0f);
+    EXPECT_EQ(f.fMaxX, 1.0f);
+}
+
+TEST_F(Res2dinv, UnreadableHeaderNamesTheFileTheLineAndTheValue) {
+    const Res2dinvFile f = Read("Line\n1.0\ndipole\n4\n");
+    EXPECT_FALSE(ReportRes2dinvFile(f, prompter));
+    EXPECT_EQ(
+        prompter.Messages(),
+        std::vector<std::string>{"Cannot read the file " + (folder / "in.dat").string() +
+                                 " as a RES2DINV file: line 3 does not hold the array type."});
+    prompter.ClearHistory();
+    EXPECT_FALSE(ReportRes2dinvFile(Read("Line\n1.0\n3\n4\n1\n"), prompter));
+    EXPECT_EQ(prompter.Messages(),
+              std::vector<std::string>{"Cannot read the file " + (folder / "in.dat").string() +
+                                       " as a RES2DINV file: line 6 does not hold the IP flag."});
+}
+
+TEST_F(Res2dinv, BadDataLinesAreLeftOutAndCounted) {
+    const Res2dinvFile f =
+        Read(Header(3, 4) + "0.0 2.0 1 10.0\n0.0 abc 1 10.0\n0.0 0.0 1 10.0\n1.0 2.0\n");
+    EXPECT_EQ(f.points.size(), 1u);
+    EXPECT_TRUE(ReportRes2dinvFile(f, prompter));
+    const std::string name = (folder / "in.dat").string();
+    EXPECT_EQ(
+        prompter.Messages(),
+        (std::vector<std::string>{
+            name + ": 3 data line(s) could not be read and were left out.\nThe first is line 8.",
+            name + " announces 4 data points but holds 1."}));
+}
+
+TEST_F(Res2dinv, MoreDipoleSizesThanTheListHoldsAreRefused) {
+    std::string text = Header(3, 51);
+    for (int i = 0; i < 51; ++i) text += FormatC("0.0 %d.0 1 10.0\n", i + 1);
+    EXPECT_EQ(Import(text, 1.0f), Res2dinvStatus::TooManyDipoleSizes);
+    EXPECT_EQ(prompter.Messages(),
+              std::vector<std::string>{(folder / "in.dat").string() +
+                                       " holds more than 50 different dipole lengths; it cannot be "
+                                       "imported."});
+    EXPECT_EQ(store.nColumn, 0);
+}
+
+TEST_F(Res2dinv, MoreSeparationsThanAListHoldsAreRefused) {
+    std::string text = Header(3, 101);
+    for (int i = 0; i < 101; ++i) text += FormatC("0.0 2.0 %d 10.0\n", i + 1);
+    EXPECT_EQ(Import(text, 1.0f), Res2dinvStatus::TooManySeparations);
+    EXPECT_EQ(prompter.Messages().back(),
+              (folder / "in.dat").string() +
+                  " holds more than 100 different separations for one dipole length; it cannot "
+                  "be imported.");
+}
+
+TEST_F(Res2dinv, CellSizesPastTheStoreLeaveItUnchanged) {
+    CTrevascDataOhm small;
+    ASSERT_TRUE(small.Initialise(4, 2, 4, 2));
+    small.nColumn = 1;
+    small.nRow[0] = 0;
+    std::string text = Header(3, 4);
+    for (int n = 1; n <= 3; ++n) text += FormatC("0.0 2.0 %d 10.0\n", n);
+    text += "10.0 2.0 1 10.0\n";
+    file = Read(text);
+    ASSERT_EQ(ClassifyRes2dinv(file, kinds, prompter), Res2dinvStatus::Ok);
+    EXPECT_EQ(GridRes2dinv(file, kinds, 2.0f, small).status, Res2dinvStatus::TooManyColumns);
+    EXPECT_EQ(GridRes2dinv(file, kinds, 0.0f, small).status, Res2dinvStatus::BadCellSize);
+    EXPECT_EQ(GridRes2dinv(file, kinds, NAN, small).status, Res2dinvStatus::BadCellSize);
+    const Res2dinvGridResult rows = GridRes2dinv(file, kinds, 5.0f, small);
+    EXPECT_EQ(rows.status, Res2dinvStatus::TooManyRows);
+    EXPECT_EQ(rows.iColumn, 0);
+    EXPECT_EQ(rows.nRowInColumn, 3);
+    EXPECT_EQ(small.nColumn, 1);
+    EXPECT_EQ(Res2dinvColumnCount(0.0f, 0.0f, 1.0f, 4), 1);
+    EXPECT_EQ(Res2dinvColumnCount(0.0f, 1.0e30f, 1.0e-30f, 4), -2);
+}
+
+TEST_F(Res2dinv, EmptySectionExportsTheStartingSpacing) {
+    EXPECT_EQ(WriteRes2dinvFile(store, folder / "e.dat"), Res2dinvExportStatus::Ok);
+    EXPECT_EQ(ReadText(folder / "e.dat"), Crlf("e.dat\n5000.000000\n3\n0\n1\n0\n"));
+}
+
+TEST_F(Res2dinv, FourElectrodeSectionIsNotExported) {
+    store.bGeneralArray = 1;
+    const auto st = WriteRes2dinvFile(store, folder / "g.dat");
+    EXPECT_EQ(st, Res2dinvExportStatus::GeneralArray);
+    EXPECT_FALSE(std::filesystem::exists(folder / "g.dat"));
+    EXPECT_EQ(Res2dinvExportMessage(Res2dinvExportStatus::CannotCreate, folder / "x" / "a.dat"),
+              "Cannot open the file " + (folder / "x" / "a.dat").string());
+}
+
+}  // namespace
