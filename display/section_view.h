@@ -1,0 +1,67 @@
+// The three section displays: every apparent resistivity value of every line at its plotting
+// position and pseudo-depth (original data), the gridded pseudo-section as bands, and the
+// layered model as coloured blocks, each in a distance-depth frame with the colour legend.
+//
+// Depths are drawn as negative elevations: the axes run from y start (the section bottom,
+// -14 m) at the frame bottom to y end (0 m) at the top, labelled as positive depths. A depth z
+// lies at page Y = (y end + z) x y scale + top margin (Y measured down from the page top).
+#pragma once
+
+#include "common/axes.h"
+#include "common/canvas.h"
+#include "common/color_scale.h"
+#include "common/drawing_parameter.h"
+#include "common/survey.h"
+#include "display/line_view.h"
+#include "sectionfiles/section_store.h"
+
+// Horizontal extent of column i of a section whose columns stand at x[0..n-1]: halfway to
+// each neighbour, the outer columns as wide on their open side as on the other; a single
+// column is fCellSize wide (1 m when that is not above 0). Returns false when the column lies
+// outside [fXStart, fXEnd]; otherwise the edges limited to that range.
+bool SectionColumnSpan(const std::vector<float>& x, int n, int i, float fXStart, float fXEnd,
+                       float fCellSize, float& fLeft, float& fRight);
+
+// Depth of a gridded row, m: (N-factor + 1) x dipole size / 4, or for a four-electrode array
+// the distance between the midpoints of the current and the potential electrodes / 4.
+float GriddedRowDepth(const CTrevascDataOhm& store, int c, int k);
+
+class CSectionDrawer {
+public:
+    explicit CSectionDrawer(int language);
+    CSectionDrawer(const CSectionDrawer&) = delete;
+    CSectionDrawer& operator=(const CSectionDrawer&) = delete;
+
+    void SetLanguage(int language);
+
+    // Each draws the frame, its cells and the legend and returns true with the right extent
+    // (the frame's or the legend's, whichever is further right) and the frame's bottom; false,
+    // with nothing drawn, when its data do not exist or the axes give no plot. The client
+    // area is given on the first section draw only: the depth range is then taken from the
+    // drawing parameter (unless fixed) and the scales are fitted, keeping room for the legend.
+    bool DrawOriginalData(CCanvas& canvas, const CGantrelSurvey& survey, const CColorScale& scale,
+                          int& iRight, int& iBottom, const CClientSize* client);
+    bool DrawGriddedData(CCanvas& canvas, const CTrevascDataOhm& store, const CColorScale& scale,
+                         int& iRight, int& iBottom, const CClientSize* client);
+    bool DrawModel(CCanvas& canvas, const CTrevascDataOhm& store, const CColorScale& scale,
+                   int& iRight, int& iBottom, const CClientSize* client);
+
+    // Page Y (down from the page top) of a depth in metres.
+    double DepthY(double depth) const;
+    // Page X of a distance along the line, m.
+    double DistanceX(double distance) const;
+
+    CGantrelDrawingParameter parameter;
+    CAxes axes;
+
+private:
+    // Ranges, fitting, ticks and the frame; false when the plot cannot be drawn.
+    bool Frame(CCanvas& canvas, float fDataStart, float fDataEnd, const CClientSize* client,
+               CFrameEdges& edges);
+    int Legend(CCanvas& canvas, const CColorScale& scale, int frameRight);
+};
+
+// Whether the model of the store can be drawn: layers, and columns with boundaries.
+bool StoreHasModel(const CTrevascDataOhm& store);
+// Whether distances along the lines have been assigned (from markers or GPS).
+bool DistancesAssigned(const CGantrelSurvey& survey);

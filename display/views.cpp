@@ -1,0 +1,284 @@
+#include "display/views.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "common/language.h"
+#include "common/settings.h"
+
+namespace {
+
+// Page units per decade of the one-dimensional graph's logarithmic x axis when no horizontal
+// scale has been stored yet: five decades then span 1000 page units, as wide as the linear
+// default of 1000 Ohm-m at one unit per Ohm-m.
+constexpr float kDefaultLogHScale = 200.0f;
+
+bool g_bExporting = false;
+
+std::map<int, DisplayDrawer>& Drawers() {
+    static std::map<int, DisplayDrawer> drawers;
+    return drawers;
+}
+
+bool IsLineMode(int mode) {
+    return mode == kViewLineResistivity || mode == kViewLineResistance;
+}
+
+// Keeps the current line within the lines and on a line in use.
+void SettleCurrentLine(CBrivaneContext& ctx) {
+    const CGantrelSurvey& survey = ctx.doc.survey;
+    int& current = ctx.view.iCurrentLine;
+    current = std::clamp(current, 0, std::max(0, survey.nLine - 1));
+    if (survey.nLine > 0 && survey.Line(current).bUse != 1) {
+        for (int l = 0; l < survey.nLine; ++l) {
+            if (survey.Line(l).bUse == 1) {
+                current = l;
+                break;
+            }
+        }
+    }
+}
+
+// A logarithmic graph at the linear default of one page unit per decade would be half a
+// millimetre wide: without a stored horizontal scale the graph starts at a usable one. Done on
+// the first use of the one-dimensional display, after the view has read its settings.
+void SettleModelScale(CBrivaneContext& ctx, CBrivaneDisplay& d) {
+    if (d.bModelScaleSettled) return;
+    d.bModelScaleSettled = 1;
+    if (d.modelDisplay.graph.axes.bXLog && std::isnan(ReadSettingReal("hscale", std::nan(""))) &&
+        ctx.view.fHScale == 1.0f)
+        ctx.view.fHScale = kDefaultLogHScale;
+}
+
+bool DrawLineDisplay(CCanvas& canvas, CBrivaneContext& ctx, CBrivaneDisplay& d,
+                     const CClientSize* client, CDisplayExtents& e) {
+    CGantrelSurvey& survey = ctx.doc.survey;
+    if (survey.nLine < 1 || !DistancesAssigned(survey)) return false;
+    SettleCurrentLine(ctx);
+    const bool resistance = ctx.view.iViewMode == kViewLineResistance;
+    CGantrelLineView& plot = resistance ? d.resistanceView : d.lineView;
+    int& fitted = resistance ? d.bResistanceFitted : d.bLineFitted;
+    const CGate& gate = resistance ? ctx.view.gateResistance : ctx.view.gateResistivity;
+    plot.bShowCurrentLevel = ctx.view.bShowCurrentLevel;
+    plot.iGateState = gate.iGateState;
+    plot.fFirstGate = gate.fGateLeft;
+    plot.fSecondGate = gate.fGateRight;
+
+    const CClientSize* fit = fitted ? nullptr : client;
+    const bool drew =
+        plot.Draw(canvas, survey.Line(ctx.view.iCurrentLine), e.iRight, e.iBottom, fit);
+    ctx.view.fAxisMin = plot.axes.fXStart;
+    ctx.view.fAxisMax = plot.axes.fXEnd;
+    if (!drew) return false;
+    if (fit != nullptr) fitted = 1;
+
+    CCanvasStateSaver keep(canvas);
+    canvas.SetTextColor(kColorBlack);
+    canvas.SetTextAlign({HAlign::Left, VAlign::Top});
+    // While the gate is being set its prompt takes the status line's place at the page top.
+    if (ctx.view.iMouseMode == kMouseGate && gate.iGateState != 0 && !IsExporting()) {
+        canvas.SetFont(ScaledLanguageFont(plot.parameter.iLanguage, 40));
+        canvas.Text(10, -18, GatePromptText(gate.iGateState));
+    } else {
+        canvas.SetFont(TickLabelFont(plot.parameter.iLanguage));
+        canvas.Text(10, -15, LineStatusText(survey.nLine, ctx.view.iCurrentLine));
+    }
+    return true;
+}
+
+bool DrawSectionDisplay(CCanvas& canvas, CBrivaneContext& ctx, CBrivaneDisplay& d,
+                        const CClientSize* client, CDisplayExtents& e) {
+    const CClientSize* fit = d.bSectionFitted ? nullptr : client;
+    const CColorScale& scale = d.ViewState().colorScale;
+    bool drew = false;
+    switch (ctx.view.iViewMode) {
+        case kViewSectionOriginal:
+            drew = d.sectionDrawer.DrawOriginalData(canvas, ctx.doc.survey, scale, e.iRight,
+                                                    e.iBottom, fit);
+            break;
+        case kViewSectionGridded:
+            drew = d.sectionDrawer.DrawGriddedData(canvas, ctx.doc.store, scale, e.iRight,
+                                                   e.iBottom, fit);
+            break;
+        default:
+            drew =
+                d.sectionDrawer.DrawModel(canvas, ctx.doc.store, scale, e.iRight, e.iBottom, fit);
+            break;
+    }
+    // The first section draw that had data fitted the scales.
+    if (drew && fit != nullptr) d.bSectionFitted = 1;
+    return drew;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Display objects
+
+CBrivaneDisplay::CBrivaneDisplay(const CBrivaneViewState& view)
+    : lineView(GetLanguage()),
+      resistanceView(GetLanguage()),
+      sectionDrawer(GetLanguage()),
+      modelDisplay(GetLanguage()) {
+    modelDisplay.graph.Load();
+    SetLanguage(GetLanguage());
+    AttachTo(view);
+}
+
+CBrivaneDisplay::~CBrivaneDisplay() = default;
+
+void CBrivaneDisplay::SetLanguage(int language) {
+    if (language == iLanguage_) return;
+    iLanguage_ = language;
+    lineView.SetLanguage(language);
+    resistanceView.SetLanguage(language);
+    sectionDrawer.SetLanguage(language);
+    modelDisplay.SetLanguage(language);
+}
+
+void CBrivaneDisplay::AttachTo(const CBrivaneViewState& view) {
+    auto state = std::make_unique<CViewDisplayState>(view);
+    if (state_) {
+        state->iContourMode = state_->iContourMode;
+        state->fContourMinimum = state_->fContourMinimum;
+        state->fContourMaximum = state_->fContourMaximum;
+        state->fContourInterval = state_->fContourInterval;
+        state->colorScale = state_->colorScale;
+    }
+    state->pLineAxes = &lineView.axes;
+    state->pResistanceAxes = &resistanceView.axes;
+    state->pSectionAxes = &sectionDrawer.axes;
+    state->pModelGraphAxes = &modelDisplay.graph.axes;
+    state_ = std::move(state);
+    view_ = &view;
+}
+
+void CBrivaneDisplay::SaveSettings() {
+    modelDisplay.graph.Save();
+}
+
+CBrivaneDisplay* FindDisplay(const CBrivaneDoc& doc) {
+    return dynamic_cast<CBrivaneDisplay*>(doc.pDisplays.get());
+}
+
+CBrivaneDisplay& DisplayOf(CBrivaneContext& ctx) {
+    CBrivaneDisplay* d = FindDisplay(ctx.doc);
+    if (d == nullptr) {
+        auto created = std::make_unique<CBrivaneDisplay>(ctx.view);
+        d = created.get();
+        ctx.doc.pDisplays = std::move(created);
+    } else if (d->AttachedView() != &ctx.view) {
+        d->AttachTo(ctx.view);
+    }
+    return *d;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+bool IsExporting() {
+    return g_bExporting;
+}
+
+CExportingScope::CExportingScope() : bWas_(g_bExporting) {
+    g_bExporting = true;
+}
+
+CExportingScope::~CExportingScope() {
+    g_bExporting = bWas_;
+}
+
+void SetDisplayDrawer(int iViewMode, DisplayDrawer drawer) {
+    if (drawer)
+        Drawers()[iViewMode] = std::move(drawer);
+    else
+        Drawers().erase(iViewMode);
+}
+
+bool DrawDisplay(CCanvas& canvas, CBrivaneContext& ctx, std::optional<CClientSize> client) {
+    CBrivaneDisplay& d = DisplayOf(ctx);
+    d.SetLanguage(GetLanguage());
+    const CClientSize* area = client && !IsExporting() ? &*client : nullptr;
+
+    std::optional<CValueRange> storeRange;
+    if (StoreHasModel(ctx.doc.store)) {
+        CValueRange r;
+        ctx.doc.store.ResistivityRange(r.fMinimum, r.fMaximum);
+        storeRange = r;
+    }
+    PrepareContourForDraw(d.ViewState(), ctx.doc.survey, storeRange);
+
+    CDisplayExtents e;
+    bool drew = false;
+    const int mode = ctx.view.iViewMode;
+    if (IsLineMode(mode)) {
+        drew = DrawLineDisplay(canvas, ctx, d, area, e);
+    } else if (mode == kViewSectionOriginal || mode == kViewSectionGridded ||
+               mode == kViewModel2D) {
+        drew = DrawSectionDisplay(canvas, ctx, d, area, e);
+    } else if (mode == kViewModel1D) {
+        SettleModelScale(ctx, d);
+        drew = d.modelDisplay.Draw(canvas, ctx.doc, ctx.view.iCurrentSounding, ctx.view.fHScale,
+                                   ctx.view.fVScale, e.iRight, e.iBottom);
+    } else {
+        const auto it = Drawers().find(mode);
+        if (it != Drawers().end()) drew = it->second(canvas, ctx, area, e);
+    }
+    if (!drew) return false;
+    d.extents = e;
+
+    if (!ctx.doc.sDataTitle.empty()) {
+        CCanvasStateSaver keep(canvas);
+        canvas.SetFont(ScaledLanguageFont(GetLanguage(), 40));
+        canvas.SetTextColor(kColorBlack);
+        canvas.SetTextAlign({HAlign::Left, VAlign::Top});
+        canvas.Text(kCaptionX, -(e.iBottom + kCaptionGap), ctx.doc.sDataTitle);
+    }
+    return true;
+}
+
+std::optional<int> ViewModeFromDisplayName(std::string_view name) {
+    if (name == "line") return kViewLineResistivity;
+    if (name == "line-vi") return kViewLineResistance;
+    if (name == "section") return kViewSectionOriginal;
+    if (name == "gridded") return kViewSectionGridded;
+    if (name == "model") return kViewModel2D;
+    if (name == "model1d") return kViewModel1D;
+    return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse
+
+int ViewLeftClick(CBrivaneContext& ctx, int x, int y) {
+    if (ctx.view.iMouseMode != kMouseDisplay1) return 0;
+    CBrivaneDisplay& d = DisplayOf(ctx);
+    int count = 0;
+    const int mode = ctx.view.iViewMode;
+    if (IsLineMode(mode)) {
+        CGantrelSurvey& survey = ctx.doc.survey;
+        if (ctx.view.iCurrentLine < 0 || ctx.view.iCurrentLine >= survey.nLine) return 0;
+        CGantrelLineView& plot = mode == kViewLineResistance ? d.resistanceView : d.lineView;
+        int px = 0, py = 0;
+        count = plot.Pick(survey.Line(ctx.view.iCurrentLine), x, y, kPickTolerance, px, py);
+    } else if (mode == kViewModel1D) {
+        SettleModelScale(ctx, d);
+        count = d.modelDisplay.MarkObservations(ctx.doc, ctx.view.iCurrentSounding,
+                                                ctx.view.fHScale, ctx.view.fVScale, x, y);
+    }
+    if (count > 0) ctx.Redraw();
+    return count;
+}
+
+int ViewSelectRectangle(CBrivaneContext& ctx, int x1, int y1, int x2, int y2) {
+    const int mode = ctx.view.iViewMode;
+    if (ctx.view.iMouseMode != kMouseDisplay4 || !IsLineMode(mode)) return 0;
+    CGantrelSurvey& survey = ctx.doc.survey;
+    if (ctx.view.iCurrentLine < 0 || ctx.view.iCurrentLine >= survey.nLine) return 0;
+    CBrivaneDisplay& d = DisplayOf(ctx);
+    CGantrelLineView& plot = mode == kViewLineResistance ? d.resistanceView : d.lineView;
+    const int count = plot.SelectInRectangle(survey.Line(ctx.view.iCurrentLine), x1, y1, x2, y2);
+    if (count > 0) ctx.Redraw();
+    return count;
+}

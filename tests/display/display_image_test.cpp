@@ -1,0 +1,203 @@
+// The displays rendered to PNG through the QPainter canvas, as the batch command line and the
+// "Save display image" command write them.
+#include "platform/display_image.h"
+
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QGuiApplication>
+#include <QImage>
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "common/scripted_prompter.h"
+#include "display/views.h"
+#include "platform/qt_canvas.h"
+#include "tests/display/display_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace display_test;
+
+// Text is drawn with the system's fonts, which need a QGuiApplication (offscreen under ctest).
+class QtGuiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (QCoreApplication::instance() == nullptr) {
+            app_ = std::make_unique<QGuiApplication>(argc_, argv_);
+            std::setlocale(LC_NUMERIC, "C");
+        }
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[24] = "display_image_tests";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QGuiApplication> app_;
+};
+
+[[maybe_unused]] ::testing::Environment* const kQtGui =
+    ::testing::AddGlobalTestEnvironment(new QtGuiEnvironment);
+
+class DisplayImage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("gantrel-display-image-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        AddSyntheticLine(doc_.survey, 121, 0.0, 1.0);
+        AddSyntheticLine(doc_.survey, 121, 0.0, 1.0);
+        FinishSurvey(doc_.survey);
+        ASSERT_TRUE(AnalyseSurvey(doc_));
+        doc_.sDataTitle = "line_0001.sto";
+    }
+    void TearDown() override {
+        // Kept for a look when asked for: GANTREL_KEEP_IMAGES=folder.
+        if (const char* keep = std::getenv("GANTREL_KEEP_IMAGES")) {
+            fs::create_directories(keep);
+            for (const auto& e : fs::directory_iterator(dir_))
+                fs::copy_file(e.path(), fs::path(keep) / e.path().filename(),
+                              fs::copy_options::overwrite_existing);
+        }
+        fs::remove_all(dir_);
+    }
+
+    QImage Render(const std::string& display) {
+        const fs::path path = dir_ / ("display-" + display + ".png");
+        const std::string error = SaveDisplayPNG(ctx_, display, path, kClient);
+        EXPECT_EQ(error, "");
+        QImage image(QString::fromStdString(path.string()));
+        EXPECT_FALSE(image.isNull()) << display;
+        return image;
+    }
+
+    static constexpr CClientSize kClient{1600, 1000};
+    fs::path dir_;
+    CBrivaneDoc doc_;
+    CBrivaneViewState view_;
+    CScriptedPrompter prompter_;
+    CBrivaneContext ctx_{doc_, view_, prompter_};
+};
+
+QColor Pixel(const QImage& image, int x, int y) {
+    return image.pixelColor(x, y);
+}
+
+TEST_F(DisplayImage, EveryDisplayIsSizedFromItsExtentsWithWhiteRoomBelowAndRight) {
+    for (const char* name : {"line", "line-vi", "section", "gridded", "model", "model1d"}) {
+        const QImage image = Render(name);
+        ASSERT_FALSE(image.isNull()) << name;
+        const CDisplayExtents e = DisplayOf(ctx_).extents;
+        EXPECT_EQ(image.width(), e.iRight + 250) << name;
+        EXPECT_EQ(image.height(), e.iBottom + 200) << name;
+        EXPECT_EQ(Pixel(image, image.width() - 2, image.height() - 2), QColor(Qt::white)) << name;
+        // The outer half of the frame's left edge (cells and markers cover the inner half).
+        const bool graph = name == std::string("model1d");
+        EXPECT_EQ(Pixel(image, graph ? 396 : 196, graph ? 500 : 400), QColor(Qt::black)) << name;
+    }
+    EXPECT_EQ(view_.iViewMode, kViewNothing) << "the view's display mode is restored";
+}
+
+TEST_F(DisplayImage, LineDotOfTheFirstReceiverHasItsRainbowColour) {
+    const QImage image = Render("line");
+    const CGantrelLineView& plot = DisplayOf(ctx_).lineView;
+    // Receiver 0 of reading 30 (30 m): fill of rainbow entry 0, (255, 0, 255). The next
+    // reading's dot, 1 m on, covers the right half; the left half shows.
+    const float v = doc_.survey.Line(0).pData[30].fResistivity[0];
+    const int x = static_cast<int>((30.0f - plot.axes.fXStart) * plot.axes.fXScale + 200);
+    const int y = static_cast<int>((plot.axes.fYEnd - std::log10(v)) * plot.axes.fYScale + 200);
+    EXPECT_EQ(Pixel(image, x - 5, y), QColor(255, 0, 255));
+}
+
+TEST_F(DisplayImage, GriddedBandTakesTheColourOfItsObservedValue) {
+    const QImage image = Render("gridded");
+    const CSectionDrawer& s = DisplayOf(ctx_).sectionDrawer;
+    const CColorScale& scale = DisplayOf(ctx_).ViewState().colorScale;
+    const int c = doc_.store.nColumn / 2;
+    const int x = static_cast<int>(s.DistanceX(doc_.store.fColumnX[static_cast<size_t>(c)]));
+    const int y = static_cast<int>(s.DepthY(GriddedRowDepth(doc_.store, c, 0)));
+    const CColor expected = scale.ColorOf(doc_.store.fObserved[c][0]);
+    EXPECT_EQ(Pixel(image, x, y), QColor(expected.r, expected.g, expected.b));
+}
+
+TEST_F(DisplayImage, CaptionIsWrittenBelowThePlot) {
+    const QImage image = Render("model");
+    const CDisplayExtents e = DisplayOf(ctx_).extents;
+    // Some dark text pixels in the caption's band, 2.5 mm below the extents, from x = 200.
+    int dark = 0;
+    for (int y = e.iBottom + 25; y < e.iBottom + 90; ++y)
+        for (int x = 200; x < 600; ++x)
+            if (Pixel(image, x, y).lightness() < 100) ++dark;
+    EXPECT_GT(dark, 50);
+}
+
+TEST_F(DisplayImage, UnknownDisplayNameIsRefusedByName) {
+    EXPECT_EQ(SaveDisplayPNG(ctx_, std::string("map"), dir_ / "x.png"),
+              "unknown display \"map\" (use line, line-vi, section, gridded, model or model1d)");
+    EXPECT_FALSE(fs::exists(dir_ / "x.png"));
+}
+
+TEST_F(DisplayImage, DisplayWithoutDataIsReportedAndWritesNothing) {
+    CBrivaneDoc empty;
+    CBrivaneViewState view;
+    CBrivaneContext ctx{empty, view, prompter_};
+    EXPECT_EQ(SaveDisplayPNG(ctx, std::string("section"), dir_ / "y.png"),
+              "the display \"section\" has no data to draw");
+    EXPECT_FALSE(fs::exists(dir_ / "y.png"));
+}
+
+TEST_F(DisplayImage, UnwritableFileIsReported) {
+    const fs::path path = dir_ / "no-such-folder" / "z.png";
+    EXPECT_EQ(SaveDisplayPNG(ctx_, std::string("line"), path),
+              "Cannot open the file " + path.string());
+}
+
+TEST_F(DisplayImage, SaveImageCommandUsesTheExtentsOfThePreviousDraw) {
+    ASSERT_EQ(SaveDisplayPNG(ctx_, std::string("line"), dir_ / "first.png", kClient), "");
+    const CDisplayExtents before = DisplayOf(ctx_).extents;
+    view_.iViewMode = kViewModel1D;  // shown, but not yet drawn
+    CCommandTable table = BuildBrivaneCommandsWithViews();
+    RegisterImageCommands(table);
+    prompter_.Push(fs::path(dir_ / "second.png"));
+    ASSERT_TRUE(table.Invoke(ctx_, kCmdSaveImage));
+    const QImage image(QString::fromStdString((dir_ / "second.png").string()));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.width(), before.iRight + 250);
+    EXPECT_EQ(image.height(), before.iBottom + 200);
+}
+
+TEST(PlotImage, CopiedDiscsHaveThePixelsOfDrawnDiscs) {
+    const auto draw = [](CCanvas& canvas) {
+        int i = 0;
+        for (const CPen& pen : {kBlackPen, kNullPen, CPen{kColorBlack, 3, PenStyle::Solid}}) {
+            for (int radius : {6, 10, 14}) {
+                canvas.SetPen(pen);
+                canvas.SetBrush(SolidBrush({255, 105, 0}));
+                // Overlapping discs, the later over the earlier as drawn.
+                canvas.Disc(30 + 25 * i, -40, radius);
+                canvas.Disc(40 + 25 * i, -45, radius);
+                ++i;
+            }
+        }
+        canvas.SetPen({kColorBlack, 10, PenStyle::Solid});
+        canvas.Line(0, -80, 300, -80);
+    };
+    const QImage copied = RenderPlotImage(300, 100, draw);
+    const QImage drawn = RenderCanvasImage(300, 100, draw);
+    ASSERT_FALSE(copied.isNull());
+    ASSERT_EQ(copied.size(), drawn.size());
+    int worst = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x) {
+            const QColor a = copied.pixelColor(x, y), b = drawn.pixelColor(x, y);
+            worst = std::max({worst, std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                              std::abs(a.blue() - b.blue())});
+        }
+    EXPECT_LE(worst, 2) << "rounding of the blend only";
+}
+
+}  // namespace
