@@ -1,11 +1,12 @@
 // brivane-cli: the processing program's batch command line.
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <clocale>
+#include <cstdlib>
 #include <iostream>
-#include <memory>
 
 #include "common/settings.h"
+#include "platform/display_image.h"
 #include "platform/qt_settings.h"
 #include "processing/batch.h"
 
@@ -26,12 +27,18 @@ int main(int argc, char** argv) {
                      "(see --help)\n";
         return 2;
     }
-    QCoreApplication app(argc, argv);
+    // Pictures are drawn with Qt's fonts; no screen is needed for that.
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QGuiApplication app(argc, argv);
     // Qt sets the user's locale; every number the suite writes uses the C locale's dot.
     std::setlocale(LC_NUMERIC, "C");
     CQtSettingsBackend settings(kProcessingProgramTitle);
     SetSettingsBackend(&settings);
-    const int status = RunBatch(*options, std::cerr, {});
+    const int status = RunBatch(*options, std::cerr,
+                                [](CBrivaneContext& ctx, const std::string& display,
+                                   const std::filesystem::path& path) {
+                                    return SaveDisplayPNG(ctx, display, path);
+                                });
     SetSettingsBackend(nullptr);
     return status;
 }

@@ -1,0 +1,33 @@
+// brivane: the processing program's window.
+#include <QApplication>
+#include <clocale>
+#include <filesystem>
+#include <vector>
+
+#include "common/settings.h"
+#include "platform/qt_settings.h"
+#include "processing/gui/main_window.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(kProcessingProgramTitle);
+    QApplication::setApplicationVersion(BRIVANE_VERSION);
+    // Qt sets the user's locale; every number the suite writes uses the C locale's dot.
+    std::setlocale(LC_NUMERIC, "C");
+    CQtSettingsBackend settings(kProcessingProgramTitle);
+    SetSettingsBackend(&settings);
+    int status = 0;
+    {
+        CBrivaneMainWindow window;
+        window.Start();
+        window.show();
+        // Files named on the command line open as if chosen in the open dialog.
+        std::vector<std::filesystem::path> files;
+        for (const QString& arg : QApplication::arguments().mid(1))
+            files.emplace_back(arg.toStdU16String());
+        if (!files.empty()) window.OpenFiles(files);
+        status = QApplication::exec();
+    }
+    SetSettingsBackend(nullptr);
+    return status;
+}

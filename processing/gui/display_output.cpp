@@ -1,0 +1,66 @@
+#include "processing/gui/display_output.h"
+
+#include <QBuffer>
+#include <QMimeData>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QSvgGenerator>
+
+#include "display/views.h"
+#include "platform/display_image.h"
+#include "platform/qt_canvas.h"
+
+namespace {
+constexpr double kUnitsPerInch = 254.0;
+}
+
+QSize ClipboardPictureSize(CBrivaneContext& ctx) {
+    const CDisplayExtents e = DisplayOf(ctx).extents;
+    if (e.iRight <= 0 || e.iBottom <= 0) return {};
+    return {e.iRight + kClipboardMarginRight, e.iBottom + kClipboardMarginBottom};
+}
+
+QByteArray RenderDisplaySvg(CBrivaneContext& ctx) {
+    const QSize size = ClipboardPictureSize(ctx);
+    if (size.isEmpty()) return {};
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(size);
+    generator.setViewBox(QRect(QPoint(0, 0), size));
+    generator.setResolution(static_cast<int>(kUnitsPerInch));
+    generator.setTitle("Brivane");
+    CExportingScope exporting;
+    QPainter painter;
+    if (!painter.begin(&generator)) return {};
+    {
+        CQtCanvas canvas(painter, 1.0);
+        DrawDisplay(canvas, ctx);
+    }
+    painter.end();
+    return bytes;
+}
+
+QMimeData* DisplayClipboardData(CBrivaneContext& ctx) {
+    const QByteArray svg = RenderDisplaySvg(ctx);
+    if (svg.isEmpty()) return nullptr;
+    auto* data = new QMimeData;
+    data->setData("image/svg+xml", svg);
+    const QImage image = RenderDisplayImage(ctx);
+    if (!image.isNull()) data->setImageData(image);
+    return data;
+}
+
+bool PrintDisplay(CBrivaneContext& ctx, QPagedPaintDevice& device) {
+    QPainter painter;
+    if (!painter.begin(&device)) return false;
+    bool drew = false;
+    {
+        const int dpi = device.logicalDpiX();
+        CQtCanvas canvas(painter, (dpi > 0 ? dpi : 300) / kUnitsPerInch);
+        drew = DrawDisplay(canvas, ctx);
+    }
+    return painter.end() && drew;
+}

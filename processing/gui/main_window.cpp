@@ -1,0 +1,508 @@
+#include "processing/gui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+#include "common/language.h"
+#include "common/settings.h"
+#include "common/text_format.h"
+#include "display/views.h"
+#include "platform/display_image.h"
+#include "processing/gui/command_icons.h"
+#include "processing/gui/display_output.h"
+#include "processing/gui/display_view.h"
+
+#ifndef BRIVANE_VERSION
+#define BRIVANE_VERSION "0.0.0"
+#endif
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+QString Q(const char* s) {
+    return QString::fromUtf8(s);
+}
+QString StripMnemonicText(QString text) {
+    text.remove(QLatin1Char('&'));
+    return text;
+}
+
+struct MenuTitle {
+    const char* key;  // CCommand::sMenu
+    const char* en;
+    const char* ja;
+};
+const MenuTitle kMenus[] = {
+    {"File", "&File", "ファイル(&F)"},
+    {"Edit", "&Edit", "編集(&E)"},
+    {"View", "&View", "表示(&V)"},
+    {"GPS", "&GPS", "GPS(&G)"},
+    {"Analysis", "&Analysis", "解析(&A)"},
+    {"Tools", "&Tools", "ツール(&T)"},
+    {"Database", "&Database", "データベース(&D)"},
+    {"Help", "&Help", "ヘルプ(&H)"},
+};
+
+// Commands gathered in a submenu of their menu.
+struct Submenu {
+    const char* en;
+    const char* ja;
+    std::set<int> ids;
+};
+const Submenu kSubmenus[] = {
+    {"Contour",
+     "コンター",
+     {kCmdContourDefault, kCmdContourLinear, kCmdContourLog, kCmdContourManual}},
+    {"Smoothing", "平滑化", {kCmdSmoothHMedian, kCmdSmoothHAverage, kCmdSmoothVAverage}},
+    {"Advanced options", "詳細オプション", {kCmdReverseYText}},
+};
+
+// A separator goes before these menu items and toolbar buttons.
+const std::set<int> kMenuGroupStarts = {
+    kCmdOpenSection,       kCmdImportR731,      kCmdImportRes2dinv,
+    kCmdSaveXMLRaw,        kCmdPrint,           kCmdExit,
+    kCmdEditLines,         kCmdMaxCurrentLevel, kCmdShowSectionOriginal,
+    kCmdShowModel1D,       kCmdShowMapGPS,      kCmdAxisConfiguration,
+    kCmdShowLayerBoundary, kCmdToolbar,         kCmdSaveMapKML,
+    kCmdInterpolation,     kCmdConvertTextToSTN};
+const std::set<int> kToolbarGroupStarts = {
+    kCmdHScaleDown, kCmdPreviousLine, kCmdDisplayToggle, kCmdShowAllReceivers,
+    kCmdEditLines,  kCmdMouseMode1,   kCmdMapMosaic,     kCmdNew};
+
+const Submenu* SubmenuOf(int id) {
+    for (const Submenu& s : kSubmenus)
+        if (s.ids.count(id) != 0) return &s;
+    return nullptr;
+}
+
+bool IsSectionFile(const std::filesystem::path& p) {
+    std::string ext = p.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".ovs";
+}
+
+std::filesystem::path PathOf(const QString& s) {
+    return std::filesystem::path(s.toStdU16String());
+}
+QString QPath(const std::filesystem::path& p) {
+    return QString::fromStdU16String(p.u16string());
+}
+
+bool HasDisplay(const CBrivaneContext& ctx) {
+    const CBrivaneDisplay* d = FindDisplay(ctx.doc);
+    return d != nullptr && d->extents.iRight > 0 && ctx.view.iViewMode != kViewNothing;
+}
+
+}  // namespace
+
+CBrivaneMainWindow::CBrivaneMainWindow(QWidget* parent)
+    : QMainWindow(parent), prompter_(this), ctx_(doc_, viewState_, prompter_) {
+    setObjectName("mainWindow");
+    const WindowPlacement placement = LoadWindowPlacement();
+    move(placement.x, placement.y);
+    resize(placement.w, placement.h);
+
+    viewState_.LoadSettings();
+    ctx_.progress = [this](const std::string& text) { ReportProgress(text); };
+    // The display objects exist from the view's creation on, so that the contour and axis
+    // commands find them before the first draw.
+    DisplayOf(ctx_);
+
+    table_ = BuildBrivaneCommandsWithViews();
+    RegisterImageCommands(table_);
+    BindWindowCommands();
+
+    view_ = new CBrivaneView(ctx_, this);
+    setCentralWidget(view_);
+    view_->setFocus();
+    connect(view_, &CBrivaneView::commandRequested, this, [this](int id) { RunCommand(id); });
+    connect(view_, &CBrivaneView::stateChanged, this, [this] { UpdateCommandStates(); });
+    // Queued: the states are not touched while the view paints.
+    connect(
+        view_, &CBrivaneView::drawn, this, [this] { UpdateCommandStates(); }, Qt::QueuedConnection);
+
+    readout_ = new QLabel;
+    readout_->setObjectName("readout");
+    readout_->setMinimumWidth(220);
+    progress_ = new QProgressBar;
+    progress_->setObjectName("progress");
+    progress_->setMaximumWidth(220);
+    progress_->setFormat("%v/%m");
+    progress_->hide();
+    statusBar()->addPermanentWidget(progress_);
+    statusBar()->addPermanentWidget(readout_);
+    connect(view_, &CBrivaneView::readoutChanged, readout_, &QLabel::setText);
+
+    for (int k = 1; k <= kRecentFileCount; ++k) {
+        const std::string file = ReadSettingString(FormatC("RecentFile%d", k), "");
+        if (!file.empty()) recent_ << Q(file);
+    }
+
+    toolbar_ = addToolBar("Toolbar");
+    toolbar_->setObjectName("toolbar");
+    toolbar_->setIconSize(QSize(20, 20));
+    CreateActions();
+    BuildMenus();
+    BuildToolBar();
+    setAcceptDrops(true);
+    UpdateTitle();
+    UpdateCommandStates();
+}
+
+CBrivaneMainWindow::~CBrivaneMainWindow() {
+    // The view draws the document: it goes before the members it refers to.
+    delete takeCentralWidget();
+}
+
+void CBrivaneMainWindow::Start() {
+    InitialiseLanguage(prompter_);
+    BuildMenus();
+    statusBar()->showMessage(Q(Tr("Ready", "レディ")));
+    view_->viewport()->update();
+    UpdateCommandStates();
+}
+
+QPrinter& CBrivaneMainWindow::Printer() {
+    if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *printer_;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void CBrivaneMainWindow::BindWindowCommands() {
+    table_.Bind(
+        kCmdCopy, [this](CBrivaneContext&) { CopyToClipboard(); }, HasDisplay);
+    table_.Bind(
+        kCmdPrint, [this](CBrivaneContext&) { Print(); }, HasDisplay);
+    table_.Bind(
+        kCmdPrintPreview, [this](CBrivaneContext&) { PrintPreview(); }, HasDisplay);
+    table_.Bind(kCmdPrintSetup, [this](CBrivaneContext&) { PrintSetup(); });
+    table_.Bind(kCmdAbout, [this](CBrivaneContext&) { About(); });
+    table_.Bind(
+        kCmdToolbar, [this](CBrivaneContext&) { toolbar_->setHidden(!toolbar_->isHidden()); }, {},
+        [this](const CBrivaneContext&) { return !toolbar_->isHidden(); });
+    table_.Bind(
+        kCmdStatusBar,
+        [this](CBrivaneContext&) { statusBar()->setHidden(!statusBar()->isHidden()); }, {},
+        [this](const CBrivaneContext&) { return !statusBar()->isHidden(); });
+    const CCommand* reverse = table_.Find(kCmdReverseYText);
+    if (reverse != nullptr && !reverse->handler) {
+        table_.Bind(
+            kCmdReverseYText, [this](CBrivaneContext&) { bReverseYText_ = !bReverseYText_; }, {},
+            [this](const CBrivaneContext&) { return bReverseYText_; });
+    }
+}
+
+void CBrivaneMainWindow::CreateActions() {
+    for (const CCommand& c : table_.All()) {
+        if (c.sMenu.empty() && c.iToolbar < 0) continue;
+        auto* action = new QAction(this);
+        action->setObjectName(QString("command%1").arg(c.id));
+        action->setData(c.id);
+        action->setCheckable(static_cast<bool>(c.checked));
+        if (!c.sAccelerator.empty()) action->setShortcut(QKeySequence(Q(c.sAccelerator)));
+        if (c.iToolbar >= 0) action->setIcon(CommandIcon(c.id));
+        const int id = c.id;
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        actions_[c.id] = action;
+    }
+    for (int k = 0; k < kRecentFileCount; ++k) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString("recent%1").arg(k + 1));
+        connect(action, &QAction::triggered, this, [this, k] { OpenRecent(k); });
+        recentActions_.push_back(action);
+    }
+}
+
+void CBrivaneMainWindow::BuildMenus() {
+    for (auto& [id, action] : actions_) {
+        const QString text = Q(table_.Text(id));
+        action->setText(text);
+        action->setToolTip(StripMnemonicText(text));
+        action->setStatusTip(StripMnemonicText(text));
+    }
+    menuBar()->clear();
+    for (const MenuTitle& m : kMenus) {
+        if (std::string(m.key) == "Database" && !IsJapanese()) continue;
+        QMenu* menu = menuBar()->addMenu(Q(Tr(m.en, m.ja)));
+        menu->setObjectName(QString("menu%1").arg(m.key));
+        connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
+        std::map<const Submenu*, QMenu*> submenus;
+        for (const CCommand& c : table_.All()) {
+            if (c.sMenu != m.key) continue;
+            QAction* action = Action(c.id);
+            if (action == nullptr) continue;
+            if (c.id == kCmdExit) {
+                menu->addSeparator();
+                for (QAction* recent : recentActions_) menu->addAction(recent);
+            }
+            if (kMenuGroupStarts.count(c.id) != 0 && !menu->isEmpty()) menu->addSeparator();
+            if (const Submenu* s = SubmenuOf(c.id)) {
+                QMenu*& sub = submenus[s];
+                if (sub == nullptr) {
+                    sub = menu->addMenu(Q(Tr(s->en, s->ja)));
+                    connect(sub, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
+                }
+                sub->addAction(action);
+            } else {
+                menu->addAction(action);
+            }
+        }
+    }
+    UpdateRecentMenu();
+}
+
+void CBrivaneMainWindow::BuildToolBar() {
+    std::vector<const CCommand*> buttons;
+    for (const CCommand& c : table_.All())
+        if (c.iToolbar >= 0) buttons.push_back(&c);
+    std::sort(buttons.begin(), buttons.end(),
+              [](const CCommand* a, const CCommand* b) { return a->iToolbar < b->iToolbar; });
+    toolbar_->clear();
+    for (const CCommand* c : buttons) {
+        if (kToolbarGroupStarts.count(c->id) != 0) toolbar_->addSeparator();
+        toolbar_->addAction(Action(c->id));
+    }
+}
+
+QAction* CBrivaneMainWindow::Action(int id) const {
+    const auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+QStringList CBrivaneMainWindow::MenuTitles() const {
+    QStringList titles;
+    for (QAction* a : menuBar()->actions()) titles << a->text();
+    return titles;
+}
+
+void CBrivaneMainWindow::UpdateCommandStates() {
+    for (auto& [id, action] : actions_) {
+        action->setEnabled(table_.IsEnabled(ctx_, id));
+        if (action->isCheckable()) action->setChecked(table_.IsChecked(ctx_, id));
+    }
+}
+
+bool CBrivaneMainWindow::RunCommand(int id) {
+    const int language = GetLanguage();
+    ctx_.bRedraw = false;
+    prompter_.ClearOpened();
+    const bool ran = table_.Invoke(ctx_, id);
+    if (!progress_->isHidden()) {
+        progress_->hide();
+        statusBar()->showMessage(Q(Tr("Ready", "レディ")));
+    }
+    if (ran) {
+        if (id == kCmdOpenGantrel || id == kCmdOpenSection) {
+            const auto& opened = prompter_.Opened();
+            // A section file that could not be read leaves the view as it was, unredrawn.
+            const bool loaded = id == kCmdOpenGantrel ? doc_.survey.nLine > 0 : ctx_.bRedraw;
+            // The document's title, written under every plot: the last data file opened.
+            if (loaded && !opened.empty()) doc_.sDataTitle = opened.back().filename().string();
+            AddRecentFiles(opened);
+        }
+        if (GetLanguage() != language) BuildMenus();
+        UpdateTitle();
+    }
+    view_->viewport()->update();
+    UpdateCommandStates();
+    if (ran && ctx_.bExitRequested) {
+        ctx_.bExitRequested = false;
+        bExitConfirmed_ = true;
+        if (!close()) bExitConfirmed_ = false;
+    }
+    return ran;
+}
+
+void CBrivaneMainWindow::ReportProgress(const std::string& text) {
+    int done = 0, total = 0;
+    if (std::sscanf(text.c_str(), "i=%d/%d", &done, &total) == 2 && total > 0) {
+        progress_->setRange(0, total);
+        progress_->setValue(std::clamp(done, 0, total));
+        progress_->show();
+    }
+    statusBar()->showMessage(Q(text));
+    // Only the status bar is painted now: no event is handled while the command runs, so
+    // the view never draws a store that worker threads are still writing.
+    statusBar()->repaint();
+}
+
+void CBrivaneMainWindow::UpdateTitle() {
+    const QString program = Q(kProcessingProgramTitle);
+    setWindowTitle(doc_.sDataTitle.empty() ? program : Q(doc_.sDataTitle) + " - " + program);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+void CBrivaneMainWindow::OpenFiles(const std::vector<std::filesystem::path>& files) {
+    std::vector<std::filesystem::path> surveys, sections;
+    for (const auto& f : files) (IsSectionFile(f) ? sections : surveys).push_back(f);
+    if (!surveys.empty()) {
+        prompter_.PresetOpenFiles(surveys);
+        RunCommand(kCmdOpenGantrel);
+    }
+    // One section file at a time: a second would only replace the first.
+    if (!sections.empty()) {
+        prompter_.PresetOpenFiles({sections.front()});
+        RunCommand(kCmdOpenSection);
+    }
+    // A preset the command never asked for (it was disabled or stopped early) must not
+    // answer a later file dialog.
+    prompter_.ClearPresetOpenFiles();
+    prompter_.ClearOpened();
+}
+
+void CBrivaneMainWindow::AddRecentFiles(const std::vector<std::filesystem::path>& files) {
+    for (const auto& f : files) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(f, ec)) continue;
+        const QString path = QPath(std::filesystem::absolute(f, ec));
+        recent_.removeAll(path);
+        recent_.prepend(path);
+    }
+    while (recent_.size() > kRecentFileCount) recent_.removeLast();
+    for (int k = 0; k < kRecentFileCount; ++k)
+        WriteSettingString(FormatC("RecentFile%d", k + 1),
+                           k < recent_.size() ? recent_[k].toStdString() : std::string());
+    UpdateRecentMenu();
+}
+
+void CBrivaneMainWindow::UpdateRecentMenu() {
+    for (int k = 0; k < kRecentFileCount; ++k) {
+        QAction* action = recentActions_[static_cast<size_t>(k)];
+        const bool used = k < recent_.size();
+        action->setVisible(used);
+        if (used) action->setText(QString("&%1 %2").arg(k + 1).arg(recent_[k]));
+    }
+}
+
+void CBrivaneMainWindow::OpenRecent(int index) {
+    if (index < 0 || index >= recent_.size()) return;
+    OpenFiles({PathOf(recent_[index])});
+}
+
+void CBrivaneMainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    const QMimeData* data = event->mimeData();
+    if (data != nullptr && data->hasUrls()) {
+        for (const QUrl& url : data->urls()) {
+            if (url.isLocalFile()) {
+                event->acceptProposedAction();
+                return;
+            }
+        }
+    }
+}
+
+void CBrivaneMainWindow::dropEvent(QDropEvent* event) {
+    std::vector<std::filesystem::path> files;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) files.push_back(PathOf(url.toLocalFile()));
+    event->acceptProposedAction();
+    OpenFiles(files);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Clipboard, printing, about
+
+void CBrivaneMainWindow::CopyToClipboard() {
+    QMimeData* data = DisplayClipboardData(ctx_);
+    if (data == nullptr) {
+        prompter_.Message(Tr("There is no display to copy.", "コピーする表示がありません。"));
+        return;
+    }
+    QApplication::clipboard()->setMimeData(data);
+}
+
+void CBrivaneMainWindow::Print() {
+    QPrinter& printer = Printer();
+    QPrintDialog dialog(&printer, this);
+    if (prompter_.Exec(dialog) != QDialog::Accepted) return;
+    if (!PrintDisplay(ctx_, printer))
+        prompter_.Message(Tr("The display could not be printed.", "表示を印刷できませんでした。"));
+}
+
+void CBrivaneMainWindow::PrintPreview() {
+    QPrintPreviewDialog dialog(&Printer(), this);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* printer) { PrintDisplay(ctx_, *printer); });
+    prompter_.Exec(dialog);
+}
+
+void CBrivaneMainWindow::PrintSetup() {
+    QPrinter& printer = Printer();
+    // The page setup dialog serves system printers only; with none installed the printer
+    // writes PDF, and the print dialog is where its paper and file are chosen.
+    if (printer.outputFormat() == QPrinter::NativeFormat) {
+        QPageSetupDialog dialog(&printer, this);
+        prompter_.Exec(dialog);
+    } else {
+        QPrintDialog dialog(&printer, this);
+        dialog.setWindowTitle(Q(Tr("Print Setup", "プリンタの設定")));
+        dialog.setOptions(QAbstractPrintDialog::PrintToFile);
+        prompter_.Exec(dialog);
+    }
+}
+
+void CBrivaneMainWindow::About() {
+    QDialog dialog(this);
+    dialog.setWindowTitle("Version information (Brivane)");
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* text = new QLabel(QString("Brivane Version %1").arg(BRIVANE_VERSION));
+    text->setObjectName("version");
+    layout->addWidget(text);
+    layout->addWidget(new QLabel(Q(Tr("Processing of towed-array resistivity surveys",
+                                      "牽引式アレイ比抵抗探査データの処理"))));
+    auto* box = new QDialogButtonBox;
+    box->addButton(OkText(), QDialogButtonBox::AcceptRole);
+    connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    layout->addWidget(box);
+    prompter_.Exec(dialog);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shutdown
+
+void CBrivaneMainWindow::closeEvent(QCloseEvent* event) {
+    if (!bExitConfirmed_ && !ConfirmExit(prompter_)) {
+        event->ignore();
+        return;
+    }
+    SaveState();
+    event->accept();
+}
+
+void CBrivaneMainWindow::SaveState() {
+    if (bStateSaved_) return;
+    bStateSaved_ = true;
+    const QRect frame = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    SaveWindowPlacement({pos().x(), pos().y(), frame.width(), frame.height()});
+    viewState_.SaveSettings();
+    if (CBrivaneDisplay* d = FindDisplay(doc_)) d->SaveSettings();
+}

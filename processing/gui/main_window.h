@@ -1,0 +1,108 @@
+// The processing program's main frame: menus, toolbar and status bar built from the command
+// table, the scrolling view, the recent-file list, dropped files, printing and the clipboard,
+// and the startup and shutdown of the program's window.
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/qt_prompter.h"
+#include "processing/commands.h"
+#include "processing/document.h"
+
+class CBrivaneView;
+class QAction;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QProgressBar;
+class QToolBar;
+
+// Length of the recent-file list.
+inline constexpr int kRecentFileCount = 4;
+
+class CBrivaneMainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Builds the frame at the stored, clamped placement, the document and the view.
+    explicit CBrivaneMainWindow(QWidget* parent = nullptr);
+    ~CBrivaneMainWindow() override;
+
+    // The rest of the startup: the language question on the first start of the suite, then
+    // the menus in the chosen language. Kept out of the constructor so that a script can
+    // answer the question.
+    void Start();
+    // Opens survey files (.sto, .stn) and a section data and model file (.ovs) as the open
+    // commands would with these files chosen: the command line, dropped files and the
+    // recent-file list come here.
+    void OpenFiles(const std::vector<std::filesystem::path>& files);
+
+    // Runs a command as its menu item or toolbar button does (nothing when it is disabled),
+    // redraws the view and refreshes every command's state. True when it ran.
+    bool RunCommand(int id);
+    // Enable and check states of every action from the command table (on opening a menu and
+    // after every command, as the frame's command-update would).
+    void UpdateCommandStates();
+
+    QAction* Action(int id) const;
+    CQtPrompter& Prompter() { return prompter_; }
+    CBrivaneContext& Context() { return ctx_; }
+    CBrivaneDoc& Document() { return doc_; }
+    CBrivaneView& View() { return *view_; }
+    const CCommandTable& Commands() const { return table_; }
+    QToolBar& ToolBar() { return *toolbar_; }
+    QLabel& Readout() { return *readout_; }
+    QProgressBar& Progress() { return *progress_; }
+    QPrinter& Printer();
+    QStringList RecentFiles() const { return recent_; }
+    // Top-level menus in their order (titles in the current language).
+    QStringList MenuTitles() const;
+    // "Reverse Y axis text for clipbord copy": kept as a check mark only; no drawing reads it.
+    bool ReverseYText() const { return bReverseYText_; }
+    // The progress of a long command ("i=%d/%d") as the status bar shows it.
+    void ReportProgress(const std::string& text);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void BindWindowCommands();
+    void CreateActions();
+    void BuildMenus();
+    void BuildToolBar();
+    void UpdateRecentMenu();
+    void AddRecentFiles(const std::vector<std::filesystem::path>& files);
+    void OpenRecent(int index);
+    void UpdateTitle();
+    void CopyToClipboard();
+    void Print();
+    void PrintPreview();
+    void PrintSetup();
+    void About();
+    void SaveState();
+
+    CQtPrompter prompter_;
+    CBrivaneDoc doc_;
+    CBrivaneViewState viewState_;
+    CBrivaneContext ctx_;
+    CCommandTable table_;
+    CBrivaneView* view_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    QLabel* readout_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    std::map<int, QAction*> actions_;
+    std::vector<QAction*> recentActions_;
+    QStringList recent_;
+    std::unique_ptr<QPrinter> printer_;
+    bool bReverseYText_ = true;
+    bool bExitConfirmed_ = false;
+    bool bStateSaved_ = false;
+};
