@@ -186,6 +186,26 @@ void CGantrelLine::UpdateRange() {
     fMaxDistance = std::max(first, last);
 }
 
+void CGantrelLine::UpdateBoundingBox() {
+    if (pGPS.empty()) return;
+    dMinEasting = dMaxEasting = pGPS.front().dEasting;
+    dMinNorthing = dMaxNorthing = pGPS.front().dNorthing;
+    auto take = [this](double x, double y) {
+        dMinEasting = std::min(dMinEasting, x);
+        dMaxEasting = std::max(dMaxEasting, x);
+        dMinNorthing = std::min(dMinNorthing, y);
+        dMaxNorthing = std::max(dMaxNorthing, y);
+    };
+    for (const auto& g : pGPS) take(g.dEasting, g.dNorthing);
+    if (bPosition != 1) return;
+    for (const auto& d : pData) {
+        take(d.dX, d.dY);
+        take(d.dTransmitterX, d.dTransmitterY);
+        for (int j = 0; j < std::clamp(d.nReceiver, 0, kMaxReceiver); ++j)
+            take(d.dReceiverX[j], d.dReceiverY[j]);
+    }
+}
+
 int CGantrelLine::NearestReading(std::int64_t t) const {
     int best = -1;
     std::int64_t bound = 100000000;
@@ -347,23 +367,7 @@ void CGantrelSurvey::UpdateBoundingBox() {
     for (int l = 0; l < nLine; ++l) {
         auto& line = Line(l);
         if (line.pGPS.empty()) continue;
-        line.dMinEasting = line.dMaxEasting = line.pGPS.front().dEasting;
-        line.dMinNorthing = line.dMaxNorthing = line.pGPS.front().dNorthing;
-        auto take = [&line](double x, double y) {
-            line.dMinEasting = std::min(line.dMinEasting, x);
-            line.dMaxEasting = std::max(line.dMaxEasting, x);
-            line.dMinNorthing = std::min(line.dMinNorthing, y);
-            line.dMaxNorthing = std::max(line.dMaxNorthing, y);
-        };
-        for (const auto& g : line.pGPS) take(g.dEasting, g.dNorthing);
-        if (line.bPosition == 1) {
-            for (const auto& d : line.pData) {
-                take(d.dX, d.dY);
-                take(d.dTransmitterX, d.dTransmitterY);
-                for (int j = 0; j < std::clamp(d.nReceiver, 0, kMaxReceiver); ++j)
-                    take(d.dReceiverX[j], d.dReceiverY[j]);
-            }
-        }
+        line.UpdateBoundingBox();
         if (bGPS == 0) {
             dMinEasting = line.dMinEasting;
             dMaxEasting = line.dMaxEasting;

@@ -198,6 +198,9 @@ public:
     int UpdateMaxReceiver();
     // bReverse, fMinDistance, fMaxDistance from the first and last markers' dY.
     void UpdateRange();
+    // Box of the GPS fixes and, once positions are computed (bPosition), of the readings,
+    // transmitter and receivers. Leaves the box alone when the line has no fix.
+    void UpdateBoundingBox();
     // Index of the reading nearest in time (whole seconds, first on ties); -1 with no readings.
     int NearestReading(std::int64_t t) const;
 

@@ -224,27 +224,6 @@ void ComputeArrayPositions(CGantrelLine& line) {
     }
 }
 
-// The line's box over its fixes and, with positions computed, over its readings and array.
-void RebuildLineBoundingBox(CGantrelLine& line) {
-    if (line.pGPS.empty()) return;
-    line.dMinEasting = line.dMaxEasting = line.pGPS.front().dEasting;
-    line.dMinNorthing = line.dMaxNorthing = line.pGPS.front().dNorthing;
-    auto take = [&line](double x, double y) {
-        line.dMinEasting = std::min(line.dMinEasting, x);
-        line.dMaxEasting = std::max(line.dMaxEasting, x);
-        line.dMinNorthing = std::min(line.dMinNorthing, y);
-        line.dMaxNorthing = std::max(line.dMaxNorthing, y);
-    };
-    for (const auto& f : line.pGPS) take(f.dEasting, f.dNorthing);
-    if (line.bPosition != 1) return;
-    for (const auto& d : line.pData) {
-        take(d.dX, d.dY);
-        take(d.dTransmitterX, d.dTransmitterY);
-        for (int j = 0; j < std::clamp(d.nReceiver, 0, kMaxReceiver); ++j)
-            take(d.dReceiverX[j], d.dReceiverY[j]);
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
 // Diagnostic files of the distance assignment
 
@@ -640,7 +619,7 @@ int ComputePositions(CGantrelLine& line, int* pNotPlaced) {
 
     ComputeArrayPositions(line);
     line.bPosition = 1;
-    RebuildLineBoundingBox(line);
+    line.UpdateBoundingBox();
     if (pNotPlaced) *pNotPlaced = notPlaced;
     return 1;
 }
