@@ -1073,6 +1073,27 @@ bool WriteSurveyLine(const CGantrelLine& line, CTextWriter& out, int bWithDistan
 // ---------------------------------------------------------------------------------------------
 // Mapping files
 
+namespace {
+// Appends a mapping-file reading to the current line, or notes why it cannot be taken (no line
+// yet, or the line is full).
+void AppendMappingReading(CGantrelLine* line, const CGantrelData& d, size_t number,
+                          RecordProblem lineless, SurveyFileStatus& st) {
+    if (line == nullptr) {
+        st.Note(number, lineless);
+        return;
+    }
+    if (line->nData() >= kMaxDataPerLine) {
+        st.Note(number, RecordProblem::LineFull);
+        return;
+    }
+    CGantrelData& added = *line->AddData();
+    added = d;
+    added.iMarkerIndex = std::max(line->nMarker() - 1, 0);
+    line->nMaxReceiver = std::max(line->nMaxReceiver, d.nReceiver);
+    ++st.nRecord;
+}
+}  // namespace
+
 SurveyFileStatus ReadMappingRecords(CGantrelSurvey& survey, std::span<const std::string> lines,
                                     int bGPS) {
     const CRecordTimeBatch batch;
@@ -1144,19 +1165,7 @@ SurveyFileStatus ReadMappingRecords(CGantrelSurvey& survey, std::span<const std:
         ++st.nRecord;
     };
     auto appendReading = [&](const CGantrelData& d, size_t number) {
-        if (line == nullptr) {
-            st.Note(number, lineless);
-            return;
-        }
-        if (line->nData() >= kMaxDataPerLine) {
-            st.Note(number, RecordProblem::LineFull);
-            return;
-        }
-        CGantrelData& added = *line->AddData();
-        added = d;
-        added.iMarkerIndex = std::max(line->nMarker() - 1, 0);
-        line->nMaxReceiver = std::max(line->nMaxReceiver, d.nReceiver);
-        ++st.nRecord;
+        AppendMappingReading(line, d, number, lineless, st);
     };
 
     for (size_t k = lines.size(); k-- > 0;) {
@@ -1297,19 +1306,7 @@ SurveyFileStatus ReadRawMappingRecords(CGantrelSurvey& survey, std::span<const s
                 st.Note(number, RecordProblem::BadReading);
                 continue;
             }
-            if (line == nullptr) {
-                st.Note(number, lineless);
-                continue;
-            }
-            if (line->nData() >= kMaxDataPerLine) {
-                st.Note(number, RecordProblem::LineFull);
-                continue;
-            }
-            CGantrelData& added = *line->AddData();
-            added = d;
-            added.iMarkerIndex = std::max(line->nMarker() - 1, 0);
-            line->nMaxReceiver = std::max(line->nMaxReceiver, d.nReceiver);
-            ++st.nRecord;
+            AppendMappingReading(line, d, number, lineless, st);
         }
     }
 
