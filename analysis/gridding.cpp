@@ -48,7 +48,12 @@ float SmallestCellSize(float fMin, float fMax, int maxColumn) {
 
 }  // namespace
 
-GriddingResult GridPseudoSection(const PseudoSection& section, float w, CTrevascDataOhm& store) {
+std::string GriddingProgressText(int i, int nColumn) {
+    return FormatC(Tr("Gridding: column %d of %d", "グリッド化: %d / %d 列"), i, nColumn);
+}
+
+GriddingResult GridPseudoSection(const PseudoSection& section, float w, CTrevascDataOhm& store,
+                                 const ProgressReport& progress) {
     GriddingResult result;
     if (section.points.empty()) {
         result.status = GriddingStatus::NoPoints;
@@ -86,6 +91,10 @@ GriddingResult GridPseudoSection(const PseudoSection& section, float w, CTrevasc
     }
     // Averages in place; then check every column's compacted row count before writing.
     for (int c = 0; c < ncol; ++c) {
+        if (!ReportProgress(progress, c, ncol, GriddingProgressText(c, ncol))) {
+            result.status = GriddingStatus::Cancelled;
+            return result;
+        }
         int nonEmpty = 0;
         for (int r = 0; r < nrows; ++r) {
             sum[c][r] = count[c][r] >= 1 ? sum[c][r] / static_cast<float>(count[c][r]) : 0.0f;
@@ -134,6 +143,7 @@ GriddingResult GridPseudoSection(const PseudoSection& section, float w, CTrevasc
 std::string GriddingMessage(const GriddingResult& result, float w, const CTrevascDataOhm& store) {
     switch (result.status) {
         case GriddingStatus::Ok:
+        case GriddingStatus::Cancelled:
             return "";
         case GriddingStatus::NoPoints:
             return Tr("There is no valid data to convert to grid data.",
@@ -178,7 +188,8 @@ std::optional<double> AskCellSize(CPrompter& prompter, double initial) {
                               initial);
 }
 
-bool ConvertToGridData(CGantrelSurvey& survey, CTrevascDataOhm& store, CPrompter& prompter) {
+bool ConvertToGridData(CGantrelSurvey& survey, CTrevascDataOhm& store, CPrompter& prompter,
+                       const ProgressReport& progress) {
     if (!store.IsAllocated()) return false;
     PseudoSection section;
     PseudoSectionStatus status = CollectPoints(survey, section);
@@ -204,11 +215,12 @@ bool ConvertToGridData(CGantrelSurvey& survey, CTrevascDataOhm& store, CPrompter
         // Beyond the float range a cell size is as good as the largest float (one column).
         constexpr double kLargest = std::numeric_limits<float>::max();
         const float w = static_cast<float>(std::clamp(*entered, -kLargest, kLargest));
-        const GriddingResult result = GridPseudoSection(section, w, store);
+        const GriddingResult result = GridPseudoSection(section, w, store, progress);
         if (result.status == GriddingStatus::Ok) {
             WriteSettingReal(kCellSizeKey, *entered);
             return true;
         }
+        if (result.status == GriddingStatus::Cancelled) return false;
         prompter.Message(GriddingMessage(result, w, store));
         if (result.status == GriddingStatus::TooManyColumns && result.fMinCellSize > 0.0f)
             initial = result.fMinCellSize;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "analysis/pseudo_section.h"
+#include "common/progress.h"
 #include "common/prompter.h"
 #include "common/survey.h"
 #include "sectionfiles/section_store.h"
@@ -24,6 +25,7 @@ enum class GriddingStatus {
     TooManyColumns,  // the cell size needs more columns than the store holds
     TooManyRows,     // a column would hold more non-empty rows than the store holds
     NoMemory,        // the work arrays could not be allocated
+    Cancelled,       // the progress report asked to stop; the store is unchanged
 };
 
 struct GriddingResult {
@@ -42,8 +44,13 @@ int GridColumnCount(float fMin, float fMax, float w, int maxColumn);
 // fObserved, nAveraged, fDipoleSize and fNFactor (dipole mode) or pElectrode (general mode),
 // fCellSize, bGeneralArray and nRowKind, and clears the mark of every row written; leaves the
 // calculated values and the model alone. Every limit is checked before the first write: on any
-// status but Ok the store is exactly as it was.
-GriddingResult GridPseudoSection(const PseudoSection& section, float w, CTrevascDataOhm& store);
+// status but Ok the store is exactly as it was. progress hears of every column averaged, all
+// before the first write, so a stop there leaves the store alone.
+GriddingResult GridPseudoSection(const PseudoSection& section, float w, CTrevascDataOhm& store,
+                                 const ProgressReport& progress = {});
+
+// What the progress of gridding shows before column i of nColumn.
+std::string GriddingProgressText(int i, int nColumn);
 
 // The message for a refused gridding: the limit and what to change. Empty for Ok.
 std::string GriddingMessage(const GriddingResult& result, float w, const CTrevascDataOhm& store);
@@ -58,5 +65,7 @@ std::optional<double> AskCellSize(CPrompter& prompter, double initial);
 // replaced; false when the user cancelled, there was nothing to grid, or a capacity was
 // exceeded (the user is told). On false the store is unchanged. The survey's
 // bDifferentSize (and, in general mode, the readings' apparent resistivities and electrode
-// geometries) are brought up to date in any case.
-bool ConvertToGridData(CGantrelSurvey& survey, CTrevascDataOhm& store, CPrompter& prompter);
+// geometries) are brought up to date in any case. A stop asked for by progress ends the
+// command quietly with the store unchanged and the cell size not remembered.
+bool ConvertToGridData(CGantrelSurvey& survey, CTrevascDataOhm& store, CPrompter& prompter,
+                       const ProgressReport& progress = {});

@@ -52,6 +52,11 @@ bool Invertible(const LayerModel& model, const SoundingData& sounding) {
 
 }  // namespace
 
+std::string InversionCancelledMessage() {
+    return Tr("The inversion was stopped. The model is as it was before.",
+              "インバージョンを中止しました。モデルは実行前のままです。");
+}
+
 std::string InversionProgressText(int i, int nColumn) {
     return FormatC("i=%d/%d", i, nColumn);
 }
@@ -372,7 +377,7 @@ void Tally(SectionInversionResult& result, const ColumnOutcome& o) {
 
 SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSettings& settings,
                                      int nThread, const std::function<void(const std::string&)>& log,
-                                     const std::function<void(int, int)>& progress) {
+                                     const std::function<bool(int, int)>& progress) {
     SectionInversionResult result;
     if (!store.IsAllocated()) return result;
     const int nColumn = std::clamp(store.nColumn, 0, store.MaxColumn());
@@ -385,6 +390,7 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
     std::vector<ColumnOutcome> outcome(static_cast<std::size_t>(nColumn));
     std::vector<char> done(static_cast<std::size_t>(nColumn), 0);
     std::atomic<int> next{0};
+    std::atomic<bool> stop{false};
     std::mutex mutex;
     std::condition_variable finished;
     int nDone = 0;
@@ -392,6 +398,7 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
     auto work = [&] {
         ColumnWorker worker;
         for (;;) {
+            if (stop.load()) break;
             const int c = next.fetch_add(1);
             if (c >= nColumn) break;
             worker.Run(c, store, settings, keepMisfits, outcome[static_cast<std::size_t>(c)]);
@@ -403,6 +410,13 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
             finished.notify_one();
         }
     };
+
+    // The first report comes before any column is touched: the caller may still read the
+    // store then (to keep a picture of it, say).
+    if (progress && !progress(0, nColumn)) {
+        result.bCancelled = true;
+        return result;
+    }
 
     std::vector<std::thread> pool;
     if (threads > 1) {
@@ -425,12 +439,14 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
     if (pool.empty()) {
         ColumnWorker worker;
         for (int c = 0; c < nColumn; ++c) {
-            if (progress) progress(c, nColumn);
+            if (c > 0 && progress && !progress(c, nColumn)) {
+                result.bCancelled = true;
+                break;
+            }
             worker.Run(c, store, settings, keepMisfits, outcome[static_cast<std::size_t>(c)]);
             finish(c);
         }
     } else {
-        if (progress) progress(0, nColumn);
         int written = 0, reported = 0;
         while (written < nColumn) {
             int count = 0, ready = written;
@@ -442,19 +458,25 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
                 count = nDone;
                 while (ready < nColumn && done[static_cast<std::size_t>(ready)] != 0) ++ready;
             }
-            if (count > reported && count < nColumn && progress) progress(count, nColumn);
-            reported = count;
             for (; written < ready; ++written) finish(written);
+            if (count > reported && count < nColumn && progress && !progress(count, nColumn)) {
+                // Columns already taken are finished; no worker takes another.
+                stop.store(true);
+                result.bCancelled = true;
+                break;
+            }
+            reported = count;
         }
         for (auto& t : pool) t.join();
     }
+    if (result.bCancelled) return result;
     store.iDataType = kDataTypeDipole;
     return result;
 }
 
 bool NonLinearInversion(CTrevascDataOhm& store, InversionSettings& settings,
                         const std::filesystem::path& dataFolder, CPrompter& prompter,
-                        const std::function<void(const std::string&)>& progress, int nThread) {
+                        const ProgressReport& progress, int nThread) {
     if (!store.IsAllocated() || store.nLayer < 1) return false;
     CTextWriter logFile;
     logFile.Open(dataFolder / "rms_error.txt");  // optional: the run goes on without it
@@ -468,9 +490,24 @@ bool NonLinearInversion(CTrevascDataOhm& store, InversionSettings& settings,
 
     std::function<void(const std::string&)> log;
     if (logFile.IsOpen()) log = [&logFile](const std::string& line) { logFile.Write(line); };
-    std::function<void(int, int)> report;
-    if (progress) report = [&progress](int i, int n) { progress(InversionProgressText(i, n)); };
+    // A run the user stops puts the store back as it was; the copy is only needed when a
+    // report can ask to stop.
+    CTrevascDataOhm before;
+    std::function<bool(int, int)> report;
+    if (progress) {
+        // Without the memory for the copy the run shows its progress but cannot be stopped.
+        const bool canStop = store.SnapshotTo(before);
+        report = [&progress, canStop](int i, int n) {
+            return progress(i, n, InversionProgressText(i, n)) || !canStop;
+        };
+    }
     const SectionInversionResult result = InvertSection(store, settings, nThread, log, report);
+    if (result.bCancelled) {
+        store.RestoreFrom(before);
+        logFile.Close();
+        prompter.Message(InversionCancelledMessage());
+        return false;
+    }
 
     if (result.nUnusable > 0) {
         prompter.Message(FormatC(

@@ -21,6 +21,7 @@
 
 #include "analysis/numeric.h"
 #include "common/forward_model.h"
+#include "common/progress.h"
 #include "common/prompter.h"
 #include "sectionfiles/section_store.h"
 
@@ -46,6 +47,8 @@ inline constexpr double kInversionSolveTolerance = 1e-6;
 // Progress text drawn before each column: "i=%d/%d" with the column (or the number of columns
 // done) and the column count.
 std::string InversionProgressText(int i, int nColumn);
+// Shown when the user stopped an inversion (or a model response pass) between columns.
+std::string InversionCancelledMessage();
 
 // ---------------------------------------------------------------------------------------------
 // The dialog "Non-linear LSM parameters".
@@ -184,6 +187,7 @@ struct SectionInversionResult {
     int nNoRows = 0;    // columns without rows, left as they were
     int nUnusable = 0;  // columns with rows that could not be set up, left as they were
     int nSkippedUpdates = 0;  // iterations over all columns whose update was skipped
+    bool bCancelled = false;  // progress asked to stop; some columns were not inverted
 };
 
 // Number of worker threads of an inversion: the hardware's concurrency, at least 1.
@@ -193,19 +197,22 @@ int InversionThreadCount();
 // Everything the caller is given runs on the calling thread: log receives one
 // InversionLogLine per column in column order as soon as the columns before it are done
 // (columns left as they were get a line without misfits); progress receives (columns done,
-// nColumn) before the first column and whenever the count grows while below nColumn, so with
-// one thread it is called before every column with that column's index. iDataType becomes 3.
+// nColumn) before the first column (before any column is touched) and whenever the count
+// grows while below nColumn, so with one thread it is called before every column with that
+// column's index. When progress returns false no further column is started, the run ends
+// with bCancelled set and the columns inverted so far stay in the store; otherwise iDataType
+// becomes 3.
 SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSettings& settings,
                                      int nThread = 0,
                                      const std::function<void(const std::string&)>& log = {},
-                                     const std::function<void(int, int)>& progress = {});
+                                     const std::function<bool(int, int)>& progress = {});
 
 // The command: opens "rms_error.txt" in dataFolder (replacing it; the run goes on without it
 // when it cannot be created), shows the dialog, and on OK copies the values into settings,
 // inverts every column and shows "Inversion finished !". progress receives the
-// "i=%d/%d" texts. True when the inversion ran; false on Cancel (the log file is left empty)
-// or when the store holds no model.
+// "i=%d/%d" texts. True when the inversion ran; false on Cancel (the log file is left empty),
+// when the store holds no model, or when progress asked to stop (the store is then put back
+// as it was, the settings keep the dialog's values and the user is told).
 bool NonLinearInversion(CTrevascDataOhm& store, InversionSettings& settings,
                         const std::filesystem::path& dataFolder, CPrompter& prompter,
-                        const std::function<void(const std::string&)>& progress = {},
-                        int nThread = 0);
+                        const ProgressReport& progress = {}, int nThread = 0);

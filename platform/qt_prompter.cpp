@@ -953,6 +953,7 @@ CQtPrompter::~CQtPrompter() = default;
 
 int CQtPrompter::Exec(QDialog& dialog, const std::string& kind, const std::string& textIn) {
     const std::string text = textIn.empty() ? S(dialog.windowTitle()) : textIn;
+    if (before_) before_();
     if (!answers_.empty()) {
         DialogAnswer answer = std::move(answers_.front());
         answers_.pop_front();

@@ -35,6 +35,9 @@ public:
     // recorded in History() with its kind and text (the window title when text is empty).
     int Exec(QDialog& dialog, const std::string& kind = "dialog", const std::string& text = "");
 
+    // Called before every dialog (the window closes a long command's progress with it).
+    void SetBeforeDialog(std::function<void()> before) { before_ = std::move(before); }
+
     using DialogAnswer = std::function<void(QDialog&)>;
     void PushAnswer(DialogAnswer answer) { answers_.push_back(std::move(answer)); }
     void SetScripted(bool bScripted) { bScripted_ = bScripted; }
@@ -86,6 +89,7 @@ public:
 
 private:
     QWidget* parent_;
+    std::function<void()> before_;
     bool bScripted_ = false;
     std::deque<DialogAnswer> answers_;
     std::vector<Shown> shown_;

@@ -206,7 +206,10 @@ class CBatchRun {
 public:
     CBatchRun(const BatchOptions& o, std::ostream& log)
         : o_(o), log_(log), prompter_(log), ctx_(doc_, view_, prompter_) {
-        ctx_.progress = [this](const std::string& text) { log_ << "progress: " << text << "\n"; };
+        ctx_.progress = [this](int, int, const std::string& text) {
+            log_ << "progress: " << text << "\n";
+            return true;
+        };
         view_.LoadSettings();
         prompter_.dialogResponders.push_back([this](CDialogValues& v) { return Respond(v); });
     }

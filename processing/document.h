@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/inversion.h"
+#include "common/progress.h"
 #include "common/prompter.h"
 #include "common/survey.h"
 #include "sectionfiles/section_store.h"
@@ -134,8 +135,9 @@ struct CBrivaneContext {
     CPrompter& prompter;
     bool bRedraw = false;
     bool bExitRequested = false;  // set by "Exit" once the user confirmed
-    // Long commands report progress here ("i=%d/%d" for the inversion); may be empty.
-    std::function<void(const std::string&)> progress;
+    // Long commands report their columns here ("i=%d/%d" for the inversion) and stop when
+    // it returns false; may be empty.
+    ProgressReport progress;
 
     void Redraw() { bRedraw = true; }
 };

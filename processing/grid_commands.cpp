@@ -6,7 +6,7 @@
 namespace {
 
 void ConvertToGrid(CBrivaneContext& ctx) {
-    if (!ConvertToGridData(ctx.doc.survey, ctx.doc.store, ctx.prompter)) return;
+    if (!ConvertToGridData(ctx.doc.survey, ctx.doc.store, ctx.prompter, ctx.progress)) return;
     // The smoothing undo copy belongs to the section just replaced.
     ctx.doc.bModelUndo = 0;
     ctx.view.iViewMode = kViewSectionGridded;

@@ -100,17 +100,24 @@ int ImportRes2dinvFile(CTrevascDataOhm& store, const std::filesystem::path& path
 }
 
 int RecomputeModelResponse(CTrevascDataOhm& store, const std::filesystem::path& dataFolder,
-                           CPrompter& prompter,
-                           const std::function<void(const std::string&)>& progress) {
+                           CPrompter& prompter, const ProgressReport& progress) {
     CTextWriter log;
     log.Open(dataFolder / "rms_error.txt");
     LayerModel model;
     SoundingData sounding;
     int computed = 0;
     const int nColumn = store.IsAllocated() ? std::clamp(store.nColumn, 0, store.MaxColumn()) : 0;
+    // Only the responses change; a stopped pass puts them back.
+    CTrevascDataOhm before;
+    const bool canStop = progress && store.SnapshotTo(before);
     for (int c = 0; c < nColumn; ++c) {
+        if (!ReportProgress(progress, c, nColumn, InversionProgressText(c, nColumn)) && canStop) {
+            store.RestoreFrom(before);
+            log.Close();
+            prompter.Message(InversionCancelledMessage());
+            return -1;
+        }
         log.Printf(" %d ", c);
-        if (progress) progress(InversionProgressText(c, nColumn));
         if (SetUpSounding(c, store, model, sounding) != kColumnReady) continue;
         SoundingMisfit(model, sounding);
         // Only the response is stored: writing the model back would rebuild its boundaries
@@ -129,7 +136,8 @@ bool SaveDunvarFile(CBrivaneContext& ctx, int iMode, const std::filesystem::path
                     const std::filesystem::path& setDataPath) {
     CTrevascDataOhm& store = ctx.doc.store;
     if (iMode == kDunvarModeModel) {
-        RecomputeModelResponse(store, ctx.doc.dataFolder, ctx.prompter, ctx.progress);
+        if (RecomputeModelResponse(store, ctx.doc.dataFolder, ctx.prompter, ctx.progress) < 0)
+            return false;
         ctx.Redraw();
     }
     DunvarDataSet set;

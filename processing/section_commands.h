@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/progress.h"
 #include "common/prompter.h"
 #include "processing/document.h"
 #include "sectionfiles/section_store.h"
@@ -31,6 +32,12 @@ int ImportRes2dinvFile(CTrevascDataOhm& store, const std::filesystem::path& path
 
 // The recompute pass of the .st4 export: for every data column the model response of its
 // model column is computed into fCalculated (the model itself is left exactly as it is);
+// " %d " per column goes to "rms_error.txt" in dataFolder (when it can be created) and
+// "i=%d/%d" to progress; then iDataType = 3 and "Inversion finished !". Returns the number
+// of columns computed, or -1 when progress asked to stop: the store is then as it was and the
+// user is told.
+int RecomputeModelResponse(CTrevascDataOhm& store, const std::filesystem::path& dataFolder,
+                           CPrompter& prompter, const ProgressReport& progress = {});
 // " %d " per column goes to "rms_error.txt" in dataFolder (when it can be created) and
 // "i=%d/%d" to progress; then iDataType = 3 and "Inversion finished !". Returns the number
 // of columns computed.

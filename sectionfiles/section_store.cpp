@@ -152,3 +152,18 @@ void CTrevascDataOhm::CopyFrom(const CTrevascDataOhm& other) {
         for (int j = 0; j < nLayer; ++j) fLayerResistivity[c][j] = other.fLayerResistivity[c][j];
     }
 }
+
+bool CTrevascDataOhm::SnapshotTo(CTrevascDataOhm& copy) const {
+    if (!bAllocated ||
+        !copy.Initialise(iMaxColumn, iMaxRow, iMaxBoundaryColumn, iMaxLayer))
+        return false;
+    copy.CopyFrom(*this);
+    copy.iDataType = iDataType;
+    return true;
+}
+
+void CTrevascDataOhm::RestoreFrom(const CTrevascDataOhm& copy) {
+    if (!copy.bAllocated) return;
+    CopyFrom(copy);
+    iDataType = copy.iDataType;
+}

@@ -69,6 +69,11 @@ public:
     // bGeneralArray, fBoundaryColumnX, fModelColumnX, fCellSize. Counts are clipped to this
     // store's capacities.
     void CopyFrom(const CTrevascDataOhm& other);
+    // Allocates copy at this store's capacities and copies into it what CopyFrom copies plus
+    // iDataType, so that a command stopped half-way can put the store back with RestoreFrom.
+    // False when the memory cannot be had.
+    [[nodiscard]] bool SnapshotTo(CTrevascDataOhm& copy) const;
+    void RestoreFrom(const CTrevascDataOhm& copy);
     // Smallest and largest fLayerResistivity over nModelColumn columns and nLayer layers,
     // from 100000 and 0.
     void ResistivityRange(float& fMin, float& fMax) const;

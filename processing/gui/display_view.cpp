@@ -97,8 +97,42 @@ void CBrivaneView::Changed() {
     emit stateChanged();
 }
 
+void CBrivaneView::Freeze() {
+    if (IsFrozen()) return;
+    frozen_ = viewport()->grab();
+    progressText_.clear();
+    rubberBand_->hide();
+    dragStart_.reset();
+}
+
+void CBrivaneView::Unfreeze() {
+    if (!IsFrozen()) return;
+    frozen_ = QPixmap();
+    progressText_.clear();
+    viewport()->update();
+}
+
+void CBrivaneView::SetProgressText(const QString& text) {
+    progressText_ = text;
+    viewport()->update();
+}
+
 void CBrivaneView::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
+    if (IsFrozen()) {
+        painter.drawPixmap(0, 0, frozen_);
+        if (!progressText_.isEmpty()) {
+            // The text's top left at the page point, on a white ground so that it reads over
+            // the plot.
+            const QPoint at = PixelAt({10, -100});
+            QRect box = painter.fontMetrics().boundingRect(progressText_);
+            box.moveTopLeft(at);
+            painter.fillRect(box.adjusted(-2, 0, 2, 0), Qt::white);
+            painter.setPen(Qt::black);
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, progressText_);
+        }
+        return;
+    }
     painter.fillRect(viewport()->rect(), Qt::white);
     CQtCanvas canvas(painter, PixelsPerUnit(),
                      QPointF(-horizontalScrollBar()->value(), -verticalScrollBar()->value()));
@@ -116,6 +150,7 @@ void CBrivaneView::scrollContentsBy(int, int) {
 }
 
 void CBrivaneView::mousePressEvent(QMouseEvent* event) {
+    if (IsFrozen()) return;
     if (event->button() != Qt::LeftButton) return;
     const QPoint pixel = event->position().toPoint();
     const CPoint p = PageAt(pixel);
@@ -143,12 +178,14 @@ void CBrivaneView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CBrivaneView::mouseMoveEvent(QMouseEvent* event) {
+    if (IsFrozen()) return;
     const QPoint pixel = event->position().toPoint();
     emit readoutChanged(ReadoutAt(PageAt(pixel)));
     if (dragStart_) rubberBand_->setGeometry(QRect(*dragStart_, pixel).normalized());
 }
 
 void CBrivaneView::mouseReleaseEvent(QMouseEvent* event) {
+    if (IsFrozen()) return;
     if (event->button() != Qt::LeftButton || !dragStart_) return;
     const CPoint a = PageAt(*dragStart_);
     const CPoint b = PageAt(event->position().toPoint());
@@ -158,6 +195,7 @@ void CBrivaneView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CBrivaneView::keyPressEvent(QKeyEvent* event) {
+    if (IsFrozen()) return;
     ctx_.view.bFineStep = (event->modifiers() & Qt::ShiftModifier) ? 1 : 0;
     const int key = event->key();
     if (ctx_.view.iMouseMode == kMouseGate) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QPixmap>
 #include <QPoint>
 #include <functional>
 #include <optional>
@@ -42,6 +43,14 @@ public:
     // page position "%d %d".
     QString ReadoutAt(CPoint page) const;
 
+    // While a long command changes the document the view shows the picture it had when the
+    // command began, with the command's progress text at page point (10, -100), and takes no
+    // mouse or key input.
+    void Freeze();
+    void Unfreeze();
+    bool IsFrozen() const { return !frozen_.isNull(); }
+    void SetProgressText(const QString& text);
+
 signals:
     // A key that runs a command: Delete runs "Cut", the arrow keys outside gate selection the
     // scale buttons.
@@ -70,5 +79,7 @@ private:
     CBrivaneContext& ctx_;
     PlanPosition planPosition_;
     QRubberBand* rubberBand_ = nullptr;
+    QPixmap frozen_;
+    QString progressText_;
     std::optional<QPoint> dragStart_;
 };

@@ -15,7 +15,8 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QProgressBar>
+#include <QElapsedTimer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
@@ -23,6 +24,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <set>
 
 #include "common/language.h"
@@ -128,7 +130,11 @@ CBrivaneMainWindow::CBrivaneMainWindow(QWidget* parent)
     resize(placement.w, placement.h);
 
     viewState_.LoadSettings();
-    ctx_.progress = [this](const std::string& text) { ReportProgress(text); };
+    ctx_.progress = [this](int done, int total, const std::string& text) {
+        return ReportProgress(done, total, text);
+    };
+    // A message or a question after the columns closes the progress first.
+    prompter_.SetBeforeDialog([this] { EndProgress(); });
     // The display objects exist from the view's creation on, so that the contour and axis
     // commands find them before the first draw.
     DisplayOf(ctx_);
@@ -149,12 +155,6 @@ CBrivaneMainWindow::CBrivaneMainWindow(QWidget* parent)
     readout_ = new QLabel;
     readout_->setObjectName("readout");
     readout_->setMinimumWidth(220);
-    progress_ = new QProgressBar;
-    progress_->setObjectName("progress");
-    progress_->setMaximumWidth(220);
-    progress_->setFormat("%v/%m");
-    progress_->hide();
-    statusBar()->addPermanentWidget(progress_);
     statusBar()->addPermanentWidget(readout_);
     connect(view_, &CBrivaneView::readoutChanged, readout_, &QLabel::setText);
 
@@ -310,12 +310,16 @@ void CBrivaneMainWindow::UpdateCommandStates() {
 }
 
 bool CBrivaneMainWindow::RunCommand(int id) {
+    // A long command lets events through while it runs; nothing starts another meanwhile.
+    if (bBusy_) return false;
     const int language = GetLanguage();
     ctx_.bRedraw = false;
     prompter_.ClearOpened();
+    bBusy_ = true;
     const bool ran = table_.Invoke(ctx_, id);
-    if (!progress_->isHidden()) {
-        progress_->hide();
+    bBusy_ = false;
+    if (progressDialog_ != nullptr || view_->IsFrozen()) {
+        EndProgress();
         statusBar()->showMessage(Q(Tr("Ready", "レディ")));
     }
     if (ran) {
@@ -340,17 +344,64 @@ bool CBrivaneMainWindow::RunCommand(int id) {
     return ran;
 }
 
-void CBrivaneMainWindow::ReportProgress(const std::string& text) {
-    int done = 0, total = 0;
-    if (std::sscanf(text.c_str(), "i=%d/%d", &done, &total) == 2 && total > 0) {
-        progress_->setRange(0, total);
-        progress_->setValue(std::clamp(done, 0, total));
-        progress_->show();
+namespace {
+// The clock of the progress updates: ms since the program started.
+qint64 ProgressClockMs() {
+    static QElapsedTimer clock;
+    if (!clock.isValid()) clock.start();
+    return clock.elapsed();
+}
+// Shortest time between two updates of the progress; more often only costs the command time.
+constexpr qint64 kProgressIntervalMs = 40;
+}  // namespace
+
+bool CBrivaneMainWindow::ReportProgress(int done, int total, const std::string& text) {
+    const qint64 now = ProgressClockMs();
+    if (progressDialog_ == nullptr) {
+        // The first report comes before the command changes the store: the view keeps this
+        // picture, so that it never draws a store that is being written.
+        view_->Freeze();
+        progressDialog_ = new QProgressDialog(this);
+        progressDialog_->setObjectName("progressDialog");
+        progressDialog_->setWindowTitle(Q(kProcessingProgramTitle));
+        progressDialog_->setWindowModality(Qt::WindowModal);
+        progressDialog_->setCancelButtonText(CancelText());
+        progressDialog_->setAutoClose(false);
+        progressDialog_->setAutoReset(false);
+        // Escape rejects the dialog; that is a Cancel as well.
+        connect(progressDialog_, &QDialog::rejected, progressDialog_, &QProgressDialog::cancel);
+        // Shown by ReportProgress once the command has run for progressDelay_; the dialog's
+        // own estimate of when to show is kept out of it.
+        progressDialog_->setMinimumDuration(std::numeric_limits<int>::max());
+        progressStartedAt_ = now;
+        progressShownAt_ = now - kProgressIntervalMs;
+    } else if (progressDialog_->wasCanceled()) {
+        return false;
     }
+    if (now - progressShownAt_ < kProgressIntervalMs && done != 0) return true;
+    progressShownAt_ = now;
+    if (total > 0 && progressDialog_->maximum() != total) progressDialog_->setMaximum(total);
+    progressDialog_->setLabelText(Q(text));
+    progressDialog_->setValue(std::clamp(done, 0, std::max(total, 0)));
+    if (!progressDialog_->isVisible() && now - progressStartedAt_ >= progressDelay_)
+        progressDialog_->show();
     statusBar()->showMessage(Q(text));
-    // Only the status bar is painted now: no event is handled while the command runs, so
-    // the view never draws a store that worker threads are still writing.
-    statusBar()->repaint();
+    view_->SetProgressText(Q(text));
+    // Until the dialog shows, and with it the modality that keeps the window's menus, keys
+    // and mouse away, only non-input events are handled.
+    QCoreApplication::processEvents(progressDialog_->isVisible()
+                                        ? QEventLoop::AllEvents
+                                        : QEventLoop::ExcludeUserInputEvents);
+    return !progressDialog_->wasCanceled();
+}
+
+void CBrivaneMainWindow::EndProgress() {
+    if (progressDialog_ != nullptr) {
+        progressDialog_->hide();
+        progressDialog_->deleteLater();
+        progressDialog_ = nullptr;
+    }
+    view_->Unfreeze();
 }
 
 void CBrivaneMainWindow::UpdateTitle() {
@@ -490,6 +541,12 @@ void CBrivaneMainWindow::About() {
 // Shutdown
 
 void CBrivaneMainWindow::closeEvent(QCloseEvent* event) {
+    if (bBusy_ && progressDialog_ != nullptr) {
+        // Closing in the middle of a long command stops the command first.
+        progressDialog_->cancel();
+        event->ignore();
+        return;
+    }
     if (!bExitConfirmed_ && !ConfirmExit(prompter_)) {
         event->ignore();
         return;

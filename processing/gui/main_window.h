@@ -20,7 +20,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QPrinter;
-class QProgressBar;
+class QProgressDialog;
 class QToolBar;
 
 // Length of the recent-file list.
@@ -58,15 +58,21 @@ public:
     const CCommandTable& Commands() const { return table_; }
     QToolBar& ToolBar() { return *toolbar_; }
     QLabel& Readout() { return *readout_; }
-    QProgressBar& Progress() { return *progress_; }
+    // The progress of the long command running now; null between commands and before a
+    // command's first report.
+    QProgressDialog* ProgressDialog() const { return progressDialog_; }
+    // How long a long command runs before its progress shows, ms.
+    void SetProgressDelay(int ms) { progressDelay_ = ms; }
     QPrinter& Printer();
     QStringList RecentFiles() const { return recent_; }
     // Top-level menus in their order (titles in the current language).
     QStringList MenuTitles() const;
     // "Reverse Y axis text for clipbord copy": kept as a check mark only; no drawing reads it.
     bool ReverseYText() const { return bReverseYText_; }
-    // The progress of a long command ("i=%d/%d") as the status bar shows it.
-    void ReportProgress(const std::string& text);
+    // A long command's report between columns: the progress dialog (with its bar, the text
+    // and Cancel), the status bar and the text drawn on the view. False once the user
+    // cancelled.
+    bool ReportProgress(int done, int total, const std::string& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -88,6 +94,7 @@ private:
     void PrintSetup();
     void About();
     void SaveState();
+    void EndProgress();
 
     CQtPrompter prompter_;
     CBrivaneDoc doc_;
@@ -97,7 +104,11 @@ private:
     CBrivaneView* view_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QLabel* readout_ = nullptr;
-    QProgressBar* progress_ = nullptr;
+    QProgressDialog* progressDialog_ = nullptr;
+    qint64 progressStartedAt_ = 0;  // ms on the progress clock of the command's first report
+    qint64 progressShownAt_ = 0;    // ms on the progress clock of the last update shown
+    int progressDelay_ = 400;
+    bool bBusy_ = false;  // a command is running
     std::map<int, QAction*> actions_;
     std::vector<QAction*> recentActions_;
     QStringList recent_;

@@ -152,6 +152,24 @@ TEST_F(Gridding, ColumnWithMoreThan100RowsIsRefusedAndStoreKept) {
               "lines\".");
 }
 
+TEST_F(Gridding, StopBeforeTheLastColumnLeavesTheStoreAsItWas) {
+    ASSERT_EQ(GridPseudoSection(DipoleSection({{0.0f, 5.0f}}), 1.0f, store).status,
+              GriddingStatus::Ok);
+    const auto s = DipoleSection({{0.0f, 10.0f}, {10.0f, 30.0f}});
+    std::vector<std::string> shown;
+    const GriddingResult r = GridPseudoSection(s, 1.0f, store, [&](int i, int n, const auto& t) {
+        EXPECT_EQ(n, 11);
+        shown.push_back(t);
+        return i < 10;
+    });
+    EXPECT_EQ(r.status, GriddingStatus::Cancelled);
+    EXPECT_EQ(GriddingMessage(r, 1.0f, store), "");
+    EXPECT_EQ(shown.size(), 11u);
+    EXPECT_EQ(shown.back(), "Gridding: column 10 of 11");
+    EXPECT_EQ(store.nColumn, 1);
+    EXPECT_EQ(store.fObserved[0][0], 5.0f);
+}
+
 using ConvertCommand = SurveyTest;
 
 TEST_F(ConvertCommand, RefusedCellSizeIsExplainedAskedAgainAndOnlyTheAcceptedOneStored) {
@@ -186,6 +204,23 @@ TEST_F(ConvertCommand, CancelLeavesTheStoreAsItWas) {
     EXPECT_EQ(store.bGeneralArray, 0) << "the old section's rows carry no arrays";
     EXPECT_EQ(prompter.Messages().front(),
               "Data includes different transimitter and receivser sizes.");
+}
+
+TEST_F(ConvertCommand, StoppedGriddingEndsQuietlyAndForgetsTheCellSize) {
+    CGantrelLine& line = AddLine(2.5f);
+    AddReading(line, 10.0f, {1.0f});
+    AddReading(line, 40.0f, {2.0f});
+    CTrevascDataOhm store;
+    ASSERT_TRUE(store.Initialise(3000, 100, 3000, 100));
+    store.nColumn = 3;
+    CScriptedPrompter prompter;
+    prompter.Push(2.0);
+    EXPECT_FALSE(ConvertToGridData(survey, store, prompter,
+                                   [](int i, int, const std::string&) { return i < 5; }));
+    EXPECT_EQ(store.nColumn, 3);
+    EXPECT_EQ(ReadSettingString(kCellSizeKey, ""), "");
+    EXPECT_EQ(prompter.Messages().size(), 2u) << "the two messages before the cell size only";
+    EXPECT_FALSE(prompter.AnyUnanswered());
 }
 
 }  // namespace

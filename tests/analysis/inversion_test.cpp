@@ -388,6 +388,7 @@ TEST_F(SectionInversion, EachColumnMatchesTheSingleSoundingInversion) {
     InvertSection(store, st, 1, {}, [&](int i, int n) {
         EXPECT_EQ(n, 6);
         progress.push_back(i);
+        return true;
     });
     EXPECT_EQ(progress, (std::vector<int>{0, 1, 2, 3, 4, 5}));
     for (int j = 0; j < 6; ++j)
@@ -395,6 +396,51 @@ TEST_F(SectionInversion, EachColumnMatchesTheSingleSoundingInversion) {
     EXPECT_EQ(store.fLayerResistivity[3][0], -1.0f);
     EXPECT_EQ(store.fLayerResistivity[3][1], 80.0f);
     EXPECT_EQ(store.iDataType, 3);
+}
+
+TEST_F(SectionInversion, StoppedBetweenColumnsLeavesTheRestUntouched) {
+    Fill(store, 8);
+    InversionSettings st;
+    st.nIteration = 2;
+    std::vector<std::string> log;
+    std::vector<int> asked;
+    const auto r = InvertSection(
+        store, st, 1, [&](const std::string& line) { log.push_back(line); },
+        [&](int i, int) {
+            asked.push_back(i);
+            return i < 3;
+        });
+    EXPECT_TRUE(r.bCancelled);
+    EXPECT_EQ(asked, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(log.size(), 3u) << "a log line for each column inverted, none after";
+    EXPECT_NE(store.fLayerResistivity[2][0], 80.0f);
+    for (int c = 3; c < 8; ++c)
+        for (int j = 0; j < 6; ++j) EXPECT_EQ(store.fLayerResistivity[c][j], 80.0f) << c;
+    EXPECT_EQ(store.iDataType, 0) << "an unfinished run does not claim its row layout";
+
+    // Stopped at the first report, before any column is touched.
+    CTrevascDataOhm fresh;
+    ASSERT_TRUE(fresh.Initialise(3000, 100, 3000, 100));
+    Fill(fresh, 8);
+    EXPECT_TRUE(InvertSection(fresh, st, 1, {}, [](int, int) { return false; }).bCancelled);
+    EXPECT_EQ(fresh.fLayerResistivity[0][0], 80.0f);
+}
+
+TEST_F(SectionInversion, StoppedWorkerThreadsFinishTheirColumnsAndTakeNoMore) {
+    Fill(store, 400);
+    InversionSettings st;
+    st.nIteration = 5;
+    int reports = 0;
+    const auto r = InvertSection(store, st, 3, {}, [&](int done, int n) {
+        EXPECT_EQ(n, 400);
+        ++reports;
+        return done == 0;  // the first report after a column is done stops the run
+    });
+    ASSERT_TRUE(r.bCancelled);
+    EXPECT_EQ(reports, 2);
+    int untouched = 0;
+    for (int c = 0; c < 400; ++c) untouched += store.fLayerResistivity[c][0] == 80.0f ? 1 : 0;
+    EXPECT_GT(untouched, 300) << "the workers stopped taking columns";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -427,7 +473,11 @@ TEST_F(InversionCommand, WritesOneLogLinePerColumnAndTakesTheDialogValues) {
     });
     std::vector<std::string> progress;
     ASSERT_TRUE(NonLinearInversion(store, settings, folder, prompter,
-                                   [&](const std::string& t) { progress.push_back(t); }, 1));
+                                   [&](int, int, const std::string& t) {
+                                       progress.push_back(t);
+                                       return true;
+                                   },
+                                   1));
     EXPECT_EQ(settings.nIteration, 2);
     EXPECT_EQ(settings.fMinResistivity, 1.5f);
     EXPECT_EQ(progress, (std::vector<std::string>{"i=0/3", "i=1/3", "i=2/3"}));
@@ -459,6 +509,38 @@ TEST_F(InversionCommand, CancelLeavesAnEmptyLogAndTheStoreAsItWas) {
     EXPECT_EQ(store.fLayerResistivity[0][0], 80.0f);
     EXPECT_EQ(store.iDataType, 4);
     EXPECT_TRUE(prompter.Messages().empty());
+}
+
+TEST_F(InversionCommand, StopPutsBackEveryValueTheRunHadChanged) {
+    Fill(store, 6);
+    store.iDataType = 4;
+    for (int c = 0; c < 6; ++c)
+        for (int k = 0; k < store.nRow[c]; ++k) store.fCalculated[c][k] = 7.0f;
+    CTrevascDataOhm before;
+    ASSERT_TRUE(store.SnapshotTo(before));
+    prompter.PushDialog<CDlgLsm>([](CDlgLsm& d) { d.nIteration = 3; });
+    std::vector<std::string> shown;
+    EXPECT_FALSE(NonLinearInversion(
+        store, settings, folder, prompter,
+        [&](int done, int, const std::string& text) {
+            shown.push_back(text);
+            return done < 4;
+        },
+        1));
+    EXPECT_EQ(shown.back(), "i=4/6");
+    for (int c = 0; c < 6; ++c) {
+        for (int k = 0; k < store.nRow[c]; ++k)
+            ASSERT_EQ(Bits(store.fCalculated[c][k]), Bits(before.fCalculated[c][k])) << c;
+        for (int j = 0; j < 6; ++j) {
+            ASSERT_EQ(Bits(store.fLayerResistivity[c][j]), Bits(before.fLayerResistivity[c][j]));
+            ASSERT_EQ(Bits(store.fBoundaryElevation[c][j]),
+                      Bits(before.fBoundaryElevation[c][j]));
+        }
+    }
+    EXPECT_EQ(store.iDataType, 4);
+    EXPECT_EQ(settings.nIteration, 3) << "the parameters entered are kept for the next run";
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{InversionCancelledMessage()}));
 }
 
 TEST_F(InversionCommand, RunsWithoutTheLogWhenItCannotBeCreated) {

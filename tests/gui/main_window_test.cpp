@@ -13,14 +13,19 @@
 #include <QMimeData>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QProgressBar>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QTest>
 #include <QToolBar>
 #include <QUrl>
 #include <cmath>
 #include <filesystem>
 
+#include "analysis/gridding.h"
 #include "common/recording_canvas.h"
+#include "common/settings.h"
+#include "common/text_format.h"
 #include "display/views.h"
 #include "processing/gui/display_output.h"
 #include "processing/gui/display_view.h"
@@ -343,34 +348,138 @@ TEST_F(MainWindowTest, MouseMovesShowThePagePosition) {
     EXPECT_LT(page.y, 0) << "page units run upwards";
 }
 
-TEST_F(MainWindowTest, InversionReportsColumnProgress) {
-    OpenExample();
-    P().PushAnswer([](QDialog& d) {  // "Horizontal cell size"
-        SetFieldText(d, "value", "10");
-        ClickNamed(d, "ok");
-    });
-    Trigger(kCmdConvertToGrid);
-    EXPECT_EQ(Ctx().view.iViewMode, kViewSectionGridded);
-    P().PushAnswer([](QDialog& d) { ClickNamed(d, "ok"); });
-    Trigger(kCmdInitialModel);
-    EXPECT_TRUE(Enabled(kCmdInversion));
+// What a long command's progress looked like at each turn of the event loop it allowed.
+struct ProgressSeen {
+    int maximum = -1;
+    int lastValue = -1;
+    bool bVisible = false;
+    bool bFrozen = false;
+    bool bOtherCommandRan = false;
+};
 
-    std::vector<int> values;
-    QObject::connect(&window->Progress(), &QProgressBar::valueChanged,
-                     [&values](int v) { values.push_back(v); });
-    P().PushAnswer([](QDialog& d) {
-        SetFieldText(d, "nIteration", "2");
-        ClickNamed(d, "ok");
-    });
+class LongCommandTest : public MainWindowTest {
+protected:
+    void GridAndModel() {
+        OpenExample();
+        window->SetProgressDelay(0);
+        PushCellSize("10");
+        Trigger(kCmdConvertToGrid);
+        ASSERT_EQ(Ctx().view.iViewMode, kViewSectionGridded);
+        P().PushAnswer([](QDialog& d) { ClickNamed(d, "ok"); });
+        Trigger(kCmdInitialModel);
+        ASSERT_TRUE(Enabled(kCmdInversion));
+    }
+    void PushCellSize(const QString& value) {
+        P().PushAnswer([value](QDialog& d) {  // "Horizontal cell size"
+            SetFieldText(d, "value", value);
+            ClickNamed(d, "ok");
+        });
+    }
+    void PushInversionDialog() {
+        P().PushAnswer([](QDialog& d) {
+            SetFieldText(d, "nIteration", "2");
+            ClickNamed(d, "ok");
+        });
+    }
+    // Watches the progress from a timer, which runs whenever the command lets events through;
+    // act (when set) is done to the dialog once it is on the screen.
+    void Watch(std::function<void(QProgressDialog&)> act = {}) {
+        timer = std::make_unique<QTimer>();
+        QObject::connect(timer.get(), &QTimer::timeout, [this, act]() mutable {
+            QProgressDialog* d = window->ProgressDialog();
+            if (d == nullptr) return;
+            seen.maximum = d->maximum();
+            seen.lastValue = d->value();
+            seen.bVisible = seen.bVisible || d->isVisible();
+            seen.bFrozen = seen.bFrozen || View().IsFrozen();
+            if (window->RunCommand(kCmdNew)) seen.bOtherCommandRan = true;
+            if (act && d->isVisible()) {
+                act(*d);
+                act = {};
+            }
+        });
+        timer->start(0);
+    }
+    std::unique_ptr<QTimer> timer;
+    ProgressSeen seen;
+};
+
+TEST_F(LongCommandTest, InversionShowsItsColumnsWhileTheViewKeepsItsPicture) {
+    GridAndModel();
+    PushInversionDialog();
+    Watch();
     Trigger(kCmdInversion);
+    timer->stop();
     const int columns = Ctx().doc.store.nColumn;
     ASSERT_GT(columns, 1);
-    EXPECT_EQ(window->Progress().maximum(), columns);
-    ASSERT_FALSE(values.empty());
-    EXPECT_LT(values.back(), columns);
-    EXPECT_TRUE(window->Progress().isHidden()) << "gone once the command ends";
+    EXPECT_EQ(seen.maximum, columns);
+    EXPECT_GE(seen.lastValue, 0);
+    EXPECT_LT(seen.lastValue, columns);
+    EXPECT_TRUE(seen.bVisible);
+    EXPECT_TRUE(seen.bFrozen) << "the view does not draw the store while it is written";
+    EXPECT_FALSE(seen.bOtherCommandRan) << "no command starts while another runs";
+    EXPECT_EQ(window->ProgressDialog(), nullptr) << "gone once the command ends";
+    EXPECT_FALSE(View().IsFrozen());
     EXPECT_EQ(P().Messages().back(), "Inversion finished !");
+    EXPECT_EQ(Ctx().doc.store.iDataType, kDataTypeDipole);
     EXPECT_TRUE(Enabled(kCmdShowModel2D));
+}
+
+TEST_F(LongCommandTest, CancelledInversionLeavesTheModelAsItWas) {
+    GridAndModel();
+    const CTrevascDataOhm& store = Ctx().doc.store;
+    const int columns = store.nModelColumn, layers = store.nLayer;
+    std::vector<float> model;
+    for (int c = 0; c < columns; ++c)
+        for (int j = 0; j < layers; ++j) model.push_back(store.fLayerResistivity[c][j]);
+    const int dataType = store.iDataType;
+    const bool undo = Enabled(kCmdUndo);
+
+    PushInversionDialog();
+    Watch([](QProgressDialog& d) {
+        QPushButton* cancel = d.findChild<QPushButton*>();
+        ASSERT_NE(cancel, nullptr);
+        EXPECT_EQ(cancel->text(), CancelText());
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    });
+    Trigger(kCmdInversion);
+    timer->stop();
+
+    EXPECT_EQ(P().Messages().back(),
+              "The inversion was stopped. The model is as it was before.");
+    std::vector<float> after;
+    for (int c = 0; c < columns; ++c)
+        for (int j = 0; j < layers; ++j) after.push_back(store.fLayerResistivity[c][j]);
+    EXPECT_EQ(after, model);
+    EXPECT_EQ(store.iDataType, dataType);
+    EXPECT_EQ(Enabled(kCmdUndo), undo);
+    EXPECT_EQ(window->ProgressDialog(), nullptr);
+    EXPECT_FALSE(View().IsFrozen());
+    // The next run goes through.
+    PushInversionDialog();
+    Trigger(kCmdInversion);
+    EXPECT_EQ(P().Messages().back(), "Inversion finished !");
+}
+
+TEST_F(LongCommandTest, EscapeStopsGriddingAndKeepsThePreviousSection) {
+    GridAndModel();
+    const CTrevascDataOhm& store = Ctx().doc.store;
+    const int columns = store.nColumn;
+    const float firstX = store.fColumnX[0];
+    const int view = Ctx().view.iViewMode;
+
+    PushCellSize("5");
+    Watch([](QProgressDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); });
+    Trigger(kCmdConvertToGrid);
+    timer->stop();
+
+    EXPECT_GT(seen.maximum, columns) << "a smaller cell gives more columns";
+    EXPECT_EQ(store.nColumn, columns);
+    EXPECT_EQ(store.fColumnX[0], firstX);
+    EXPECT_EQ(Ctx().view.iViewMode, view);
+    EXPECT_EQ(ReadSettingString(kCellSizeKey, ""), FormatC("%f", 10.0))
+        << "a stopped gridding does not remember its cell size";
+    EXPECT_EQ(window->ProgressDialog(), nullptr);
 }
 
 TEST_F(MainWindowTest, DroppedSectionFileOpensTheGriddedSection) {

@@ -112,7 +112,10 @@ TEST_F(AnalysisCommands, InversionReportsProgressAndWritesTheLogInTheDataFolder)
                      ("gantrel-analysis-" + std::to_string(::getpid()));
     std::filesystem::create_directories(doc.dataFolder);
     std::vector<std::string> progress;
-    ctx.progress = [&](const std::string& t) { progress.push_back(t); };
+    ctx.progress = [&](int, int, const std::string& t) {
+        progress.push_back(t);
+        return true;
+    };
     prompter.PushDialog<CDlgLsm>([](CDlgLsm& d) { d.nIteration = 1; });
     ASSERT_TRUE(table.Invoke(ctx, kCmdInversion));
     EXPECT_EQ(doc.inversionSettings.nIteration, 1) << "kept for the next run";

@@ -29,7 +29,10 @@ protected:
         previous = fs::current_path();
         fs::current_path(folder.path);
         doc.dataFolder = folder.path;
-        ctx.progress = [this](const std::string& text) { progress.push_back(text); };
+        ctx.progress = [this](int, int, const std::string& text) {
+            progress.push_back(text);
+            return true;
+        };
         view.iViewMode = kViewLineResistivity;
     }
     void TearDown() override {
@@ -220,6 +223,20 @@ TEST_F(SectionCommands, ModelFileRecomputesTheResponseFirst) {
     EXPECT_EQ(doc.store.iDataType, 3);
     const std::string text = ReadText(folder / "a.st4");
     EXPECT_NE(text.find("     0.2121 "), std::string::npos);  // 99.9375 / 471.239
+}
+
+TEST_F(SectionCommands, StoppedResponsePassWritesNoModelFileAndKeepsTheResponses) {
+    MakeSection(3);
+    MakeModel();
+    doc.store.iDataType = 4;
+    for (int c = 0; c < 3; ++c) doc.store.fCalculated[c][0] = 5.0f;
+    ctx.progress = [](int done, int, const std::string&) { return done < 2; };
+    prompter.Push(folder / "a.st4");
+    EXPECT_TRUE(Run(kCmdSaveST4));
+    EXPECT_FALSE(fs::exists(folder / "a.st4"));
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(doc.store.fCalculated[c][0], 5.0f) << c;
+    EXPECT_EQ(doc.store.iDataType, 4);
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{InversionCancelledMessage()});
 }
 
 TEST_F(SectionCommands, ModelFileWithoutModelIsRefusedBeforeTheFileDialog) {
