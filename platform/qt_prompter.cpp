@@ -555,8 +555,15 @@ bool EditMarkerDialog(CQtPrompter& prompter, CEditMarkerValues& values) {
 class CLinePreview : public QWidget {
 public:
     explicit CLinePreview(const CEditEachLineModel& model) : model_(model), plot_(GetLanguage()) {
-        setMinimumSize(560, 220);
+        setMinimumSize(560, 260);
         setObjectName("preview");
+        // No caption and no legend below or beside the frame: the page margins of the main
+        // view would leave a strip of plot this high.
+        plot_.parameter.iTopMargin = 130;
+        plot_.parameter.iBottomMargin = 30;
+        plot_.parameter.iRightMargin = 60;
+        // The vertical title starts below the frame's middle and would run out of this strip.
+        plot_.axes.bYTitle = 0;
     }
 
 protected:
@@ -607,13 +614,15 @@ bool EditEachLineDialog(CQtPrompter& prompter, CEditEachLineValues& values) {
         ~Detach() { m.onPreviewChanged = nullptr; }
     } detach{model};
 
+    // Three columns under the preview (markers; receivers and view; geometry) keep the dialog
+    // low enough for a laptop screen.
     auto* middle = new QHBoxLayout;
     f.layout->addLayout(middle);
 
     // Markers, kMarkerRows at a time.
     auto* markers = new QGroupBox(Q(Tr("Markers", "マーカー")));
     auto* markerGrid = new QGridLayout(markers);
-    markerGrid->setVerticalSpacing(1);
+    markerGrid->setVerticalSpacing(0);
     markerGrid->addWidget(new QLabel(Q(EditDialogText(EditText::Index))), 0, 0);
     markerGrid->addWidget(new QLabel(Q(EditDialogText(EditText::Distance))), 0, 1);
     constexpr int kRows = CEditEachLineModel::kMarkerRows;
@@ -629,6 +638,11 @@ bool EditEachLineDialog(CQtPrompter& prompter, CEditEachLineValues& values) {
         markerDelete[r]->setObjectName(QString("deleteMarker%1").arg(r));
         markerEdit[r] = new QPushButton(Q(EditDialogText(EditText::Edit)));
         markerEdit[r]->setObjectName(QString("editMarker%1").arg(r));
+        // Rows as high as the text: twenty framed buttons would double the table.
+        for (QPushButton* b : {markerDelete[r], markerEdit[r]}) {
+            b->setFlat(true);
+            b->setMaximumHeight(b->fontMetrics().height() + 4);
+        }
         markerGrid->addWidget(markerIndex[r], r + 1, 0);
         markerGrid->addWidget(markerDistance[r], r + 1, 1);
         markerGrid->addWidget(markerDelete[r], r + 1, 2);
@@ -637,8 +651,11 @@ bool EditEachLineDialog(CQtPrompter& prompter, CEditEachLineValues& values) {
     auto* markerScroll = new QScrollBar(Qt::Vertical);
     markerScroll->setObjectName("firstMarkerRow");
     markerGrid->addWidget(markerScroll, 1, 4, kRows, 1);
+    markerGrid->setRowStretch(kRows + 1, 1);  // spare height below the rows, not between
     middle->addWidget(markers);
 
+    auto* centre = new QVBoxLayout;
+    middle->addLayout(centre);
     auto* right = new QVBoxLayout;
     middle->addLayout(right);
 
@@ -650,7 +667,7 @@ bool EditEachLineDialog(CQtPrompter& prompter, CEditEachLineValues& values) {
         receiverUse[i]->setObjectName(QString("receiverUse%1").arg(i));
         activeLayout->addWidget(receiverUse[i]);
     }
-    right->addWidget(active);
+    centre->addWidget(active);
 
     auto* geometry = new QGroupBox(Q(EditDialogText(EditText::Geometry)));
     auto* geometryLayout = new QVBoxLayout(geometry);
@@ -696,7 +713,7 @@ bool EditEachLineDialog(CQtPrompter& prompter, CEditEachLineValues& values) {
     right->addWidget(geometry);
 
     auto* view = new QGroupBox(Q(EditDialogText(EditText::View)));
-    auto* viewLayout = new QHBoxLayout(view);
+    auto* viewLayout = new QGridLayout(view);
     auto* showAll = new QCheckBox(Q(EditDialogText(EditText::ShowAllReceivers)));
     showAll->setObjectName("bShowAllReceivers");
     auto* shown = new QLabel;
@@ -705,11 +722,13 @@ bool EditEachLineDialog(CQtPrompter& prompter, CEditEachLineValues& values) {
     auto* down = new QPushButton(Q(EditDialogText(EditText::Down)));
     up->setObjectName("up");
     down->setObjectName("down");
-    viewLayout->addWidget(showAll);
-    viewLayout->addWidget(shown);
-    viewLayout->addWidget(up);
-    viewLayout->addWidget(down);
-    right->addWidget(view);
+    viewLayout->addWidget(showAll, 0, 0, 1, 3);
+    viewLayout->addWidget(shown, 1, 0);
+    viewLayout->addWidget(up, 1, 1);
+    viewLayout->addWidget(down, 1, 2);
+    centre->addWidget(view);
+    centre->addStretch();
+    right->addStretch();
 
     // Controls follow the model after every button; `loading` keeps the toggles they raise
     // from being taken as the user's.
