@@ -8,6 +8,7 @@
 #include "common/language.h"
 #include "common/resistivity.h"
 #include "common/settings.h"
+#include "processing/analysis_commands.h"
 #include "processing/commands.h"
 #include "processing/positioning.h"
 
@@ -612,7 +613,48 @@ void MedianFilter(CBrivaneContext& ctx) {
     ctx.Redraw();
 }
 
+// The one-dimensional display shows the store's columns when it has any, else the averaged
+// sounding of a one-dimensional survey.
+bool ShowsStoreColumns(const CBrivaneDoc& doc) {
+    return doc.store.IsAllocated() && doc.store.nColumn > 0;
+}
+
+bool AnyMarkedObservation(const CBrivaneDoc& doc) {
+    if (ShowsStoreColumns(doc)) {
+        const CTrevascDataOhm& s = doc.store;
+        for (int c = 0; c < std::min(s.nColumn, s.MaxColumn()); ++c)
+            for (int k = 0; k < std::clamp(s.nRow[static_cast<size_t>(c)], 0, s.MaxRow()); ++k)
+                if (s.iMarked[c][k] != 0) return true;
+        return false;
+    }
+    return std::any_of(doc.sounding.points.begin(), doc.sounding.points.end(),
+                       [](const CSoundingPoint& p) { return p.bMarked != 0; });
+}
+
+// Delete in the one-dimensional display: the observations marked with the mouse go.
+void RemoveMarkedObservations(CBrivaneContext& ctx) {
+    CBrivaneDoc& doc = ctx.doc;
+    if (!AnyMarkedObservation(doc)) return;
+    if (ShowsStoreColumns(doc)) {
+        if (doc.store.bGeneralArray != 0) {
+            // The undo copy holds no electrode geometries: restoring the rows would pair
+            // them with the wrong arrays, so this removal cannot be undone.
+            doc.bModelUndo = 0;
+        } else {
+            SaveModelForUndo(doc);
+        }
+        doc.store.RemoveMarkedRows();
+    } else {
+        std::erase_if(doc.sounding.points, [](const CSoundingPoint& p) { return p.bMarked != 0; });
+    }
+    ctx.Redraw();
+}
+
 void CutSelectedData(CBrivaneContext& ctx) {
+    if (ctx.view.iViewMode == kViewModel1D) {
+        RemoveMarkedObservations(ctx);
+        return;
+    }
     ctx.doc.SaveSurveyForUndo();
     ctx.doc.survey.ApplyDeletions();
     ctx.Redraw();
@@ -645,8 +687,10 @@ void RegisterEditCommands(CCommandTable& table) {
             return InLineView(ctx) && HasLines(ctx) && ctx.view.iMouseMode != kMouseGate;
         },
         [](const CBrivaneContext& ctx) { return ctx.view.iMouseMode == kMouseGate; });
-    table.Bind(kCmdCut, CutSelectedData,
-               [](const CBrivaneContext& ctx) { return InLineView(ctx) && HasLines(ctx); });
+    table.Bind(kCmdCut, CutSelectedData, [](const CBrivaneContext& ctx) {
+        return (InLineView(ctx) && HasLines(ctx)) ||
+               (ctx.view.iViewMode == kViewModel1D && AnyMarkedObservation(ctx.doc));
+    });
     table.Bind(kCmdMaxCurrentLevel, [](CBrivaneContext& ctx) { SetCurrentLevelLimit(ctx, true); },
                HasCurrentLine);
     table.Bind(kCmdMinCurrentLevel, [](CBrivaneContext& ctx) { SetCurrentLevelLimit(ctx, false); },

@@ -1,6 +1,7 @@
 #include "sectionfiles/section_store.h"
 
 #include <algorithm>
+#include <utility>
 
 bool CTrevascDataOhm::Initialise(int columnCapacity, int rowCapacity, int boundaryColumnCapacity,
                                  int layerCapacity, int, int) {
@@ -166,4 +167,32 @@ void CTrevascDataOhm::RestoreFrom(const CTrevascDataOhm& copy) {
     if (!copy.bAllocated) return;
     CopyFrom(copy);
     iDataType = copy.iDataType;
+}
+
+int CTrevascDataOhm::RemoveMarkedRows() {
+    if (!bAllocated) return 0;
+    int removed = 0;
+    const int columns = std::clamp(nColumn, 0, iMaxColumn);
+    for (int c = 0; c < columns; ++c) {
+        const auto cc = static_cast<size_t>(c);
+        const int rows = std::clamp(nRow[cc], 0, iMaxRow);
+        int kept = 0;
+        for (int k = 0; k < rows; ++k) {
+            if (iMarked[c][k] != 0) continue;
+            if (kept != k) {
+                fDipoleSize[c][kept] = fDipoleSize[c][k];
+                fNFactor[c][kept] = fNFactor[c][k];
+                fObserved[c][kept] = fObserved[c][k];
+                fCalculated[c][kept] = fCalculated[c][k];
+                nAveraged[c][kept] = nAveraged[c][k];
+                pElectrode[c][kept] = std::move(pElectrode[c][k]);
+            }
+            ++kept;
+        }
+        for (int k = 0; k < rows; ++k) iMarked[c][k] = 0;
+        for (int k = kept; k < rows; ++k) pElectrode[c][k].reset();
+        removed += rows - kept;
+        nRow[cc] = kept;
+    }
+    return removed;
 }

@@ -84,6 +84,10 @@ public:
     int MaxBoundaryColumn() const { return iMaxBoundaryColumn; }
     int MaxLayer() const { return iMaxLayer; }
 
+    // Removes every row marked in iMarked from its column: the later rows move up with their
+    // values, counts, marks and electrode geometries, and nRow shrinks. The marks of the rows
+    // that stay, and of the slots left behind, are cleared. Returns the rows removed.
+    int RemoveMarkedRows();
     // Empties column c's rows' electrode geometries from row `from` on (general-mode rows
     // that a refill no longer uses).
     void ClearElectrodes(int c, int from = 0);

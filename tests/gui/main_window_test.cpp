@@ -482,6 +482,46 @@ TEST_F(LongCommandTest, EscapeStopsGriddingAndKeepsThePreviousSection) {
     EXPECT_EQ(window->ProgressDialog(), nullptr);
 }
 
+TEST_F(LongCommandTest, ClickedObservationIsMarkedAndDeleteRemovesIt) {
+    GridAndModel();
+    Trigger(kCmdShowModel1D);
+    Paint();
+    Trigger(kCmdMouseMode1);
+    CRecordingCanvas canvas;
+    ASSERT_TRUE(DrawDisplay(canvas, Ctx()));
+    const auto ellipses = canvas.OfKind(CanvasPrimitive::Ellipse);
+    const CCanvasRecord* disc = nullptr;
+    for (const CCanvasRecord& r : ellipses)
+        if (r.brush.color == CColor{0, 255, 0}) disc = &r;  // the observations are green
+    ASSERT_NE(disc, nullptr);
+    const CPoint centre{(disc->points[0].x + disc->points[1].x) / 2,
+                        (disc->points[0].y + disc->points[1].y) / 2};
+    const CTrevascDataOhm& store = Ctx().doc.store;
+    auto rows = [&store] {
+        int n = 0;
+        for (int c = 0; c < store.nColumn; ++c) n += store.nRow[c];
+        return n;
+    };
+    auto marked = [&store] {
+        int n = 0;
+        for (int c = 0; c < store.nColumn; ++c)
+            for (int k = 0; k < store.nRow[c]; ++k) n += store.iMarked[c][k];
+        return n;
+    };
+    const int before = rows();
+    EXPECT_FALSE(Enabled(kCmdCut));
+    QTest::mouseClick(View().viewport(), Qt::LeftButton, Qt::NoModifier, View().PixelAt(centre));
+    const int nMarked = marked();
+    ASSERT_GE(nMarked, 1);
+    EXPECT_TRUE(Enabled(kCmdCut));
+    QTest::keyClick(&View(), Qt::Key_Delete);
+    EXPECT_EQ(rows(), before - nMarked);
+    EXPECT_EQ(marked(), 0);
+    ASSERT_TRUE(Enabled(kCmdUndo));
+    Trigger(kCmdUndo);
+    EXPECT_EQ(rows(), before);
+}
+
 TEST_F(MainWindowTest, DroppedSectionFileOpensTheGriddedSection) {
     OpenExample();
     P().PushAnswer([](QDialog& d) {

@@ -522,4 +522,61 @@ TEST_F(LineEditingTest, EnableRules) {
     EXPECT_FALSE(table.IsEnabled(ctx, kCmdMedianFilter)) << "no such line";
 }
 
+// ---------------------------------------------------------------------------------------------
+// Delete in the one-dimensional display
+
+class MarkedObservations : public LineEditingTest {
+protected:
+    void SetUp() override {
+        LineEditingTest::SetUp();
+        view.iViewMode = kViewModel1D;
+        CTrevascDataOhm& s = doc.store;
+        s.nColumn = 2;
+        for (int c = 0; c < 2; ++c) {
+            s.nRow[static_cast<size_t>(c)] = 3;
+            for (int k = 0; k < 3; ++k) s.fObserved[c][k] = 100.0f + static_cast<float>(k);
+        }
+    }
+};
+
+TEST_F(MarkedObservations, DeleteRemovesTheMarkedRowsAndUndoBringsThemBack) {
+    EXPECT_FALSE(table.IsEnabled(ctx, kCmdCut)) << "nothing marked";
+    doc.store.iMarked[1][1] = 1;
+    ASSERT_TRUE(table.IsEnabled(ctx, kCmdCut));
+    ASSERT_TRUE(table.Invoke(ctx, kCmdCut));
+    EXPECT_EQ(doc.store.nRow[1], 2);
+    EXPECT_EQ(doc.store.fObserved[1][1], 102.0f);
+    EXPECT_EQ(doc.store.nRow[0], 3);
+    EXPECT_TRUE(ctx.bRedraw);
+    ASSERT_TRUE(table.IsEnabled(ctx, kCmdUndo));
+    ASSERT_TRUE(table.Invoke(ctx, kCmdUndo));
+    EXPECT_EQ(doc.store.nRow[1], 3);
+    EXPECT_EQ(doc.store.fObserved[1][1], 101.0f);
+    EXPECT_EQ(doc.store.iMarked[1][1], 0) << "the row comes back unmarked";
+}
+
+TEST_F(MarkedObservations, RowsWithElectrodeArraysCannotBeBroughtBack) {
+    doc.store.bGeneralArray = 1;
+    doc.bModelUndo = 1;  // an earlier smoothing
+    doc.store.iMarked[0][0] = 1;
+    ASSERT_TRUE(table.Invoke(ctx, kCmdCut));
+    EXPECT_EQ(doc.store.nRow[0], 2);
+    EXPECT_FALSE(table.IsEnabled(ctx, kCmdUndo))
+        << "an older copy would pair the rows with the wrong arrays";
+}
+
+TEST_F(MarkedObservations, AveragedSoundingLosesItsMarkedPoints) {
+    doc.store.nColumn = 0;
+    doc.sounding.bPresent = 1;
+    for (int j = 0; j < 3; ++j) {
+        CSoundingPoint p;
+        p.fResistivity = static_cast<float>(j + 1);
+        p.bMarked = j == 0 ? 1 : 0;
+        doc.sounding.points.push_back(p);
+    }
+    ASSERT_TRUE(table.Invoke(ctx, kCmdCut));
+    ASSERT_EQ(doc.sounding.points.size(), 2u);
+    EXPECT_EQ(doc.sounding.points[0].fResistivity, 2.0f);
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 
 namespace {
 
@@ -84,6 +85,37 @@ TEST_F(SectionStore, CopyIsIndependentAndLeavesOutElectrodesAndPositions) {
 
     copy.fLayerResistivity[0][0] = 99.0f;
     EXPECT_EQ(store.fLayerResistivity[0][0], 10.0f);
+}
+
+TEST_F(SectionStore, RemovingMarkedRowsMovesTheLaterRowsUpWithTheirArrays) {
+    store.nColumn = 2;
+    store.nRow[0] = 4;
+    for (int k = 0; k < 4; ++k) {
+        store.fObserved[0][k] = 10.0f * static_cast<float>(k + 1);
+        store.fDipoleSize[0][k] = static_cast<float>(k + 1);
+        store.nAveraged[0][k] = k + 1;
+        store.pElectrode[0][k] = std::make_unique<FourElectrodeGeometry>();
+        store.pElectrode[0][k]->fA = static_cast<float>(k);
+    }
+    store.iMarked[0][0] = store.iMarked[0][2] = 1;
+    store.nRow[1] = 1;
+    store.fObserved[1][0] = 5.0f;
+    store.iMarked[1][0] = 1;
+
+    EXPECT_EQ(store.RemoveMarkedRows(), 3);
+    ASSERT_EQ(store.nRow[0], 2);
+    EXPECT_EQ(store.fObserved[0][0], 20.0f);
+    EXPECT_EQ(store.fObserved[0][1], 40.0f);
+    EXPECT_EQ(store.fDipoleSize[0][1], 4.0f);
+    EXPECT_EQ(store.nAveraged[0][0], 2);
+    ASSERT_NE(store.pElectrode[0][1], nullptr);
+    EXPECT_EQ(store.pElectrode[0][0]->fA, 1.0f) << "each row keeps its own array";
+    EXPECT_EQ(store.pElectrode[0][1]->fA, 3.0f);
+    EXPECT_EQ(store.pElectrode[0][2], nullptr) << "the slots left behind hold nothing";
+    EXPECT_EQ(store.pElectrode[0][3], nullptr);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(store.iMarked[0][k], 0) << k;
+    EXPECT_EQ(store.nRow[1], 0) << "a column may lose every row";
+    EXPECT_EQ(store.RemoveMarkedRows(), 0);
 }
 
 TEST(SectionStoreCapacity, ImpossibleCapacityIsRefusedWithoutAllocating) {
