@@ -175,6 +175,15 @@ void FillAcrossColumns(std::vector<ColumnLayers>& columns) {
         for (int j = a; j < n; ++j)
             if (v[static_cast<size_t>(j)] < 0.0f && j >= 1)
                 v[static_cast<size_t>(j)] = v[static_cast<size_t>(j) - 1];
+        // When no column has rows as deep as the middle layer, the two passes above only
+        // carry -1 about: every layer below the data would stay -1 and the inversion could
+        // not use the column. Such a layer takes the nearest value above it (below it for
+        // layers above the first value). A column without rows keeps -1 throughout.
+        const auto first = std::find_if(v.begin(), v.end(), [](float x) { return x >= 0.0f; });
+        if (first == v.end()) continue;
+        std::fill(v.begin(), first, *first);
+        for (size_t j = 1; j < v.size(); ++j)
+            if (v[j] < 0.0f) v[j] = v[j - 1];
     }
 }
 

@@ -108,6 +108,21 @@ TEST(FillAcrossColumns, WithoutASourceGapsFillFromTheMiddleLayerOutwards) {
     EXPECT_EQ(c[0].value, (std::vector<float>{10, 1000, 1000, 1000}));
 }
 
+TEST(FillAcrossColumns, LayersBelowEveryColumnsDataTakeTheDeepestValue) {
+    // Short dipoles: every row lies in the upper two of six layers, above the middle layer.
+    const std::vector<float> tops = {0, -0.5f, -1, -2, -4, -8};
+    std::vector<ColumnLayers> c = {
+        ApparentColumnLayers({0.3f, 0.7f}, {100.0f, 10.0f}, tops),
+        ApparentColumnLayers({0.2f}, {1000.0f}, tops),
+        {{-1, -1, -1, -1, -1, -1}, {0, 0, 0, 0, 0, 0}},  // no rows
+    };
+    FillAcrossColumns(c);
+    EXPECT_EQ(c[0].value, (std::vector<float>{100, 10, 10, 10, 10, 10}));
+    EXPECT_EQ(c[1].value, (std::vector<float>{1000, 10, 10, 10, 10, 10}))
+        << "layer 1 from column 0, the rest from there down";
+    EXPECT_EQ(c[2].value, (std::vector<float>(6, -1.0f)));
+}
+
 TEST_F(InitialModelStore, ApparentModeWritesEveryColumnAndKeepsEmptyOnesAtMinusOne) {
     AddRow(0, 10.0f, 0.5f, 1.0f);  // pseudo-depth 0.25
     store.nRow[1] = 0;
