@@ -9,8 +9,10 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QPixmap>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QThread>
+#include <QTimer>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -141,6 +143,20 @@ int main(int argc, char** argv) {
                 picture("lsm")(d);
             });
             window.RunCommand(kCmdInversion);
+            // The progress of a long command, caught at its first report.
+            window.SetProgressDelay(0);
+            QTimer progressShot;
+            QObject::connect(&progressShot, &QTimer::timeout, [&] {
+                QProgressDialog* d = window.ProgressDialog();
+                if (d == nullptr || !d->isVisible()) return;
+                progressShot.stop();
+                Shoot(window, out / "dialog-progress.png");
+            });
+            progressShot.start(0);
+            p.PushAnswer([](QDialog& d) { ClickNamed(d, "ok"); });
+            window.RunCommand(kCmdInversion);
+            progressShot.stop();
+            window.SetProgressDelay(400);
         }
         for (const auto& shown : p.History())
             if (!shown.bAnswered) std::fprintf(stderr, "unanswered: %s\n", shown.sText.c_str());
