@@ -303,6 +303,9 @@ QStringList CBrivaneMainWindow::MenuTitles() const {
 }
 
 void CBrivaneMainWindow::UpdateCommandStates() {
+    // The states read the document, which a long command may be writing from other threads;
+    // RunCommand refreshes them when the command is over.
+    if (bBusy_) return;
     for (auto& [id, action] : actions_) {
         action->setEnabled(table_.IsEnabled(ctx_, id));
         if (action->isCheckable()) action->setChecked(table_.IsChecked(ctx_, id));

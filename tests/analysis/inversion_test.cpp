@@ -427,20 +427,21 @@ TEST_F(SectionInversion, StoppedBetweenColumnsLeavesTheRestUntouched) {
 }
 
 TEST_F(SectionInversion, StoppedWorkerThreadsFinishTheirColumnsAndTakeNoMore) {
-    Fill(store, 400);
+    // Far more columns than the workers get through while the calling thread wakes up.
+    Fill(store, 1000);
     InversionSettings st;
-    st.nIteration = 5;
+    st.nIteration = 3;
     int reports = 0;
     const auto r = InvertSection(store, st, 3, {}, [&](int done, int n) {
-        EXPECT_EQ(n, 400);
+        EXPECT_EQ(n, 1000);
         ++reports;
         return done == 0;  // the first report after a column is done stops the run
     });
     ASSERT_TRUE(r.bCancelled);
     EXPECT_EQ(reports, 2);
     int untouched = 0;
-    for (int c = 0; c < 400; ++c) untouched += store.fLayerResistivity[c][0] == 80.0f ? 1 : 0;
-    EXPECT_GT(untouched, 300) << "the workers stopped taking columns";
+    for (int c = 0; c < 1000; ++c) untouched += store.fLayerResistivity[c][0] == 80.0f ? 1 : 0;
+    EXPECT_GT(untouched, 500) << "the workers stopped taking columns";
 }
 
 // ---------------------------------------------------------------------------------------------

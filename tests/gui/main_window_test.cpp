@@ -461,6 +461,19 @@ TEST_F(LongCommandTest, CancelledInversionLeavesTheModelAsItWas) {
     EXPECT_EQ(P().Messages().back(), "Inversion finished !");
 }
 
+TEST_F(LongCommandTest, ClosingTheWindowDuringACommandStopsTheCommandFirst) {
+    GridAndModel();
+    PushInversionDialog();
+    bool closed = true;
+    Watch([this, &closed](QProgressDialog&) { closed = window->close(); });
+    Trigger(kCmdInversion);
+    timer->stop();
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(P().Messages().back(), InversionCancelledMessage());
+    EXPECT_TRUE(Enabled(kCmdInversion)) << "the states are refreshed after the command";
+}
+
 TEST_F(LongCommandTest, EscapeStopsGriddingAndKeepsThePreviousSection) {
     GridAndModel();
     const CTrevascDataOhm& store = Ctx().doc.store;
