@@ -48,6 +48,13 @@ float SmallestCellSize(float fMin, float fMax, int maxColumn) {
 
 }  // namespace
 
+std::string NoDistancesMessage() {
+    return Tr("The readings have no distances along their lines yet.\nAssign them first: "
+              "\"Set distance\" in the GPS menu, or open the data again with marker spacing.",
+              "測定値にまだ測線上の距離がありません。\n先に距離を設定してください (GPS メニューの"
+              "「距離を設定」、またはマーカー間隔を指定してデータを開き直す)。");
+}
+
 std::string GriddingProgressText(int i, int nColumn) {
     return FormatC(Tr("Gridding: column %d of %d", "グリッド化: %d / %d 列"), i, nColumn);
 }
@@ -191,6 +198,12 @@ std::optional<double> AskCellSize(CPrompter& prompter, double initial) {
 bool ConvertToGridData(CGantrelSurvey& survey, CTrevascDataOhm& store, CPrompter& prompter,
                        const ProgressReport& progress) {
     if (!store.IsAllocated()) return false;
+    if (!survey.HasDistances()) {
+        // Every reading would sit at distance 0 (or at a placeholder): one or two columns of
+        // everything averaged together.
+        prompter.Message(NoDistancesMessage());
+        return false;
+    }
     PseudoSection section;
     PseudoSectionStatus status = CollectPoints(survey, section);
     if (status != PseudoSectionStatus::Ok) {

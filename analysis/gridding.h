@@ -49,6 +49,9 @@ int GridColumnCount(float fMin, float fMax, float w, int maxColumn);
 GriddingResult GridPseudoSection(const PseudoSection& section, float w, CTrevascDataOhm& store,
                                  const ProgressReport& progress = {});
 
+// Why a survey whose readings have no distances yet is not gridded.
+std::string NoDistancesMessage();
+
 // What the progress of gridding shows before column i of nColumn.
 std::string GriddingProgressText(int i, int nColumn);
 
@@ -59,7 +62,8 @@ std::string GriddingMessage(const GriddingResult& result, float w, const CTrevas
 // the setting "xCellSize" (5.0 when absent); nullopt when cancelled.
 std::optional<double> AskCellSize(CPrompter& prompter, double initial);
 
-// The whole command. Collects and classifies the points (with their messages), asks for the
+// The whole command. A survey without distances along its lines is refused with
+// NoDistancesMessage. Collects and classifies the points (with their messages), asks for the
 // cell size and grids. A refused cell size is explained and the dialog asked again; the value
 // is written to "xCellSize" once it was accepted. Returns true when the store's section was
 // replaced; false when the user cancelled, there was nothing to grid, or a capacity was

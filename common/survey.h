@@ -252,6 +252,11 @@ public:
     int CheckDifferentSize();
     int CheckMarkerDistance();
     void UpdateRanges();
+    // Whether the readings carry distances along their lines (from markers, from a file that
+    // had them, or from GPS): before that every distance is 0 or a placeholder.
+    bool HasDistances() const {
+        return nLine > 0 && (bMarkerDistance == 1 || fMaxDistance > fMinDistance);
+    }
     int ApplyDeletions();
     void UpdateBoundingBox();
 

@@ -47,11 +47,6 @@ bool StoreHasModel(const CTrevascDataOhm& store) {
            store.nModelColumn > 0 && store.nBoundaryColumn > 0;
 }
 
-bool DistancesAssigned(const CGantrelSurvey& survey) {
-    return survey.nLine > 0 &&
-           (survey.bMarkerDistance == 1 || survey.fMaxDistance > survey.fMinDistance);
-}
-
 CSectionDrawer::CSectionDrawer(int language) : parameter(language) {
     SetLanguage(language);
 }
@@ -101,7 +96,7 @@ int CSectionDrawer::Legend(CCanvas& canvas, const CColorScale& scale, int frameR
 bool CSectionDrawer::DrawOriginalData(CCanvas& canvas, const CGantrelSurvey& survey,
                                       const CColorScale& scale, int& iRight, int& iBottom,
                                       const CClientSize* client) {
-    if (!DistancesAssigned(survey)) return false;
+    if (!survey.HasDistances()) return false;
     CCanvasStateSaver keep(canvas);
     CFrameEdges edges;
     if (!Frame(canvas, survey.fMinPosition, survey.fMaxPosition, client, edges)) return false;

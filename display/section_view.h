@@ -63,5 +63,3 @@ private:
 
 // Whether the model of the store can be drawn: layers, and columns with boundaries.
 bool StoreHasModel(const CTrevascDataOhm& store);
-// Whether distances along the lines have been assigned (from markers or GPS).
-bool DistancesAssigned(const CGantrelSurvey& survey);

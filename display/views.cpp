@@ -54,7 +54,7 @@ void SettleModelScale(CBrivaneContext& ctx, CBrivaneDisplay& d) {
 bool DrawLineDisplay(CCanvas& canvas, CBrivaneContext& ctx, CBrivaneDisplay& d,
                      const CClientSize* client, CDisplayExtents& e) {
     CGantrelSurvey& survey = ctx.doc.survey;
-    if (survey.nLine < 1 || !DistancesAssigned(survey)) return false;
+    if (!survey.HasDistances()) return false;
     SettleCurrentLine(ctx);
     const bool resistance = ctx.view.iViewMode == kViewLineResistance;
     CGantrelLineView& plot = resistance ? d.resistanceView : d.lineView;

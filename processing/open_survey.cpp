@@ -112,6 +112,8 @@ void FitEveryLine(CBrivaneContext& ctx) {
     ctx.view.iViewMode = kViewLineResistivity;
     ctx.view.iMouseMode = kMouseNormal;
     survey.bMarkerDistance = 1;
+    // The section of the measured data spans the positions these distances give.
+    survey.UpdateRanges();
     ctx.Redraw();
 }
 

@@ -206,6 +206,21 @@ TEST_F(ConvertCommand, CancelLeavesTheStoreAsItWas) {
               "Data includes different transimitter and receivser sizes.");
 }
 
+TEST_F(ConvertCommand, SurveyWithoutDistancesIsRefusedBeforeAnyQuestion) {
+    CGantrelLine& line = AddLine(2.5f);
+    AddReading(line, 0.0f, {1.0f});
+    AddReading(line, 0.0f, {2.0f});
+    survey.bMarkerDistance = 0;  // opened, but no distances assigned yet
+    CTrevascDataOhm store;
+    ASSERT_TRUE(store.Initialise(3000, 100, 3000, 100));
+    store.nColumn = 3;
+    CScriptedPrompter prompter;
+    EXPECT_FALSE(ConvertToGridData(survey, store, prompter));
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{NoDistancesMessage()});
+    EXPECT_EQ(store.nColumn, 3);
+    EXPECT_FALSE(prompter.AnyUnanswered()) << "no cell size question";
+}
+
 TEST_F(ConvertCommand, StoppedGriddingEndsQuietlyAndForgetsTheCellSize) {
     CGantrelLine& line = AddLine(2.5f);
     AddReading(line, 10.0f, {1.0f});

@@ -10,7 +10,10 @@
 
 class SurveyTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetSettingsBackend(&settings); }
+    void SetUp() override {
+        SetSettingsBackend(&settings);
+        survey.bMarkerDistance = 1;  // the readings carry their distances, as from a file
+    }
     void TearDown() override { SetSettingsBackend(nullptr); }
 
     // A line of same-size dipoles (receiver dipole 2 * halfDipole), offset 7.5, rope 0.

@@ -164,6 +164,9 @@ TEST_F(OpenSurveyTest, FittedLinesPerLineWithGps) {
     // About 1 m per second northward: the last reading lies tens of metres along the line.
     EXPECT_GT(line.pData.back().fDistance - line.pData.front().fDistance, 40.0f);
     EXPECT_EQ(line.bPosition, 1);
+    EXPECT_TRUE(doc.survey.HasDistances());
+    EXPECT_GT(doc.survey.fMaxPosition - doc.survey.fMinPosition, 40.0f)
+        << "the measured section spans the distances";
 }
 
 TEST_F(OpenSurveyTest, GpsMapConfigurationWaitsForFlags) {
