@@ -36,6 +36,13 @@ const char* ByLanguage(int language, const char* english, const char* japanese) 
     return language == kLanguageJapanese ? japanese : english;
 }
 
+// x tick label text. A start a rounding step below 0 would read "-0".
+std::string XLabel(double value) {
+    std::string text = FormatC("%.0f", value);
+    if (text == "-0") text = "0";
+    return text;
+}
+
 // y tick label text: decades shown as values, depths as positive numbers.
 std::string YLabel(const CAxes& axes, float v, double& labelValue) {
     if (axes.bYLog) {
@@ -205,7 +212,7 @@ CFrameEdges DrawFrameAndAxes(CCanvas& canvas, const CDrawingParameter& param, co
             const double value = axes.bXLog ? std::pow(10.0, static_cast<double>(v)) : v;
             const int labelLeft = x - TextWidthEstimate(value) / 2;
             if (!anyLabel || labelLeft >= lastLabelLeft + kMinLabelSpacing) {
-                canvas.Text(labelLeft, -(top - 50), FormatC("%.0f", value));
+                canvas.Text(labelLeft, -(top - 50), XLabel(value));
                 lastLabelLeft = labelLeft;
                 anyLabel = true;
             }

@@ -128,6 +128,13 @@ TEST_F(FrameTest, DenseXLabelsAreThinnedToTenMillimetres) {
     EXPECT_EQ(canvas.FindText("2")->points[0], (CPoint{255, -150}));
 }
 
+TEST_F(FrameTest, XStartJustBelowZeroIsLabelledZero) {
+    axes = MakeAxes(-0.3f, 40, 10, 40, 0, 1, 1, 100);
+    axes.bYLabel = 0;
+    Draw();
+    EXPECT_EQ(canvas.Texts(), (std::vector<std::string>{"0", "10", "20", "30", "40"}));
+}
+
 TEST_F(FrameTest, YLabelFormats) {
     axes = MakeAxes(0, 10, 10, 100, -5e-8f, 2, 1, 100);
     axes.bXLabel = 0;
