@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 #include "common/memory_settings.h"
 #include "common/settings.h"
@@ -60,6 +61,9 @@ int main(int argc, char** argv) {
     CMemorySettingsBackend settings;
     SetSettingsBackend(&settings);
     WriteSuiteValue("LanguageRegister", "1");
+    // BRIVANE_SHOTS_LANG=ja takes the pictures with the Japanese menus and titles.
+    const char* lang = std::getenv("BRIVANE_SHOTS_LANG");
+    WriteSuiteValue("Language", lang != nullptr && std::string(lang) == "ja" ? "1" : "0");
 
     const fs::path out = fs::absolute(argv[2]);
     const fs::path work =
