@@ -136,6 +136,8 @@ int main(int argc, char** argv) {
             };
         };
         if (std::getenv("BRIVANE_SHOTS_DIALOGS") != nullptr) {
+            p.PushAnswer(picture("edit-original-data"));
+            window.RunCommand(kCmdEditLines);
             p.PushAnswer([&](QDialog& d) {
                 ClickNamed(d, "edit0");
                 d.reject();
