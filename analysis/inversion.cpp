@@ -240,8 +240,12 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
         (system_.n != n || system_.m < rows || system_.residual.size() < std::size_t(rows))) {
         if (!system_.Create(n, std::max(rows, 1), settings.nIteration)) return -1.0f;
     }
+    // True when `calculated` already holds the model's response and the forward model's base
+    // is the model (the check of the last accepted step computed both).
+    bool responseReady = false;
     for (int it = 0; m > 0 && it < settings.nIteration; ++it) {
-        forward_.Response(model, std::span<float>(calculated));
+        if (!responseReady) forward_.Response(model, std::span<float>(calculated));
+        responseReady = false;
         const float misfit = LogMisfit(sounding, calculated, system_.residual);
         if (misfits != nullptr) misfits->push_back(misfit);
         for (int k = 0; k < m; ++k) logCalculated[k] = std::log10(static_cast<double>(calculated[k]));
@@ -265,7 +269,9 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
             SolveNormal(system_.normal, system_.step, n, kInversionSolveTolerance);
 
         // A failed solve leaves no meaningful step; nor is a step that would take a
-        // resistivity past the float range. The model stays for the next iteration.
+        // resistivity past the float range, or give a model whose response is not a positive
+        // number (the filter can turn negative on a strong contrast, and every later residual
+        // would be the logarithm of it). The model stays for the next iteration.
         bool accept = status == GaussStatus::Solved;
         for (int j = 0; accept && j < n; ++j) {
             nextLog[j] = static_cast<float>(static_cast<double>(model.fLogResistivity[j]) +
@@ -273,12 +279,19 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
             nextRho[j] = static_cast<float>(std::pow(10.0, static_cast<double>(nextLog[j])));
             accept = std::isfinite(nextLog[j]) && Positive(nextRho[j]);
         }
-        if (!accept) {
-            ++nSkipped_;
-            continue;
+        if (accept) {
+            LayerModel next = model;
+            std::copy(nextLog.begin(), nextLog.begin() + n, next.fLogResistivity.begin());
+            std::copy(nextRho.begin(), nextRho.begin() + n, next.fResistivity.begin());
+            forward_.Response(next, std::span<float>(trial));
+            for (int k = 0; accept && k < m; ++k) accept = Positive(trial[k]);
+            if (accept) {
+                model = next;
+                std::copy(trial.begin(), trial.begin() + m, calculated.begin());
+                responseReady = true;
+            }
         }
-        std::copy(nextLog.begin(), nextLog.begin() + n, model.fLogResistivity.begin());
-        std::copy(nextRho.begin(), nextRho.begin() + n, model.fResistivity.begin());
+        if (!accept) ++nSkipped_;
     }
 
     // The stored calculated values must belong to the stored model, not to the last trial.
@@ -351,9 +364,12 @@ struct ColumnWorker {
         try {
             out.status = SetUpSounding(c, store, model, sounding);
             if (out.status != kColumnReady) return;
-            if (inverter.Invert(model, sounding, settings, keepMisfits ? &out.misfits : nullptr) <
-                0.0f) {
+            // Not >= 0: refused, or a misfit that is not a number (a response of the starting
+            // model that is not positive, say).
+            if (!(inverter.Invert(model, sounding, settings,
+                                  keepMisfits ? &out.misfits : nullptr) >= 0.0f)) {
                 out.status = kColumnUnusable;
+                out.misfits.clear();
                 return;
             }
             out.nSkipped = inverter.SkippedUpdates();

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <unistd.h>
 
@@ -91,6 +92,83 @@ TEST(InvertSounding, FastIterationMatchesThePlainOneBitForBit) {
         EXPECT_EQ(Bits(fastMisfit), Bits(SoundingMisfit(refM, refS)));
         EXPECT_LT(fastMisfit, fastLog.front()) << s0.sArrayName << ": the fit improves";
     }
+}
+
+TEST(InvertSounding, StepsToAModelWithoutAPositiveResponseAreSkipped) {
+    // Strong random contrasts with a full step and little smoothing: some steps lead to models
+    // whose filtered response turns negative somewhere.
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<float> u(0.0f, 1.0f);
+    InversionSettings st;
+    st.nIteration = 20;
+    st.dAlpha = 1.0;
+    st.dRegularization = 0.1;
+    const auto tops = LayerBoundaries(10, 10.0f);
+    int skipped = 0, soundings = 0;
+    for (int t = 0; t < 60; ++t) {
+        LayerModel truth;
+        truth.nLayer = 10;
+        for (int j = 0; j < 10; ++j) {
+            truth.fResistivity[j] = std::pow(10.0f, 4.5f * u(rng) - 0.5f);
+            truth.fThickness[j] = j < 9 ? tops[j] - tops[j + 1] : 1000.0f;
+        }
+        SoundingData s;
+        s.nData = 10;
+        for (int k = 0; k < 10; ++k) {
+            s.row[k].fDipoleSize = 0.5f + 3.0f * u(rng);
+            s.row[k].fNFactor = static_cast<float>(k + 1);
+        }
+        SetSoundingDistances(s);
+        ForwardModel(truth, s);
+        bool usable = true;
+        for (int k = 0; k < 10; ++k) {
+            usable = usable && s.row[k].fCalculated > 0.0f;
+            s.row[k].fObserved = s.row[k].fCalculated * (1.0f + 0.2f * (u(rng) - 0.5f));
+        }
+        if (!usable) continue;
+        ++soundings;
+        LayerModel fastM = truth, refM = truth;
+        for (int j = 0; j < 10; ++j) fastM.fResistivity[j] = refM.fResistivity[j] = 100.0f;
+        SoundingData fastS = s, refS = s;
+        std::vector<float> log;
+        CSoundingInverter inverter;
+        const float misfit = inverter.Invert(fastM, fastS, st, &log);
+        skipped += inverter.SkippedUpdates();
+        ASSERT_TRUE(std::isfinite(misfit)) << t;
+        for (float f : log) ASSERT_TRUE(std::isfinite(f)) << t;
+        for (int k = 0; k < 10; ++k) ASSERT_GT(fastS.row[k].fCalculated, 0.0f) << t << " " << k;
+        ReferenceInvert(refM, refS, st, nullptr);
+        for (int j = 0; j < 10; ++j)
+            ASSERT_EQ(Bits(fastM.fResistivity[j]), Bits(refM.fResistivity[j])) << t << " " << j;
+    }
+    EXPECT_GT(soundings, 50);
+    EXPECT_GT(skipped, 0) << "the case this test is about did come up";
+}
+
+TEST(SectionInversionRows, ColumnWhoseStartingResponseIsNotANumberIsLeftAsItWas) {
+    CTrevascDataOhm store;
+    ASSERT_TRUE(store.Initialise(10, 10, 10, 10));
+    // A dipole-dipole column (row 0) with a later row of N = 0: that row's distance is 0 and
+    // its response not a number.
+    store.nColumn = store.nModelColumn = store.nBoundaryColumn = 1;
+    store.nLayer = store.nBoundary = 2;
+    store.nRow[0] = 2;
+    store.fDipoleSize[0][0] = store.fDipoleSize[0][1] = 1.0f;
+    store.fNFactor[0][0] = 1.0f;
+    store.fNFactor[0][1] = 0.0f;
+    store.fObserved[0][0] = store.fObserved[0][1] = 50.0f;
+    store.fBoundaryElevation[0][1] = -2.0f;
+    store.fLayerResistivity[0][0] = store.fLayerResistivity[0][1] = 50.0f;
+    InversionSettings st;
+    st.nIteration = 2;
+    std::vector<std::string> log;
+    const auto r =
+        InvertSection(store, st, 1, [&](const std::string& line) { log.push_back(line); });
+    EXPECT_EQ(r.nInverted, 0);
+    EXPECT_EQ(r.nUnusable, 1);
+    EXPECT_EQ(store.fLayerResistivity[0][0], 50.0f);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], " 0 \n") << "no misfits that are not numbers in the log";
 }
 
 TEST(InvertSounding, LeavesTheResponseOfTheFinalModelAndLogsOneMisfitPerIteration) {

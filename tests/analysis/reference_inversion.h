@@ -51,6 +51,12 @@ inline float ReferenceInvert(LayerModel& model, SoundingData& s, const Inversion
                 static_cast<float>(std::pow(10.0, double{next.fLogResistivity[j]}));
             ok = ok && std::isfinite(next.fResistivity[j]) && next.fResistivity[j] > 0.0f;
         }
+        if (ok) {
+            SoundingData ns = s;
+            ForwardModel(next, ns);
+            for (int k = 0; k < m; ++k)
+                ok = ok && std::isfinite(ns.row[k].fCalculated) && ns.row[k].fCalculated > 0.0f;
+        }
         if (ok) model = next;
     }
     return SoundingMisfit(model, s);
