@@ -260,6 +260,13 @@ void CGantrelSurvey::CopyFrom(const CGantrelSurvey& other) {
 void CGantrelSurvey::Clear() {
     for (int i = 0; i < nLine; ++i) pLine[static_cast<size_t>(i)]->Reset();
     nLine = 0;
+    // What was derived from the lines goes with them: a survey opened next that has equal
+    // dipoles or no distances yet must not look general, or positioned, from the last one.
+    bDifferentSize = 0;
+    bMarkerDistance = 0;
+    bGPSDistance = 0;
+    fMinDistance = fMaxDistance = 0.0f;
+    fMinPosition = fMaxPosition = 0.0f;
 }
 
 CGantrelLine* CGantrelSurvey::AddLine() {

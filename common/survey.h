@@ -234,8 +234,9 @@ public:
 
     // Independent deep copy of another survey.
     void CopyFrom(const CGantrelSurvey& other);
-    // nLine = 0; allocated lines are reset and kept for reuse. Flags and totals are kept,
-    // as the programs clear them separately.
+    // nLine = 0; allocated lines are reset and kept for reuse. What was derived from the
+    // lines (different sizes, distances, ranges) is reset; flags on the map and the file
+    // index are kept, as the programs clear them separately.
     void Clear();
     // Next line (a reused slot or a new one) with iFileIndex of the survey; nullptr when
     // the survey already holds kMaxLine lines.

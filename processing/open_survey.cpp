@@ -130,8 +130,13 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
                "現在のデータを全て消去しますが、よろしいですか ?"),
             PromptButtons::OkCancel);
         if (a != PromptAnswer::Ok) return;
-        survey.Clear();
     }
+    // The new survey starts from nothing of the old one: not its distances (the marker path
+    // would skip a survey that looks positioned), not its flags on the map, and not its undo
+    // copy, which Undo would otherwise bring back in place of the new data.
+    survey.Clear();
+    survey.nFlag = 0;
+    doc.bSurveyUndo = 0;
 
     const std::vector<std::filesystem::path> files = ctx.prompter.OpenFiles(
         "Open", OpenFilters(stn), doc.dataFolder / (stn ? "*.stn" : "*.sto"), true);

@@ -465,7 +465,10 @@ bool ReadFlags(CSectionReader& r, CGantrelSurvey& survey, SectionFileStatus& st)
 // the survey as it was rather than emptying it.
 void TakeLines(CGantrelSurvey& survey, CGantrelSurvey& fresh) {
     if (fresh.nLine <= 0) return;
+    // The section read just before tells whether the rows are four-electrode arrays.
+    const int different = survey.bDifferentSize;
     survey.Clear();
+    survey.bDifferentSize = different;
     if (survey.pLine.size() < fresh.pLine.size()) survey.pLine.resize(fresh.pLine.size());
     for (int i = 0; i < fresh.nLine; ++i)
         std::swap(survey.pLine[static_cast<size_t>(i)], fresh.pLine[static_cast<size_t>(i)]);

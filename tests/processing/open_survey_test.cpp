@@ -182,6 +182,32 @@ TEST_F(OpenSurveyTest, GpsMapConfigurationWaitsForFlags) {
     EXPECT_FALSE(fs::exists(folder / "gps_0.kml"));
 }
 
+TEST_F(OpenSurveyTest, ReopeningStartsFromNothingOfThePreviousSurvey) {
+    // A survey positioned on its GPS track (configuration 1), with an edit to undo.
+    WriteLoggerFile(folder / "g1.sto", 40, 10, 0.0, true);
+    prompter.Push(std::vector<fs::path>{folder / "g1.sto"});
+    PushConfiguration(1);
+    prompter.Push(PromptAnswer::No);  // KML files
+    ASSERT_TRUE(Open());
+    ASSERT_EQ(doc.survey.bGPSDistance, 1);
+    ASSERT_GT(doc.survey.nFlag, 0);
+    doc.SaveSurveyForUndo();
+    ASSERT_TRUE(table.IsEnabled(ctx, kCmdUndo));
+
+    // Then a survey whose markers carry distances 0, 10, 20 and 30 m.
+    WriteLoggerFile(folder / "m2.sto", 30, 10, 10.0, false);
+    prompter.Push(PromptAnswer::Ok);  // clear the current data
+    prompter.Push(std::vector<fs::path>{folder / "m2.sto"});
+    PushConfiguration(0);
+    ASSERT_TRUE(Open());
+    EXPECT_FALSE(prompter.AnyUnanswered());
+    const CGantrelLine& line = doc.survey.Line(0);
+    EXPECT_EQ(line.pData[29].fDistance, 30.0f) << "the marker path assigned the distances";
+    EXPECT_EQ(doc.survey.bGPSDistance, 0);
+    EXPECT_EQ(doc.survey.nFlag, 0) << "the old survey's flags are gone";
+    EXPECT_FALSE(table.IsEnabled(ctx, kCmdUndo)) << "Undo would bring the old survey back";
+}
+
 TEST_F(OpenSurveyTest, MissingFileIsReportedAndTheOthersRead) {
     WriteLoggerFile(folder / "l1.sto", 5, 0, 10.0, false);
     prompter.Push(std::vector<fs::path>{folder / "l0.sto", folder / "l1.sto"});
