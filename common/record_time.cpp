@@ -156,9 +156,13 @@ void AppendInt2(std::string& out, int v) {
 }  // namespace
 
 CRecordTimeBatch::CRecordTimeBatch() {
-    if (tBatchDepth++ > 0) return;
-    if (!tToCalendar.zone.Unchanged()) tToCalendar.bValid = false;
-    if (!tToClock.zone.Unchanged()) tToClock.bValid = false;
+    // The zone is looked at once, on entering the outermost batch: before the depth counts,
+    // or Unchanged() would take the zone as known without looking.
+    if (tBatchDepth == 0) {
+        if (!tToCalendar.zone.Unchanged()) tToCalendar.bValid = false;
+        if (!tToClock.zone.Unchanged()) tToClock.bValid = false;
+    }
+    ++tBatchDepth;
 }
 
 CRecordTimeBatch::~CRecordTimeBatch() {
@@ -204,8 +208,11 @@ bool ParseRecordTime(std::string_view timeToken, std::string_view dateToken, std
 
     int month = 0, day = 0, year = 0;
     if (dateToken.size() < 8) return false;
+    // The year may carry a sign as the month and day may. A record time of 0 (a geometry
+    // that never had one) is written with the year 1970 - 2000, "01/01/-30"; its first two
+    // characters read as 1997, so the record, and the line it opens, are kept.
     if (!TwoCharInt(dateToken, 0, month) || !TwoCharInt(dateToken, 3, day) ||
-        !TwoDigits(dateToken, 6, year))
+        !TwoCharInt(dateToken, 6, year))
         return false;
     month = month < 1 ? 1 : (month > 12 ? 12 : month);
     day = day < 1 ? 1 : (day > 31 ? 31 : day);

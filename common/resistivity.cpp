@@ -70,6 +70,12 @@ int ComputeResistivity(CGantrelData& data, CGantrelGeometry& g) {
         const float kv = static_cast<float>(K) * data.fResistance[i];
         data.fResistivity[i] = static_cast<float>(static_cast<double>(kv) / 20.0 *
                                                   static_cast<double>(g.pReceiverFactor[i]));
+        // A geometry nothing can be measured with (a dipole of 0 m from a damaged record)
+        // gives no factor. The value becomes 0, which every later step leaves out, instead of
+        // an infinity that no file can hold; the resistance stays for a corrected geometry.
+        if (!std::isfinite(data.fResistivity[i])) data.fResistivity[i] = 0.0f;
+        if (!std::isfinite(data.fDepth[i])) data.fDepth[i] = 0.0f;
+        if (!std::isfinite(data.fNFactor[i])) data.fNFactor[i] = 0.0f;
     }
     return 1;
 }

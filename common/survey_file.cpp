@@ -224,6 +224,13 @@ void AppendMarkerRecord(std::string& out, const CMarkerData& m, MarkerForm form)
     }
 }
 
+// One digit of a receiver's two-digit status field. A reading of the old mapping form has
+// no current level (-1): written as such the field would be "-10", which reads back as an
+// invalid value.
+int StatusDigit(int v) {
+    return std::clamp(v, 0, 9);
+}
+
 void AppendReadingRecord(std::string& out, const CGantrelData& d, ReadingForm form,
                          bool bWithDistance) {
     if (IsErrorReading(d)) {
@@ -241,15 +248,15 @@ void AppendReadingRecord(std::string& out, const CGantrelData& d, ReadingForm fo
             case ReadingForm::WithStatus:
                 AppendFixedFloat(out, d.fResistance[i], 11, 3);
                 out += d.bValid[i] == 0 ? " -" : " ";
-                AppendInt(out, d.iCurrentLevel[i]);
-                AppendInt(out, d.iStatus[i]);
+                AppendInt(out, StatusDigit(d.iCurrentLevel[i]));
+                AppendInt(out, StatusDigit(d.iStatus[i]));
                 if (d.bValid[i] == 0) out.push_back(' ');
                 break;
             case ReadingForm::Logging:
                 AppendFixedFloat(out, d.fResistance[i], 10, 3);
                 out.push_back(' ');
-                AppendInt(out, d.iCurrentLevel[i]);
-                AppendInt(out, d.iStatus[i]);
+                AppendInt(out, StatusDigit(d.iCurrentLevel[i]));
+                AppendInt(out, StatusDigit(d.iStatus[i]));
                 out.push_back(' ');
                 break;
         }

@@ -23,14 +23,17 @@ std::filesystem::path SystemConfigFolder() {
     return "/etc/xdg";
 }
 
-// The registry's section "General" is reached whatever the case of its name; INI groups are
-// case-sensitive, so every profile key goes to one group.
-constexpr const char* kProfileSection = "General";
+// The profile's keys all belong to the registry's section "General". QSettings writes keys
+// without a group into the INI section [General] (a group named "General" would become
+// "[%General]"), so the keys stay ungrouped and the file reads as the section it stands for.
+QString Key(SettingsScope, std::string_view key) {
+    return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
+}
 
-QString Key(SettingsScope scope, std::string_view key) {
-    QString k = QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
-    if (scope == SettingsScope::Profile) return QString(kProfileSection) + "/" + k;
-    return k;
+// The suite-wide values are shared between the programs while they run: a read must see what
+// the other program wrote since.
+bool SharedBetweenProcesses(SettingsScope scope) {
+    return scope == SettingsScope::SuiteUser || scope == SettingsScope::SuiteMachine;
 }
 }  // namespace
 
@@ -63,8 +66,14 @@ QSettings& CQtSettingsBackend::Store(SettingsScope scope) {
     return *slot;
 }
 
+QVariant CQtSettingsBackend::Value(SettingsScope scope, std::string_view key) {
+    QSettings& s = Store(scope);
+    if (SharedBetweenProcesses(scope)) s.sync();
+    return s.value(Key(scope, key));
+}
+
 std::optional<int> CQtSettingsBackend::ReadInt(SettingsScope scope, std::string_view key) {
-    QVariant v = Store(scope).value(Key(scope, key));
+    QVariant v = Value(scope, key);
     if (!v.isValid()) return std::nullopt;
     bool ok = false;
     int i = v.toString().trimmed().toInt(&ok);
@@ -74,7 +83,7 @@ std::optional<int> CQtSettingsBackend::ReadInt(SettingsScope scope, std::string_
 
 std::optional<std::string> CQtSettingsBackend::ReadString(SettingsScope scope,
                                                           std::string_view key) {
-    QVariant v = Store(scope).value(Key(scope, key));
+    QVariant v = Value(scope, key);
     if (!v.isValid()) return std::nullopt;
     return v.toString().toStdString();
 }

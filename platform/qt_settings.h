@@ -15,6 +15,7 @@
 #include "common/settings.h"
 
 class QSettings;
+class QVariant;
 
 class CQtSettingsBackend : public CSettingsBackend {
 public:
@@ -32,6 +33,7 @@ public:
 
 private:
     QSettings& Store(SettingsScope scope);
+    QVariant Value(SettingsScope scope, std::string_view key);
     std::string programTitle_;
     std::unique_ptr<QSettings> stores_[4];
 };

@@ -154,6 +154,32 @@ TEST(RecordTime, CacheFollowsAChangeOfTimeZone) {
     EXPECT_EQ(utc - tokyo, 9 * 3600);
 }
 
+TEST(RecordTime, BatchLooksAtTheZoneWhenItStarts) {
+    std::int64_t tokyo = 0, utc = 0;
+    int ms = 0;
+    {
+        ScopedTimeZone tz("Asia/Tokyo");
+        ASSERT_TRUE(ParseRecordTime("12:34:56.00", "06/15/09", tokyo, ms));
+    }
+    ScopedTimeZone tz("UTC");
+    CRecordTimeBatch batch;
+    ASSERT_TRUE(ParseRecordTime("12:34:56.00", "06/15/09", utc, ms));
+    EXPECT_EQ(utc - tokyo, 9 * 3600);
+}
+
+TEST(RecordTime, TimeZeroWrittenWithASignedYearReadsBack) {
+    ScopedTimeZone tz("Asia/Tokyo");
+    const std::string written = FormatRecordTimeDate(0, 0);
+    EXPECT_EQ(written, " 09:00:00.00 01/01/-30");
+    std::int64_t t = 42;
+    int ms = 7;
+    ASSERT_TRUE(ParseRecordTime("09:00:00.00", "01/01/-30", t, ms))
+        << "a geometry record with this date must not be dropped with its line";
+    RecordClock clock;
+    ASSERT_TRUE(LocalClock(t, ms, clock));
+    EXPECT_EQ(clock.iYear, 1997);
+}
+
 TEST(RecordTime, HalfHourShiftIsNotCachedAcross) {
     // Lord Howe Island moves its clocks by 30 minutes, at 02:00 local on 2021-10-03.
     ScopedTimeZone tz("Australia/Lord_Howe");

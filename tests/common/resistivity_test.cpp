@@ -157,6 +157,24 @@ TEST(ApparentResistivity, DegenerateGeometryStaysFinite) {
     for (int i = 0; i < 5; ++i) EXPECT_FALSE(std::isnan(d.fResistivity[i])) << i;
 }
 
+TEST(ApparentResistivity, DipolesOfZeroGiveZeroNotInfinity) {
+    // As a damaged geometry record can carry them: no factor can be had.
+    const CGantrelGeometry geometries[] = {Geometry(0.0f, 2.5f, 0.0f), Geometry(0.0f, 0.0f, 0.0f)};
+    for (CGantrelGeometry g : geometries) {
+        CGantrelData d = Reading(5, 1.0f);
+        ComputeResistivity(d, g);
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_TRUE(std::isfinite(d.fResistivity[i])) << g.fReceiverDipole << " " << i;
+            EXPECT_TRUE(std::isfinite(d.fDepth[i])) << i;
+            EXPECT_TRUE(std::isfinite(d.fNFactor[i])) << i;
+            EXPECT_EQ(d.fResistance[i], 1.0f) << "the measurement is kept";
+        }
+        if (g.fReceiverDipole > 0.0f) {
+            EXPECT_EQ(d.fResistivity[0], 0.0f) << "no factor";
+        }
+    }
+}
+
 TEST(Geometry, NewGeometryWithoutSettingsHasConstructionValues) {
     CMemorySettingsBackend store;
     SetSettingsBackend(&store);

@@ -403,6 +403,18 @@ TEST_F(SurveyFileTest, ResistivityModeTakesTheStoredValues) {
 // ---------------------------------------------------------------------------------------------
 // Survey file writer
 
+TEST_F(SurveyFileTest, ReadingWithoutACurrentLevelStaysValidThroughASave) {
+    CGantrelSurvey s;
+    ReadSurveyFile(s, Write("a.sto", kLoggerLine));
+    // What a reading of the old mapping form carries: no current level.
+    s.Line(0).pData[0].iCurrentLevel[0] = -1;
+    CGantrelSurvey back;
+    ReadSurveyFile(back, SaveSurvey(s, "out.sto", 0));
+    ASSERT_EQ(back.nLine, 1);
+    EXPECT_EQ(back.Line(0).pData[0].bValid[0], 1);
+    EXPECT_EQ(back.Line(0).pData[0].iCurrentLevel[0], 0);
+}
+
 TEST_F(SurveyFileTest, WriterLayoutIsExact) {
     CGantrelSurvey s;
     ReadSurveyFile(s, Write("a.sto", kLoggerLine));

@@ -50,6 +50,20 @@ TEST_F(QtSettingsTest, ValuesSurviveANewBackend) {
     const auto file = again.FileOf(SettingsScope::Profile);
     EXPECT_EQ(file, root / "user" / "Sarovin Applications" / "Brivane.ini");
     EXPECT_NE(Slurp(file).find("12.500000"), std::string::npos) << "reals are kept as %f text";
+    EXPECT_EQ(Slurp(file).rfind("[General]", 0), 0u) << "the profile is the section [General]";
+    EXPECT_EQ(Slurp(file).find("%General"), std::string::npos);
+}
+
+TEST_F(QtSettingsTest, SuiteValuesWrittenByAnotherProgramAreSeen) {
+    CQtSettingsBackend b(kProcessingProgramTitle);
+    SetSettingsBackend(&b);
+    WriteSuiteValue("GPS_Active", "0");
+    EXPECT_EQ(ReadSuiteInt("GPS_Active", -7), 0);
+    // The other program rewrites the shared file while this one runs.
+    std::ofstream(root / "user" / "Sarovin Applications.ini")
+        << "[General]\nGPS_Active=1\nLanguage=1\n";
+    EXPECT_EQ(ReadSuiteInt("GPS_Active", -7), 1);
+    EXPECT_EQ(ReadSuiteInt("Language", 0), 1);
 }
 
 TEST_F(QtSettingsTest, ProgramsHaveSeparateProfilesButShareSuiteValues) {
