@@ -118,6 +118,8 @@ GriddingResult GridPseudoSection(const PseudoSection& section, float w, CTrevasc
     const int previousColumns = std::clamp(store.nColumn, 0, store.MaxColumn());
     for (int c = 0; c < ncol; ++c) {
         store.fColumnX[static_cast<size_t>(c)] = (static_cast<float>(c) + 0.5f) * w + fMin;
+        // The third header value of a column read from a section file belongs to that file.
+        store.fColumnAux[static_cast<size_t>(c)] = 0.0f;
         int k = 0;
         for (int r = 0; r < nrows; ++r) {
             if (!(sum[c][r] > 0.0f)) continue;

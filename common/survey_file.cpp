@@ -502,8 +502,7 @@ void ReportSurveyFileStatus(const SurveyFileStatus& status, CPrompter& prompter)
                                  ? std::string(Tr("Received records", "受信レコード"))
                                  : status.path.string();
     if (!status.bOpened) {
-        prompter.Message(FormatC(Tr("Cannot open the file %s", "ファイル %s を開けません"),
-                                 status.path.string().c_str()));
+        prompter.Message(CannotOpenFileMessage(status.path));
         return;
     }
     if (status.nBad > 0) {
@@ -1490,9 +1489,7 @@ bool WriteMappingFile(CGantrelSurvey& survey, const std::filesystem::path& path,
                       CPrompter& prompter) {
     const WriteOutcome outcome = WriteMapping(survey, path);
     if (outcome == WriteOutcome::Written) return true;
-    prompter.Message(FormatC(outcome == WriteOutcome::NotOpened
-                                 ? Tr("Cannot open the file %s", "ファイル %s を開けません")
-                                 : Tr("Cannot write the file %s", "ファイル %s に書き込めません"),
-                             path.string().c_str()));
+    prompter.Message(outcome == WriteOutcome::NotOpened ? CannotOpenFileMessage(path)
+                                                        : CannotWriteFileMessage(path));
     return false;
 }

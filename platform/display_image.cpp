@@ -141,13 +141,10 @@ QString ToQString(const std::filesystem::path& path) {
     return QString::fromStdU16String(path.u16string());
 }
 
-std::string CannotWrite(const std::filesystem::path& path) {
-    return FormatC("Cannot open the file %s", path.string().c_str());
-}
 
 std::string WritePng(const QImage& image, const std::filesystem::path& path) {
     QImageWriter writer(ToQString(path), "png");
-    if (!writer.write(image)) return CannotWrite(path);
+    if (!writer.write(image)) return CannotOpenFileMessage(path);
     return {};
 }
 

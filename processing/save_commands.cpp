@@ -18,7 +18,7 @@ void SaveGantrelDataFile(CBrivaneContext& ctx) {
     // A file that cannot be created or written is reported: a silent failure would let the
     // user believe the edited survey was kept.
     if (!out.Open(*path)) {
-        ctx.prompter.Message(FormatC("Cannot open the file %s", path->string().c_str()));
+        ctx.prompter.Message(CannotOpenFileMessage(*path));
         return;
     }
     const CGantrelSurvey& survey = ctx.doc.survey;
@@ -26,7 +26,7 @@ void SaveGantrelDataFile(CBrivaneContext& ctx) {
     for (int i = 0; i < survey.nLine; ++i)
         ok = WriteSurveyLine(survey.Line(i), out, survey.bMarkerDistance, 1) && ok;
     if (!out.Close() || !ok)
-        ctx.prompter.Message(FormatC("Cannot write the file %s", path->string().c_str()));
+        ctx.prompter.Message(CannotWriteFileMessage(*path));
 }
 
 void SaveMappingFile(CBrivaneContext& ctx) {

@@ -33,10 +33,6 @@ int ViewModeAfterSectionOpen(const CTrevascDataOhm& store, const CGantrelSurvey&
 
 namespace {
 
-std::string CannotWrite(const std::filesystem::path& path) {
-    return FormatC(Tr("Cannot write the file %s", "ファイル %s に書き込めません"),
-                   path.string().c_str());
-}
 
 // Smallest cell size (to 0.001 m) whose column count fits the store; 0 when none is found.
 float SmallestCellSize(const Res2dinvFile& file, int maxColumn) {
@@ -150,7 +146,7 @@ bool SaveDunvarFile(CBrivaneContext& ctx, int iMode, const std::filesystem::path
     }
     const bool ok =
         iMode == kDunvarModeModel ? WriteDunvarST4(set, path) : WriteDunvarST1(set, path);
-    if (!ok) ctx.prompter.Message(CannotWrite(path));
+    if (!ok) ctx.prompter.Message(CannotWriteFileMessage(path));
     return ok;
 }
 
@@ -161,9 +157,13 @@ void OpenSectionFileCommand(CBrivaneContext& ctx) {
     if (files.empty()) return;
     const std::filesystem::path& path = files.front();
     doc.dataFolder = path.parent_path();
-    if (ReadSectionFile(doc.store, path, doc.survey, ctx.prompter) < 0) return;
-    // The undo copy belonged to the model that was just replaced.
+    const SectionFileStatus status = ReadSectionFile(doc.store, path, doc.survey);
+    ReportSectionFileStatus(status, ctx.prompter);
+    if (status.Result() < 0) return;
+    // The undo copies belonged to the model, and to the survey when the file's lines
+    // replaced it: Undo must not put an old survey beside the file's section.
     doc.bModelUndo = 0;
+    if (status.nLineRead > 0) doc.bSurveyUndo = 0;
     if (std::max(doc.survey.nLine, doc.store.nColumn) <= 0) return;
     ctx.view.iViewMode = ViewModeAfterSectionOpen(doc.store, doc.survey, ctx.view.iViewMode);
     ctx.Redraw();
@@ -178,7 +178,7 @@ void SaveSectionFileCommand(CBrivaneContext& ctx) {
         ctx.prompter.Message(Tr("Are you sure you want to overwrite ?", "上書きしますか ?"),
                              PromptButtons::OkCancel) != PromptAnswer::Ok)
         return;
-    if (!WriteSectionFile(doc.store, *path, &doc.survey)) ctx.prompter.Message(CannotWrite(*path));
+    if (!WriteSectionFile(doc.store, *path, &doc.survey)) ctx.prompter.Message(CannotWriteFileMessage(*path));
 }
 
 void ImportRes2dinvCommand(CBrivaneContext& ctx) {

@@ -38,12 +38,6 @@ int ImportRes2dinvFile(CTrevascDataOhm& store, const std::filesystem::path& path
 // user is told.
 int RecomputeModelResponse(CTrevascDataOhm& store, const std::filesystem::path& dataFolder,
                            CPrompter& prompter, const ProgressReport& progress = {});
-// " %d " per column goes to "rms_error.txt" in dataFolder (when it can be created) and
-// "i=%d/%d" to progress; then iDataType = 3 and "Inversion finished !". Returns the number
-// of columns computed.
-int RecomputeModelResponse(CTrevascDataOhm& store, const std::filesystem::path& dataFolder,
-                           CPrompter& prompter,
-                           const std::function<void(const std::string&)>& progress = {});
 
 // The .st1 (iMode 1) or .st4 (iMode 4) export to path: the recompute pass (.st4), the data
 // set and the file. A refused data set writes nothing and is told with the file's name.

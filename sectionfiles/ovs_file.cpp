@@ -462,13 +462,12 @@ bool ReadFlags(CSectionReader& r, CGantrelSurvey& survey, SectionFileStatus& st)
 }
 
 // The lines read from the file replace the survey's lines; a section without lines leaves
-// the survey as it was rather than emptying it.
-void TakeLines(CGantrelSurvey& survey, CGantrelSurvey& fresh) {
+// the survey as it was rather than emptying it. bGeneral: the file's section holds
+// four-electrode arrays, so its survey has different transmitter and receiver sizes.
+void TakeLines(CGantrelSurvey& survey, CGantrelSurvey& fresh, bool bGeneral) {
     if (fresh.nLine <= 0) return;
-    // The section read just before tells whether the rows are four-electrode arrays.
-    const int different = survey.bDifferentSize;
     survey.Clear();
-    survey.bDifferentSize = different;
+    survey.bDifferentSize = bGeneral ? 1 : 0;
     if (survey.pLine.size() < fresh.pLine.size()) survey.pLine.resize(fresh.pLine.size());
     for (int i = 0; i < fresh.nLine; ++i)
         std::swap(survey.pLine[static_cast<size_t>(i)], fresh.pLine[static_cast<size_t>(i)]);
@@ -522,7 +521,7 @@ SectionFileStatus ReadSectionFile(CTrevascDataOhm& store, const std::filesystem:
             st.survey = ReadSurveyStream(fresh, in, Contains(text, "Resistivity") ? 1 : 0);
             st.survey.path = path;
             st.nLineRead = fresh.nLine;
-            TakeLines(survey, fresh);
+            TakeLines(survey, fresh, store.iDataType == kDataTypeGeneral);
         }
     }
     for (int i = 0; i < survey.nLine; ++i) {

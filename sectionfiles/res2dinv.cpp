@@ -342,6 +342,7 @@ Res2dinvGridResult GridRes2dinv(const Res2dinvFile& file, const Res2dinvRowKinds
 
     for (int c = 0; c < ncol; ++c) {
         store.fColumnX[static_cast<size_t>(c)] = file.fMinX + static_cast<float>(c) * w;
+        store.fColumnAux[static_cast<size_t>(c)] = 0.0f;  // not from an earlier section file
         store.nRow[static_cast<size_t>(c)] = 0;
     }
     for (const Cell& cell : cells) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "common/resistivity.h"
 #include "common/language.h"
 #include "common/memory_settings.h"
 #include "common/scripted_prompter.h"
@@ -121,6 +122,43 @@ TEST_F(SectionCommands, OpeningChoosesTheDisplayFromColumnsAndLayers) {
     EXPECT_EQ(view.iViewMode, kViewModel2D);
     EXPECT_TRUE(ctx.bRedraw);
     EXPECT_TRUE(prompter.Messages().empty());
+}
+
+TEST_F(SectionCommands, LinesFromAFileEndTheSurveyUndo) {
+    MakeSection(2);
+    CGantrelSurvey fileSurvey;
+    CGantrelLine& line = *fileSurvey.AddLine();
+    line.AddMarker()->iMarkerNumber = 0;
+    line.AddData()->nReceiver = 1;
+    ASSERT_TRUE(WriteSectionFile(doc.store, folder / "lines.ovs", &fileSurvey));
+    doc.survey.AddLine();
+    doc.bSurveyUndo = 1;  // an edit of the survey before
+    ASSERT_TRUE(table.IsEnabled(ctx, kCmdUndo));
+    prompter.Push(std::vector<fs::path>{folder / "lines.ovs"});
+    ASSERT_TRUE(Run(kCmdOpenSection));
+    EXPECT_EQ(doc.survey.nLine, 1);
+    EXPECT_FALSE(table.IsEnabled(ctx, kCmdUndo))
+        << "Undo would put the old survey beside the file's section";
+}
+
+TEST_F(SectionCommands, GriddingClearsTheColumnValueAnEarlierFileGave) {
+    MakeSection(1);
+    doc.store.fColumnAux[0] = 7.5f;
+    CGantrelLine& line = *doc.survey.AddLine();
+    line.pGeometry->fTransmitterDipole = line.pGeometry->fReceiverDipole = 2.5f;
+    line.nMaxReceiver = 1;
+    for (float x : {10.0f, 20.0f}) {
+        CGantrelData& d = *line.AddData();
+        d.fDistance = x;
+        d.nReceiver = 1;
+        d.fResistance[0] = 1.0f;
+        ComputeResistivity(d, *line.pGeometry);
+    }
+    doc.survey.bMarkerDistance = 1;
+    prompter.Push(5.0);  // cell size
+    ASSERT_TRUE(Run(kCmdConvertToGrid));
+    ASSERT_GT(doc.store.nColumn, 1);
+    EXPECT_EQ(doc.store.fColumnAux[0], 0.0f);
 }
 
 TEST_F(SectionCommands, OpeningAFileThatCannotBeReadSaysSoAndChangesNothing) {

@@ -282,6 +282,17 @@ TEST_F(SectionFile, SurveyRecordsAndFlagsAreReadBackInResistivityMode) {
     EXPECT_EQ(line.fMaxDistance, 20.0f);
 }
 
+TEST_F(SectionFile, LinesOfADipoleSectionDoNotKeepAnEarlierSurveysDifferentSizes) {
+    MakeSurvey();
+    FillDipoleSection(store);
+    ASSERT_TRUE(WriteSectionFile(store, folder / "s.ovs", &survey));
+    readSurvey.AddLine();
+    readSurvey.bDifferentSize = 1;  // the survey before was general
+    ASSERT_EQ(ReadSectionFile(back, folder / "s.ovs", readSurvey, prompter), 0);
+    ASSERT_EQ(readSurvey.nLine, 1);
+    EXPECT_EQ(readSurvey.bDifferentSize, 0) << "gridding would look for arrays the lines lack";
+}
+
 TEST_F(SectionFile, SurveySectionWithoutLinesKeepsTheSurveysLines) {
     FillDipoleSection(store);
     ASSERT_TRUE(WriteSectionFile(store, folder / "e.ovs", &survey));
