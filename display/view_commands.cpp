@@ -208,6 +208,9 @@ void RegisterViewCommands(CCommandTable& table) {
                    ctx.doc.survey.Line(ctx.view.iCurrentLine).bShowAllReceivers == 1;
         });
     table.Bind(
+        kCmdShowAllReceiversButton, [](CBrivaneContext& ctx) { SetShowAllReceivers(ctx, 1); },
+        LineDisplayWithLine);
+    table.Bind(
         kCmdShowOneReceiver, [](CBrivaneContext& ctx) { SetShowAllReceivers(ctx, 0); },
         LineDisplayWithLine);
     const Rule oneOfSeveral = [](const CBrivaneContext& ctx) {

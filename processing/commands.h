@@ -108,6 +108,8 @@ enum CommandId : int {
     kCmdMouseMode4 = 33014,
     kCmdMouseMode5 = 33015,
     kCmdMouseMode5Option = 33016,
+    // The toolbar's "show all receivers" sets what the menu item of that name toggles.
+    kCmdShowAllReceiversButton = 33017,
 };
 
 struct CCommand {

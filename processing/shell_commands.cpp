@@ -131,6 +131,8 @@ void RegisterShellCommands(CCommandTable& table) {
             return HasCurrentLine(ctx) &&
                    ctx.doc.survey.Line(ctx.view.iCurrentLine).bShowAllReceivers == 1;
         });
+    table.Bind(kCmdShowAllReceiversButton, [](CBrivaneContext& ctx) { ShowAllReceivers(ctx, 1); },
+               HasCurrentLine);
     table.Bind(kCmdShowOneReceiver, [](CBrivaneContext& ctx) { ShowAllReceivers(ctx, 0); },
                HasCurrentLine);
     table.Bind(kCmdPreviousReceiver, [](CBrivaneContext& ctx) { StepReceiver(ctx, -1); },

@@ -213,6 +213,7 @@ void Paint(QPainter& p, int id) {
                                        << QPointF(20, 5));
             break;
         case kCmdShowAllReceivers:
+        case kCmdShowAllReceiversButton:
             Dots(p, 5);
             Label(p, "All", kInk, 7);
             break;

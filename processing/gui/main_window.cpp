@@ -92,7 +92,7 @@ const std::set<int> kMenuGroupStarts = {
     kCmdShowLayerBoundary, kCmdToolbar,         kCmdSaveMapKML,
     kCmdInterpolation,     kCmdConvertTextToSTN};
 const std::set<int> kToolbarGroupStarts = {
-    kCmdHScaleDown, kCmdPreviousLine, kCmdDisplayToggle, kCmdShowAllReceivers,
+    kCmdHScaleDown, kCmdPreviousLine, kCmdDisplayToggle, kCmdShowAllReceiversButton,
     kCmdEditLines,  kCmdMouseMode1,   kCmdMapMosaic,     kCmdNew};
 
 const Submenu* SubmenuOf(int id) {

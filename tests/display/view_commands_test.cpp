@@ -206,6 +206,18 @@ TEST_F(ViewTest, ShowAllReceiversTogglesAndIsOnlyOfferedInTheLineDisplays) {
     EXPECT_EQ(Line(0).bReceiverShown[4], 1);
 }
 
+TEST_F(ViewTest, ToolbarShowAllReceiversSetsInsteadOfToggling) {
+    view_.iViewMode = kViewLineResistivity;
+    ASSERT_TRUE(Invoke(kCmdShowAllReceiversButton));
+    EXPECT_EQ(Line(0).bShowAllReceivers, 1) << "all were shown: they stay shown";
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(Line(0).bReceiverShown[i], 1) << i;
+    ASSERT_TRUE(Invoke(kCmdShowOneReceiver));
+    ASSERT_TRUE(Invoke(kCmdShowAllReceiversButton));
+    EXPECT_EQ(Line(0).bReceiverShown[4], 1);
+    view_.iViewMode = kViewModel2D;
+    EXPECT_FALSE(table_.IsEnabled(ctx_, kCmdShowAllReceiversButton));
+}
+
 TEST_F(ViewTest, NextLineOnTheLastLineStays) {
     view_.iViewMode = kViewLineResistivity;
     for (int i = 0; i < 5; ++i) Invoke(kCmdNextLine);
