@@ -180,7 +180,11 @@ bool SurveyConfigurationDialog(CQtPrompter& prompter, CSurveyConfigurationValues
         group->addButton(radio, c.value);
         boxLayout->addWidget(radio);
     }
-    if (QAbstractButton* b = group->button(values.iSurveyConfiguration)) b->setChecked(true);
+    // A stored value without a button of its own (a damaged setting) preselects the
+    // configuration a new view starts with, so that OK cannot return a choice never shown.
+    QAbstractButton* preselected = group->button(values.iSurveyConfiguration);
+    if (preselected == nullptr) preselected = group->button(kDefaultSurveyConfiguration);
+    if (preselected != nullptr) preselected->setChecked(true);
     f.Finish({});
     if (prompter.Exec(f.dialog) != QDialog::Accepted) return false;
     if (group->checkedId() >= 0) values.iSurveyConfiguration = group->checkedId();

@@ -113,10 +113,10 @@ const Entry kEntries[] = {
     {kCmdShowMapArray, "Show GPS map (transmitter and receiver)", "GPSマップを表示 (送信器と受信器)", "", "View"},
     {kCmdShowMapResistivity, "Show GPS map (apparent resistivity)", "GPSマップを表示 (見掛比抵抗)", "", "View"},
     {kCmdShowMapInterpolated, "Show GPS map (interpolated apparent resistivity)", "GPSマップを表示 (補間見掛比抵抗)", "", "View"},
-    {kCmdShowFlagsAndLines, "Show flags and lines", "フラグと測線を表示", "", "View"},
-    {kCmdMapMosaic, "Mosaique", "モザイク", "", "View"},
-    {kCmdMapContourNoLine, "Contour without line", "コンター (線なし)", "", "View"},
-    {kCmdMapContourLine, "Contour with line", "コンター (線あり)", "", "View"},
+    {kCmdShowFlagsAndLines, "Show flags and lines", "フラグと測線を表示", "", "Option"},
+    {kCmdMapMosaic, "Mosaique", "モザイク", "", "Option"},
+    {kCmdMapContourNoLine, "Contour without line", "コンター (線なし)", "", "Option"},
+    {kCmdMapContourLine, "Contour with line", "コンター (線あり)", "", "Option"},
     {kCmdAxisConfiguration, "Axis configuration", "軸の設定", "Ctrl+A", "View"},
     {kCmdContourDefault, "Default", "既定", "", "View"},
     {kCmdContourLinear, "Automatic (linear)", "自動 (線形)", "", "View"},
@@ -142,13 +142,13 @@ const Entry kEntries[] = {
     {kCmdInterpolation, "Interpolation", "補間", "", "Analysis"},
     {kCmdMaxContourDistance, "Set up maximum distance to be contoured", "コンターを描く最大距離の設定", "", "Analysis"},
 
-    {kCmdJapanese, "Japanese", "Japanese", "", "Tools"},
-    {kCmdReverseYText, "Reverse Y axis text for clipbord copy", "クリップボードコピーでY軸の文字を反転", "", "Tools"},
-    {kCmdConvertTextToSTN, "Convert text data to STN", "テキストデータをSTNに変換", "", "Tools"},
-    {kCmdOpenBinary, "Open binary file", "バイナリファイルを開く", "", "Tools"},
+    {kCmdJapanese, "Japanese", "Japanese", "", "Option"},
+    {kCmdReverseYText, "Reverse Y axis text for clipbord copy", "クリップボードコピーでY軸の文字を反転", "", "Option"},
+    {kCmdConvertTextToSTN, "Convert text data to STN", "テキストデータをSTNに変換", "", "Option"},
+    {kCmdOpenBinary, "Open binary file", "バイナリファイルを開く", "", "Option"},
 
-    {kCmdUploadDatabase, "Upload data to database", "データベースにデータをアップロード", "", "Database"},
-    {kCmdSurveyProperty, "Survey property", "調査の属性", "", "Database"},
+    {kCmdUploadDatabase, "Upload data to database", "データベースにデータをアップロード", "", "Option"},
+    {kCmdSurveyProperty, "Survey property", "調査の属性", "", "Option"},
 
     {kCmdAbout, "&About Brivane...", "Brivaneのバージョン情報(&A)...", "", "Help"},
 
@@ -199,7 +199,7 @@ CCommandTable BuildBrivaneCommands() {
         c.sTextJa = e.ja;
         c.sAccelerator = e.accel;
         c.sMenu = e.menu;
-        c.bJapaneseMenuOnly = c.sMenu == "Database";
+        c.bJapaneseMenuOnly = c.id == kCmdUploadDatabase || c.id == kCmdSurveyProperty;
         table.Register(std::move(c));
     }
     int position = 0;

@@ -8,9 +8,12 @@
 
 #include "processing/document.h"
 
+// The configuration a new view starts with ("iSurveyConfiguration" when nothing is stored).
+inline constexpr int kDefaultSurveyConfiguration = 2;
+
 // The "Survey configuration" dialog: the radio button chosen (0..5).
 struct CSurveyConfigurationValues : CDialogValues {
-    int iSurveyConfiguration = 2;
+    int iSurveyConfiguration = kDefaultSurveyConfiguration;
     std::string DialogName() const override { return "Survey configuration"; }
 };
 

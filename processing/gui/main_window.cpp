@@ -64,8 +64,7 @@ const MenuTitle kMenus[] = {
     {"View", "&View", "表示(&V)"},
     {"GPS", "&GPS", "GPS(&G)"},
     {"Analysis", "&Analysis", "解析(&A)"},
-    {"Tools", "&Tools", "ツール(&T)"},
-    {"Database", "&Database", "データベース(&D)"},
+    {"Option", "&Option", "ｵﾌﾟｼｮﾝ (&O)"},
     {"Help", "&Help", "ヘルプ(&H)"},
 };
 
@@ -81,6 +80,10 @@ const Submenu kSubmenus[] = {
      {kCmdContourDefault, kCmdContourLinear, kCmdContourLog, kCmdContourManual}},
     {"Smoothing", "平滑化", {kCmdSmoothHMedian, kCmdSmoothHAverage, kCmdSmoothVAverage}},
     {"Advanced options", "詳細オプション", {kCmdReverseYText}},
+    {"Color contour", "カラーコンター", {kCmdMapMosaic, kCmdMapContourNoLine, kCmdMapContourLine}},
+    {"Resistivity model", "比抵抗モデル", {kCmdShowLayerBoundary}},
+    {"Option", "オプション", {kCmdSaveXMLProcessed}},
+    {"Database", "データベース", {kCmdUploadDatabase, kCmdSurveyProperty}},
 };
 
 // A separator goes before these menu items and toolbar buttons.
@@ -247,15 +250,19 @@ void CBrivaneMainWindow::BuildMenus() {
         action->setToolTip(StripMnemonicText(text));
         action->setStatusTip(StripMnemonicText(text));
     }
+    // The menus of the other language go with their submenus; clear() alone keeps them.
+    for (QMenu* old : menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
+        old->deleteLater();
     menuBar()->clear();
     for (const MenuTitle& m : kMenus) {
-        if (std::string(m.key) == "Database" && !IsJapanese()) continue;
         QMenu* menu = menuBar()->addMenu(Q(Tr(m.en, m.ja)));
         menu->setObjectName(QString("menu%1").arg(m.key));
         connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
         std::map<const Submenu*, QMenu*> submenus;
         for (const CCommand& c : table_.All()) {
             if (c.sMenu != m.key) continue;
+            // The database commands exist in the Japanese menus only.
+            if (c.bJapaneseMenuOnly && !IsJapanese()) continue;
             QAction* action = Action(c.id);
             if (action == nullptr) continue;
             if (c.id == kCmdExit) {
@@ -332,7 +339,8 @@ bool CBrivaneMainWindow::RunCommand(int id) {
             const bool loaded = id == kCmdOpenGantrel ? doc_.survey.nLine > 0 : ctx_.bRedraw;
             // The document's title, written under every plot: the last data file opened.
             if (loaded && !opened.empty()) doc_.sDataTitle = opened.back().filename().string();
-            AddRecentFiles(opened);
+            // A file that gave nothing is not offered again.
+            if (loaded) AddRecentFiles(opened);
         }
         if (GetLanguage() != language) BuildMenus();
         UpdateTitle();

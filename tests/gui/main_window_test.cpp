@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPrintPreviewWidget>
@@ -21,6 +22,7 @@
 #include <QUrl>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include "analysis/gridding.h"
 #include "common/recording_canvas.h"
@@ -72,6 +74,16 @@ protected:
         return *a;
     }
     bool Enabled(int id) { return A(id).isEnabled(); }
+    // The submenu of that title (without '&') in the menu of that object name.
+    QMenu* Submenu(const char* menuName, const QString& title) {
+        QMenu* menu = nullptr;
+        for (QAction* a : window->menuBar()->actions())
+            if (a->menu() != nullptr && a->menu()->objectName() == menuName) menu = a->menu();
+        if (menu == nullptr) return nullptr;
+        for (QAction* a : menu->actions())
+            if (a->menu() != nullptr && a->text().remove('&') == title) return a->menu();
+        return nullptr;
+    }
     // Runs a command through its action, as a click on its menu item does.
     void Trigger(int id) {
         ASSERT_TRUE(Enabled(id)) << "command " << id << " is disabled";
@@ -138,7 +150,11 @@ TEST_F(MainWindowTest, FirstStartAsksTheLanguageOnceAndJapaneseAddsTheDatabaseMe
     EXPECT_EQ(P().History()[0].sText, "Select the language !");
     const QStringList titles = window->MenuTitles();
     EXPECT_EQ(titles.front(), "ファイル(&F)");
-    EXPECT_TRUE(titles.contains("データベース(&D)"));
+    ASSERT_TRUE(titles.contains("ｵﾌﾟｼｮﾝ (&O)"));
+    QMenu* database = Submenu("menuOption", "データベース");
+    ASSERT_NE(database, nullptr) << "the Japanese option menu carries the database commands";
+    EXPECT_TRUE(database->actions().contains(&A(kCmdUploadDatabase)));
+    EXPECT_TRUE(database->actions().contains(&A(kCmdSurveyProperty)));
     EXPECT_FALSE(Enabled(kCmdUploadDatabase)) << "no upload yet";
     EXPECT_TRUE(A(kCmdJapanese).isChecked());
     EXPECT_EQ(A(kCmdUndo).text(), "元に戻す(&U)");
@@ -184,7 +200,32 @@ TEST_F(MainWindowTest, ExitCommandAsksOnceAndCloses) {
 TEST_F(MainWindowTest, MenusAndToolbarFollowTheCommandTable) {
     StartWindow();
     EXPECT_EQ(window->MenuTitles(),
-              (QStringList{"&File", "&Edit", "&View", "&GPS", "&Analysis", "&Tools", "&Help"}));
+              (QStringList{"&File", "&Edit", "&View", "&GPS", "&Analysis", "&Option", "&Help"}));
+    // Commands that live in submenus.
+    const struct {
+        const char* menu;
+        const char* submenu;
+        int id;
+    } nested[] = {
+        {"menuFile", "Option", kCmdSaveXMLProcessed},
+        {"menuView", "Resistivity model", kCmdShowLayerBoundary},
+        {"menuView", "Contour", kCmdContourManual},
+        {"menuOption", "Advanced options", kCmdReverseYText},
+        {"menuOption", "Color contour", kCmdMapContourLine},
+    };
+    for (const auto& n : nested) {
+        QMenu* sub = Submenu(n.menu, n.submenu);
+        ASSERT_NE(sub, nullptr) << n.menu << " " << n.submenu;
+        EXPECT_TRUE(sub->actions().contains(&A(n.id))) << n.submenu;
+    }
+    EXPECT_EQ(Submenu("menuOption", "Database"), nullptr) << "Japanese menus only";
+    // Rebuilding the menus (the language switch does) leaves no menu behind.
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    const auto menus = window->menuBar()->findChildren<QMenu*>().size();
+    Trigger(kCmdJapanese);
+    Trigger(kCmdJapanese);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(window->menuBar()->findChildren<QMenu*>().size(), menus);
     EXPECT_EQ(A(kCmdOpenGantrel).text(), "Open Gantrel data file (*.sto, *.stn)");
     EXPECT_EQ(A(kCmdUndo).shortcut(), QKeySequence("Ctrl+Z"));
     EXPECT_EQ(A(kCmdSaveImage).shortcut(), QKeySequence("Ctrl+I"));
@@ -647,6 +688,14 @@ TEST_F(MainWindowTest, DroppedFilesOpenAndJoinTheRecentList) {
     PushOpenAnswers();
     recent->trigger();
     EXPECT_EQ(Ctx().doc.survey.nLine, 1);
+}
+
+TEST_F(MainWindowTest, FileThatGaveNothingDoesNotJoinTheRecentList) {
+    StartWindow();
+    std::ofstream(dir / "notes.ovs") << "field notes, not a section\n";
+    window->OpenFiles({dir / "notes.ovs"});
+    EXPECT_FALSE(P().Messages().empty()) << "the user was told";
+    EXPECT_TRUE(window->RecentFiles().isEmpty());
 }
 
 TEST_F(MainWindowTest, JapaneseCommandRetitlesTheMenus) {

@@ -175,6 +175,15 @@ TEST_F(QtPrompterTest, SurveyConfigurationOffersFiveVisibleChoices) {
     });
     EXPECT_FALSE(prompter.EditDialog(values));
     EXPECT_EQ(values.iSurveyConfiguration, 4) << "Cancel keeps the values";
+
+    // A stored value no button stands for: OK gives the configuration a new view starts with.
+    values.iSurveyConfiguration = 9;
+    Answer([](QDialog& d) {
+        EXPECT_TRUE(IsChecked(d, "configuration2"));
+        Ok(d);
+    });
+    ASSERT_TRUE(prompter.EditDialog(values));
+    EXPECT_EQ(values.iSurveyConfiguration, 2);
 }
 
 TEST_F(QtPrompterTest, InitialModelRefusesValuesItsCheckRejects) {
