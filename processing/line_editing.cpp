@@ -8,6 +8,7 @@
 #include "common/language.h"
 #include "common/resistivity.h"
 #include "common/settings.h"
+#include "common/text_format.h"
 #include "processing/analysis_commands.h"
 #include "processing/commands.h"
 #include "processing/positioning.h"
@@ -179,9 +180,13 @@ bool DeleteLine(CGantrelSurvey& survey, int iLine) {
 }
 
 bool MoveMarker(CGantrelLine& line, int j, double dDistance, bool bShift) {
-    if (j < 0 || j >= line.nMarker() || !std::isfinite(dDistance)) return false;
+    if (j < 0 || j >= line.nMarker() || !IsMarkerDistance(dDistance)) return false;
     CMarkerData& m = line.pMarker[Index(j)];
     const double dShift = dDistance - m.dY;
+    if (bShift) {
+        for (int k = j + 1; k < line.nMarker(); ++k)
+            if (!IsMarkerDistance(line.pMarker[Index(k)].dY + dShift)) return false;
+    }
     m.dY = dDistance;
     m.fDistance = static_cast<float>(dDistance);
     if (bShift) {
@@ -267,7 +272,11 @@ bool CEditEachLineModel::EditMarker(int j) {
     values.dDistance = line.pMarker[Index(j)].dY;
     if (!prompter_.EditDialog(values)) return false;
     if (!MoveMarker(line, j, values.dDistance, values.bShiftFollowing == 1)) {
-        prompter_.Message(Tr("The distance must be a number.", "距離には数値を入力してください"));
+        prompter_.Message(FormatC(Tr("The distance must be a number within %g m of 0, for this "
+                                     "marker and for every marker it shifts.",
+                                     "距離には 0 から %g m 以内の数値を入力してください (ずらす"
+                                     "マーカーも含みます)。"),
+                                  kMaxMarkerDistance));
         return false;
     }
     PreviewChanged();

@@ -487,7 +487,9 @@ bool AddFlagAt(CGantrelSurvey& survey, double dEasting, double dNorthing) {
 // Survey operations
 
 bool SetMarkerSpacing(CGantrelSurvey& survey, double dSpacing) {
-    if (!std::isfinite(dSpacing)) return false;
+    if (!IsMarkerDistance(dSpacing)) return false;
+    for (int l = 0; l < survey.nLine; ++l)
+        if (!IsMarkerDistance(std::max(survey.Line(l).nMarker() - 1, 0) * dSpacing)) return false;
     for (int l = 0; l < survey.nLine; ++l) {
         CGantrelLine& line = survey.Line(l);
         const int n = line.nMarker();

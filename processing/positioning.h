@@ -9,6 +9,8 @@
 // Units: metres (UTM eastings and northings), radians, seconds.
 #pragma once
 
+#include <cmath>
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -23,8 +25,17 @@
 
 // Lays the markers of every line out at a regular spacing (m), zigzag: even lines run
 // forward from 0, odd lines backward to 0. Sets each marker's dX = 0, dY and fDistance, then
-// the line's range. False (nothing changed) when the spacing is not a finite number.
+// the line's range. False (nothing changed) when a marker would lie farther than
+// kMaxMarkerDistance from 0.
 bool SetMarkerSpacing(CGantrelSurvey& survey, double dSpacing);
+
+// Largest distance along a line a marker may be given, m: a quarter of the earth's meridian.
+// Far below what a float holds, so that distances, positions and ranges stay finite.
+inline constexpr double kMaxMarkerDistance = 1.0e7;
+// Whether a marker may be placed at this distance.
+inline bool IsMarkerDistance(double d) {
+    return std::isfinite(d) && std::fabs(d) <= kMaxMarkerDistance;
+}
 
 // Distances of readings from their markers (by time or by reading count, after the survey's
 // bInterpolateByTime), then the line and survey ranges. Does nothing once distances came

@@ -243,6 +243,25 @@ TEST_F(LineEditingTest, MarkerEditShiftsFollowingMarkers) {
     EXPECT_EQ(MarkerPositions(0), (std::vector<double>{0, 5, 22, 32}));
 }
 
+TEST_F(LineEditingTest, MarkerDistanceNoFloatHoldsIsRefused) {
+    AddLine(31, {0, 10, 20, 30}, {0, 10, 20, 30});
+    CEditEachLineModel model(doc.survey, 0, prompter);
+    prompter.PushDialog<CEditMarkerValues>([](CEditMarkerValues& v) { v.dDistance = 1.0e39; });
+    EXPECT_FALSE(model.EditMarker(1));
+    // Within the bound itself, but it would shift the last marker past it.
+    prompter.PushDialog<CEditMarkerValues>([](CEditMarkerValues& v) {
+        v.dDistance = 9.99999e6;
+        v.bShiftFollowing = 1;
+    });
+    EXPECT_FALSE(model.EditMarker(1));
+    ASSERT_EQ(prompter.Messages().size(), 2u);
+    EXPECT_EQ(prompter.Messages()[0].rfind("The distance must be a number within 1e+07 m", 0), 0u);
+    std::vector<double> kept;
+    for (const auto& m : model.Line().pMarker) kept.push_back(m.dY);
+    EXPECT_EQ(kept, (std::vector<double>{0, 10, 20, 30}));
+    EXPECT_EQ(model.Line().pData[30].fDistance, 30.0f);
+}
+
 TEST_F(LineEditingTest, FirstAndLastMarkersCannotBeDeleted) {
     AddLine(21, {0, 10, 20}, {0, 30, 40});
     CEditEachLineModel model(doc.survey, 0, prompter);

@@ -102,6 +102,11 @@ TEST_F(Positioning, MarkerSpacingZigzagsLines) {
     EXPECT_EQ(survey.Line(1).bReverse, 1);
     EXPECT_EQ(survey.Line(1).fMaxDistance, 20.0f);
     EXPECT_FALSE(SetMarkerSpacing(survey, std::nan("")));
+    // Finite as typed, but no float holds the distances it gives: refused, nothing changed.
+    EXPECT_FALSE(SetMarkerSpacing(survey, 1.0e300));
+    EXPECT_FALSE(SetMarkerSpacing(survey, 6.0e6)) << "the last marker would lie at 12000 km";
+    EXPECT_EQ(survey.Line(0).pMarker[2].fDistance, 20.0f);
+    EXPECT_TRUE(SetMarkerSpacing(survey, 4.0e6));
 }
 
 class MarkerDistances : public Positioning {
