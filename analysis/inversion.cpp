@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <exception>
@@ -217,7 +218,8 @@ void StoreSounding(int c, CTrevascDataOhm& store, const LayerModel& model,
 // ---------------------------------------------------------------------------------------------
 
 float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
-                                const InversionSettings& settings, std::vector<float>* misfits) {
+                                const InversionSettings& settings, std::vector<float>* misfits,
+                                const std::atomic<bool>* stop) {
     nSkipped_ = 0;
     if (!Invertible(model, sounding)) return -1.0f;
     const int n = model.nLayer;
@@ -244,6 +246,7 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
     // is the model (the check of the last accepted step computed both).
     bool responseReady = false;
     for (int it = 0; m > 0 && it < settings.nIteration; ++it) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) break;
         if (!responseReady) forward_.Response(model, std::span<float>(calculated));
         responseReady = false;
         const float misfit = LogMisfit(sounding, calculated, system_.residual);
@@ -360,14 +363,14 @@ struct ColumnWorker {
     CSoundingInverter inverter;
 
     void Run(int c, CTrevascDataOhm& store, const InversionSettings& settings, bool keepMisfits,
-             ColumnOutcome& out) {
+             ColumnOutcome& out, const std::atomic<bool>* stop = nullptr) {
         try {
             out.status = SetUpSounding(c, store, model, sounding);
             if (out.status != kColumnReady) return;
             // Not >= 0: refused, or a misfit that is not a number (a response of the starting
             // model that is not positive, say).
             if (!(inverter.Invert(model, sounding, settings,
-                                  keepMisfits ? &out.misfits : nullptr) >= 0.0f)) {
+                                  keepMisfits ? &out.misfits : nullptr, stop) >= 0.0f)) {
                 out.status = kColumnUnusable;
                 out.misfits.clear();
                 return;
@@ -381,6 +384,9 @@ struct ColumnWorker {
         }
     }
 };
+
+// Longest wait of the calling thread between two reports while workers run.
+constexpr std::chrono::milliseconds kProgressWait{40};
 
 void Tally(SectionInversionResult& result, const ColumnOutcome& o) {
     if (o.status == kColumnReady) ++result.nInverted;
@@ -417,7 +423,8 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
             if (stop.load()) break;
             const int c = next.fetch_add(1);
             if (c >= nColumn) break;
-            worker.Run(c, store, settings, keepMisfits, outcome[static_cast<std::size_t>(c)]);
+            worker.Run(c, store, settings, keepMisfits, outcome[static_cast<std::size_t>(c)],
+                       &stop);
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 done[static_cast<std::size_t>(c)] = 1;
@@ -466,16 +473,21 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
         int written = 0, reported = 0;
         while (written < nColumn) {
             int count = 0, ready = written;
+            bool woken = true;
             {
                 std::unique_lock<std::mutex> lock(mutex);
-                finished.wait(lock, [&] {
+                // A column can take long (many iterations): the caller hears from the run
+                // now and then even while no column finishes, so that a stop is not kept
+                // waiting for one.
+                woken = finished.wait_for(lock, kProgressWait, [&] {
                     return nDone > reported || done[static_cast<std::size_t>(written)] != 0;
                 });
                 count = nDone;
                 while (ready < nColumn && done[static_cast<std::size_t>(ready)] != 0) ++ready;
             }
             for (; written < ready; ++written) finish(written);
-            if (count > reported && count < nColumn && progress && !progress(count, nColumn)) {
+            const bool report = woken ? count > reported && count < nColumn : count < nColumn;
+            if (report && progress && !progress(count, nColumn)) {
                 // Columns already taken are finished; no worker takes another.
                 stop.store(true);
                 result.bCancelled = true;

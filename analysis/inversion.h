@@ -13,6 +13,7 @@
 // not depend on the thread count.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <span>
@@ -148,9 +149,11 @@ public:
     // model it is left with. Appends the misfit at the start of every iteration to *misfits
     // when given. Returns the misfit of the final model, or -1 (nothing changed) when the
     // model or the sounding is outside its capacity or a model or observed resistivity is
-    // not above 0.
+    // not above 0. When stop is given and becomes true, no further iteration starts (the
+    // caller throws the column away).
     float Invert(LayerModel& model, SoundingData& sounding, const InversionSettings& settings,
-                 std::vector<float>* misfits = nullptr);
+                 std::vector<float>* misfits = nullptr,
+                 const std::atomic<bool>* stop = nullptr);
 
     // Iterations of the last Invert whose normal equations could not be solved (a single
     // layer, a pivot below the tolerance, a step that is not finite): the model was kept.
