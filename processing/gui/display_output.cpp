@@ -54,6 +54,11 @@ QMimeData* DisplayClipboardData(CBrivaneContext& ctx) {
 }
 
 bool PrintDisplay(CBrivaneContext& ctx, QPagedPaintDevice& device) {
+    // A display with nothing to draw must not cost a sheet of paper.
+    {
+        CNullCanvas probe;
+        if (!DrawDisplay(probe, ctx)) return false;
+    }
     QPainter painter;
     if (!painter.begin(&device)) return false;
     bool drew = false;

@@ -660,6 +660,19 @@ TEST_F(MainWindowTest, PrintAndPreviewDrawThePage) {
     P().PushAnswer([](QDialog& d) { d.reject(); });
     Trigger(kCmdPrintSetup);
     EXPECT_EQ(P().Pending(), 0u);
+
+    // The survey loses its distances (as when it is opened again and the configuration is
+    // cancelled): the display has nothing to draw and no page is spent on it.
+    Ctx().doc.survey.bMarkerDistance = 0;
+    Ctx().doc.survey.fMinDistance = Ctx().doc.survey.fMaxDistance = 0.0f;
+    const fs::path blank = dir / "blank.pdf";
+    window->Printer().setOutputFileName(QString::fromStdString(blank.string()));
+    if (Enabled(kCmdPrint)) {
+        P().PushAnswer([](QDialog& d) { d.done(QDialog::Accepted); });
+        Trigger(kCmdPrint);
+        EXPECT_FALSE(fs::exists(blank));
+        EXPECT_EQ(P().Messages().back(), "The display could not be printed.");
+    }
 }
 
 TEST_F(MainWindowTest, DroppedFilesOpenAndJoinTheRecentList) {
