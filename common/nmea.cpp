@@ -157,8 +157,10 @@ int ParseMappingGPS(CGPSData& gps, std::string_view record, int iLineIndex) {
 
     gps.dAltitude = 0.0;
     double dLongitude = 0.0, dLatitude = 0.0;
+    // A position off the globe is a corrupt record, not a place: it is dropped like an
+    // unreadable one (a GGA sentence past the pole is refused the same way).
     const bool bPosition = ScanDouble(token(1), dLongitude) && ScanDouble(token(2), dLatitude) &&
-                           std::isfinite(dLongitude) && std::isfinite(dLatitude);
+                           std::fabs(dLongitude) <= 180.0 && std::fabs(dLatitude) <= 90.0;
     const bool bTime = ParseRecordTime(token(3), token(4), gps.time, gps.iMilliSecond);
     if (bPosition && bTime) {
         gps.dLongitude = dLongitude;

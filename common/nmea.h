@@ -27,7 +27,8 @@ void WriteRMC(const CGPSData& gps, CTextWriter* out);
 
 // Decodes a mapping-file GPS record ("%d%lf%lf%s%s%d%d%d%d": kind, longitude, latitude, time,
 // date, four integers): altitude 0, time, UTM values. When the position or the time cannot be
-// read the fix is left with iUTMZone 0 so that callers drop it. Returns 1 when the record's
+// read, or the position lies off the globe (|longitude| > 180, |latitude| > 90), the fix is
+// left with iUTMZone 0 so that callers drop it. Returns 1 when the record's
 // line field (the second of the four integers) differs from iLineIndex, else 0 (also when the
 // field is missing).
 int ParseMappingGPS(CGPSData& gps, std::string_view record, int iLineIndex);

@@ -4,6 +4,7 @@
 #include <pugixml.hpp>
 #include <utility>
 
+#include "common/language.h"
 #include "common/text_format.h"
 
 namespace {
@@ -268,12 +269,11 @@ std::string CXmlDocument::Text() const {
 
 CXmlStatus CXmlDocument::Save(const std::filesystem::path& path) const {
     const std::string problem = impl_->SaveProblem();
-    if (!problem.empty())
-        return {FormatC("Cannot write the file %s: %s", path.string().c_str(), problem.c_str())};
+    if (!problem.empty()) return {CannotWriteFileMessage(path) + ": " + problem};
     CTextWriter out;  // turns every LF into CR LF
-    if (!out.Open(path)) return {FormatC("Cannot open the file %s", path.string().c_str())};
+    if (!out.Open(path)) return {CannotOpenFileMessage(path)};
     out.Write(impl_->SerializeLf());
-    if (!out.Close()) return {FormatC("Cannot write the file %s", path.string().c_str())};
+    if (!out.Close()) return {CannotWriteFileMessage(path)};
     return {};
 }
 

@@ -1,6 +1,7 @@
 #include "processing/analysis_commands.h"
 
 #include "analysis/smoothing.h"
+#include "common/language.h"
 #include "processing/commands.h"
 
 int SetUpAveragedSounding(const CSoundingData& data, SoundingData& sounding) {
@@ -45,13 +46,18 @@ namespace {
 
 void Inversion(CBrivaneContext& ctx) {
     CBrivaneDoc& doc = ctx.doc;
-    if (NonLinearInversion(doc.store, doc.inversionSettings, doc.dataFolder, ctx.prompter,
+    CMessageTap tap(ctx.prompter);
+    if (NonLinearInversion(doc.store, doc.inversionSettings, doc.dataFolder, tap,
                            ctx.progress)) {
         // The smoothing undo copy predates this model: restoring it would throw the inversion
         // result away, so Undo no longer offers it.
         doc.bModelUndo = 0;
         ctx.Redraw();
+        return;
     }
+    // Cancelled, stopped (and told so), or no model to invert.
+    ctx.Failed(tap.LastMessage().value_or(
+        Tr("The inversion did not run.", "インバージョンを実行していません。")));
 }
 
 void SmoothHorizontalMedian(CBrivaneContext& ctx) {

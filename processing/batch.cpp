@@ -1,7 +1,9 @@
 #include "processing/batch.h"
 
 #include <cmath>
+#include <fstream>
 #include <sstream>
+#include <system_error>
 
 #include "analysis/initial_model.h"
 #include "analysis/inversion.h"
@@ -39,6 +41,37 @@ bool WholeDouble(const std::string& text, double& value) {
     return ScanDouble(text, value, &used) && used == text.size() && std::isfinite(value);
 }
 
+// Largest marker spacing taken, m: markers are placed at multiples of it in single precision,
+// and a kilometre-long stretch between two marks is already a typing error.
+constexpr double kMaxMarkerSpacing = 1.0e6;
+
+// Options without a value, and options followed by one.
+bool IsFlagOption(const std::string& a) { return a == "--help" || a == "--kml"; }
+bool IsValueOption(const std::string& a) {
+    static const char* const kOptions[] = {
+        "--ovs",      "--res2dinv-in", "--config",        "--marker-spacing", "--file-index",
+        "--median",   "--grid",        "--initial-model", "--invert",         "--smooth",
+        "--save-sto", "--save-stn",    "--save-ovs",      "--res2dinv",       "--st1",
+        "--st4",      "--png",         "--lang"};
+    for (const char* k : kOptions)
+        if (a == k) return true;
+    return false;
+}
+
+// Why a survey file given on the command line cannot be read; empty when it can. Never
+// throws: a name the system refuses (too long, a bad character) is a reason like any other.
+std::string UnreadableFileReason(const std::filesystem::path& path) {
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::status(path, ec);
+    if (st.type() == std::filesystem::file_type::not_found) return "there is no such file";
+    if (ec) return ec.message();
+    if (st.type() == std::filesystem::file_type::directory) return "it is a folder, not a file";
+    if (st.type() != std::filesystem::file_type::regular) return "it is not a regular file";
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "it cannot be read";
+    return {};
+}
+
 }  // namespace
 
 std::string BatchUsage() {
@@ -51,15 +84,18 @@ error as "message: ...". The steps run in this order whatever the order of the o
 Inputs
   FILE...                     survey (.sto) or mapping (.stn) files, opened together
   --ovs PATH                  open a section data and model file (.ovs)
-  --res2dinv-in PATH          import a RES2DINV data file (.dat)
+  --res2dinv-in PATH          import a RES2DINV data file (.dat); needs --grid
 Answers to the opening questions
   --config N                  survey configuration 0..5 (default 0: markers)
-  --marker-spacing M          marker spacing in m when the markers carry none (default 100)
-  --file-index N              file index for file names without digits
+  --marker-spacing M          marker spacing in m when the markers carry none (default 100,
+                              at most 1000000)
+  --file-index N              file index for file names without digits (needed when such a
+                              name comes before any name with digits)
   --kml                       save the GPS tracks as KML files (default: no)
 Processing
   --median N                  median filter of N samples (3..11) on every line
-  --grid W                    convert to grid data with cell size W m
+  --grid W                    horizontal cell size W m: with survey files, convert to grid
+                              data; with --res2dinv-in, the cell size of the import
   --initial-model MODE:DEPTH:LAYERS[:RES]
                               initial model (mode 0, 1 or 2; depth of the last layer's top
                               in m; number of layers; resistivity in Ohm-m for mode 0)
@@ -94,15 +130,16 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
             o.files.emplace_back(a);
             continue;
         }
-        if (a == "--help") {
-            o.bHelp = true;
+        if (IsFlagOption(a)) {
+            if (a == "--help") o.bHelp = true;
+            if (a == "--kml") o.bKml = true;
             continue;
         }
-        if (a == "--kml") {
-            o.bKml = true;
-            continue;
-        }
-        if (i + 1 >= args.size()) return fail("option " + a + " needs a value");
+        if (!IsValueOption(a)) return fail("unknown option " + a + " (see --help)");
+        // The next option is not taken for a value ("--save-ovs --grid 2"); a file whose name
+        // starts with "--" can be given as "./--name".
+        if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0)
+            return fail("option " + a + " needs a value");
         const std::string& v = args[++i];
         int n = 0;
         double d = 0.0;
@@ -115,8 +152,9 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
                 return fail("--config takes a survey configuration from 0 to 5, not \"" + v + "\"");
             o.iConfiguration = n;
         } else if (a == "--marker-spacing") {
-            if (!WholeDouble(v, d) || d <= 0)
-                return fail("--marker-spacing takes a positive distance in m, not \"" + v + "\"");
+            if (!WholeDouble(v, d) || d <= 0 || d > kMaxMarkerSpacing)
+                return fail("--marker-spacing takes a positive distance in m up to 1000000, "
+                            "not \"" + v + "\"");
             o.dMarkerSpacing = d;
         } else if (a == "--file-index") {
             if (!WholeInt(v, n)) return fail("--file-index takes a whole number, not \"" + v + "\"");
@@ -193,10 +231,14 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
         } else if (a == "--lang") {
             if (v != "en" && v != "ja") return fail("--lang takes en or ja, not \"" + v + "\"");
             o.iLanguage = v == "ja" ? kLanguageJapanese : kLanguageEnglish;
-        } else {
-            return fail("unknown option " + a + " (see --help)");
         }
     }
+    // The cell size answers the gridding of survey files and the import; with neither it
+    // would be dropped without a word, and an import cannot be gridded without it.
+    if (o.dGrid && o.files.empty() && !o.res2dinvIn)
+        return fail("--grid needs survey files or --res2dinv-in: there is nothing to grid");
+    if (o.res2dinvIn && !o.dGrid)
+        return fail("--res2dinv-in needs --grid W, the horizontal cell size of the import");
     return o;
 }
 
@@ -207,7 +249,9 @@ public:
     CBatchRun(const BatchOptions& o, std::ostream& log)
         : o_(o), log_(log), prompter_(log), ctx_(doc_, view_, prompter_) {
         ctx_.progress = [this](int, int, const std::string& text) {
-            log_ << "progress: " << text << "\n";
+            // A long column reports again with the same text; the log keeps one line of it.
+            if (text != lastProgress_) log_ << "progress: " << text << "\n";
+            lastProgress_ = text;
             return true;
         };
         view_.LoadSettings();
@@ -226,10 +270,13 @@ private:
         return false;
     }
     bool Save(int id, const std::filesystem::path& path, const std::string& what);
+    // Every survey file is a readable regular file, and its file index can be had.
+    bool CheckSurveyFiles();
     double ModelMisfit() const;
 
     const BatchOptions& o_;
     std::ostream& log_;
+    std::string lastProgress_;
     CBrivaneDoc doc_;
     CBrivaneViewState view_;
     CBatchPrompter prompter_;
@@ -273,23 +320,38 @@ int CBatchRun::Respond(CDialogValues& v) {
 
 bool CBatchRun::Invoke(int id, const std::string& what) {
     prompter_.ClearFailures();
+    ctx_.failure.reset();
     if (!table_.IsEnabled(ctx_, id)) return Fail(what + ": the command is not available now");
     table_.Invoke(ctx_, id);
+    // A prompt the options could not answer comes first: the command's own failure follows
+    // from it.
     if (!prompter_.Failures().empty()) return Fail(what + ": " + prompter_.Failures().front());
+    if (ctx_.failure) return Fail(what + ": " + *ctx_.failure);
     return true;
 }
 
 bool CBatchRun::Save(int id, const std::filesystem::path& path, const std::string& what) {
     prompter_.saveFile = path;
-    const size_t before = prompter_.Shown().size();
     const bool ok = Invoke(id, what);
     prompter_.saveFile.reset();
     if (!ok) return false;
-    for (size_t i = before; i < prompter_.Shown().size(); ++i)
-        if (prompter_.Shown()[i].rfind("Cannot ", 0) == 0)
-            return Fail(what + ": " + prompter_.Shown()[i]);
-    if (!std::filesystem::exists(path)) return Fail(what + ": " + path.string() + " was not written");
     log_ << "wrote: " << path.string() << "\n";
+    return true;
+}
+
+bool CBatchRun::CheckSurveyFiles() {
+    for (const auto& f : o_.files) {
+        const std::string reason = UnreadableFileReason(f);
+        if (!reason.empty())
+            return Fail("opening the survey files: cannot open the file " + f.string() + ": " +
+                        reason);
+    }
+    // The file index comes from the digits of the first name; without them the command asks,
+    // and only the options can answer.
+    const std::filesystem::path& first = o_.files.front();
+    if (!o_.iFileIndex && !FileIndexFromName(first.filename().string()))
+        return Fail("opening the survey files: the name of " + first.string() +
+                    " gives no file index (it has no digits): give one with --file-index N");
     return true;
 }
 
@@ -325,8 +387,7 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
     }
 
     if (!o_.files.empty()) {
-        for (const auto& f : o_.files)
-            if (!std::filesystem::exists(f)) return Fail("cannot open the file " + f.string()), 1;
+        if (!CheckSurveyFiles()) return 1;
         prompter_.openFiles = o_.files;
         if (!Invoke(kCmdOpenGantrel, "opening the survey files")) return 1;
         if (doc_.survey.nLine == 0) return Fail("no survey line could be read from the files"), 1;
@@ -341,6 +402,7 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
     if (o_.res2dinvIn) {
         prompter_.openFiles = {*o_.res2dinvIn};
         if (!Invoke(kCmdImportRes2dinv, "importing " + o_.res2dinvIn->string())) return 1;
+        log_ << "summary: columns " << doc_.store.nColumn << "\n";
     }
     if (o_.iMedian) {
         for (int i = 0; i < doc_.survey.nLine; ++i) {
@@ -349,15 +411,12 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
         }
         view_.iCurrentLine = 0;
     }
-    if (o_.dGrid) {
+    // Without survey files the cell size only answered the import above.
+    if (o_.dGrid && !o_.files.empty()) {
         if (!Invoke(kCmdConvertToGrid, "converting to grid data")) return 1;
-        if (doc_.store.nColumn == 0) return Fail("converting to grid data gave no column"), 1;
         log_ << "summary: columns " << doc_.store.nColumn << "\n";
     }
-    if (o_.initialModel) {
-        if (!Invoke(kCmdInitialModel, "initial model")) return 1;
-        if (doc_.store.nLayer < 1) return Fail("the initial model was not made"), 1;
-    }
+    if (o_.initialModel && !Invoke(kCmdInitialModel, "initial model")) return 1;
     if (o_.inversion) {
         if (!Invoke(kCmdInversion, "inversion")) return 1;
         log_ << FormatC("summary: final misfit %.6f (rms of log10 residuals)\n", ModelMisfit());

@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/inversion.h"
@@ -138,8 +140,92 @@ struct CBrivaneContext {
     // Long commands report their columns here ("i=%d/%d" for the inversion) and stop when
     // it returns false; may be empty.
     ProgressReport progress;
+    // Why the last command did not do what it was asked (a file not read or not written, a
+    // refused step), in the current language; empty when it did. The window ignores it; the
+    // batch clears it before every command and stops when it is set afterwards.
+    std::optional<std::string> failure;
 
     void Redraw() { bRedraw = true; }
+    // Shows the message exactly as a plain message box and records it as the failure.
+    void Fail(std::string message) {
+        prompter.Message(message);
+        Failed(std::move(message));
+    }
+    // Records a failure whose message was shown already (or that shows none). The first
+    // failure of a command is the cause; later ones only follow from it.
+    void Failed(std::string reason) {
+        if (!failure) failure = std::move(reason);
+    }
+};
+
+// Passes everything to another prompter and keeps the last plain message shown since the
+// last question or dialog: what a helper that reports through a prompter gave as the reason
+// when it then returns failure. A message shown before a cancelled question is not the cause.
+class CMessageTap : public CPrompter {
+public:
+    explicit CMessageTap(CPrompter& inner) : inner_(inner) {}
+    // Empty when no plain message followed the last question.
+    const std::optional<std::string>& LastMessage() const { return last_; }
+    // Every plain message shown through the tap, in order.
+    const std::vector<std::string>& Shown() const { return shown_; }
+
+    PromptAnswer Message(const std::string& text, PromptButtons buttons,
+                         const std::string& caption) override {
+        if (buttons == PromptButtons::Ok) {
+            last_ = text;
+            shown_.push_back(text);
+        } else {
+            last_.reset();
+        }
+        return inner_.Message(text, buttons, caption);
+    }
+    int TwoButtonBox(const std::string& caption, const std::string& text,
+                     const std::string& button0, const std::string& button1) override {
+        last_.reset();
+        return inner_.TwoButtonBox(caption, text, button0, button1);
+    }
+    std::optional<int> InputInt(const std::string& caption, const std::string& label,
+                                int initial) override {
+        last_.reset();
+        return inner_.InputInt(caption, label, initial);
+    }
+    std::optional<double> InputReal(const std::string& caption, const std::string& label,
+                                    double initial) override {
+        last_.reset();
+        return inner_.InputReal(caption, label, initial);
+    }
+    std::optional<std::string> InputText(const std::string& caption, const std::string& label,
+                                         const std::string& initial) override {
+        last_.reset();
+        return inner_.InputText(caption, label, initial);
+    }
+    std::vector<std::filesystem::path> OpenFiles(const std::string& caption,
+                                                 const std::vector<FileFilter>& filters,
+                                                 const std::filesystem::path& folder,
+                                                 bool multiple) override {
+        last_.reset();
+        return inner_.OpenFiles(caption, filters, folder, multiple);
+    }
+    std::optional<std::filesystem::path> SaveFile(const std::string& caption,
+                                                  const std::vector<FileFilter>& filters,
+                                                  const std::filesystem::path& initial) override {
+        last_.reset();
+        return inner_.SaveFile(caption, filters, initial);
+    }
+    std::optional<std::filesystem::path> ChooseFolder(
+        const std::string& caption, const std::filesystem::path& initial) override {
+        last_.reset();
+        return inner_.ChooseFolder(caption, initial);
+    }
+    bool EditDialog(CDialogValues& values) override {
+        last_.reset();
+        return inner_.EditDialog(values);
+    }
+
+private:
+    CPrompter& inner_;
+    std::optional<std::string> last_;
+    std::vector<std::string> shown_;
 };
 
 // Window placement with the frame's clamps: X and Y to 0..200, width 768..2000,

@@ -81,8 +81,8 @@ void MarkerPath(CBrivaneContext& ctx) {
             100.0);
         if (!spacing) return;
         if (!SetMarkerSpacing(survey, *spacing)) {
-            Show(ctx, Tr("The marker spacing must be a number.",
-                         "マーカーの間隔には数値を入力してください。"));
+            ctx.Fail(Tr("The marker spacing must be a number.",
+                        "マーカーの間隔には数値を入力してください。"));
             return;
         }
         SetDistanceFromMarkers(survey);
@@ -164,15 +164,30 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
         if (f == 0) list.Open(doc.dataFolder / "Gantrel_data_files.txt");
         list.Printf("%s\n", path.string().c_str());
         lastWasMapping = IsMappingFile(path);
-        nLine = lastWasMapping ? ReadMappingFile(survey, path, ctx.prompter)
-                               : ReadSurveyFile(survey, path, ctx.prompter);
+        const int nBefore = survey.nLine;
+        CMessageTap tap(ctx.prompter);
+        nLine = lastWasMapping ? ReadMappingFile(survey, path, tap)
+                               : ReadSurveyFile(survey, path, tap);
+        // A file that gives no line is a failure even when others do: its data are missing.
+        if (survey.nLine <= nBefore) {
+            const std::string cannotOpen = CannotOpenFileMessage(path);
+            ctx.Failed(tap.LastMessage() == cannotOpen
+                           ? cannotOpen
+                           : FormatC(Tr("%s holds no survey line that could be read.",
+                                        "%s には読み込める測線がありません。"),
+                                     path.string().c_str()));
+        }
     }
     list.Close();
     WriteSettingInt("bSTNFile", lastWasMapping ? 1 : 0);
 
     Show(ctx, FormatC("%d files are opened. %d lines are imported",
                       static_cast<int>(files.size()), nLine));
-    if (nLine == 0) return;
+    if (nLine == 0) {
+        ctx.Failed(Tr("No survey line could be read from the files.",
+                      "ファイルから測線を読み込めませんでした。"));
+        return;
+    }
     doc.dataFolder = files.back().parent_path();
     survey.BuildDepthList();
     Show(ctx, FormatC("Number of depth = %d", survey.nDepth()));
@@ -208,7 +223,7 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
                                     "GPSデータをKMLファイルに保存しますか ?"),
                                  PromptButtons::YesNo) == PromptAnswer::Yes) {
             CXmlStatus status = WriteGPSTracksKml(survey, doc.dataFolder);
-            if (!status.ok()) Show(ctx, status.message);
+            if (!status.ok()) ctx.Fail(status.message);
         }
         switch (config) {
             case 2:

@@ -18,15 +18,14 @@ void SaveGantrelDataFile(CBrivaneContext& ctx) {
     // A file that cannot be created or written is reported: a silent failure would let the
     // user believe the edited survey was kept.
     if (!out.Open(*path)) {
-        ctx.prompter.Message(CannotOpenFileMessage(*path));
+        ctx.Fail(CannotOpenFileMessage(*path));
         return;
     }
     const CGantrelSurvey& survey = ctx.doc.survey;
     bool ok = true;
     for (int i = 0; i < survey.nLine; ++i)
         ok = WriteSurveyLine(survey.Line(i), out, survey.bMarkerDistance, 1) && ok;
-    if (!out.Close() || !ok)
-        ctx.prompter.Message(CannotWriteFileMessage(*path));
+    if (!out.Close() || !ok) ctx.Fail(CannotWriteFileMessage(*path));
 }
 
 void SaveMappingFile(CBrivaneContext& ctx) {
@@ -34,7 +33,9 @@ void SaveMappingFile(CBrivaneContext& ctx) {
         "Save", {{"Gantrel file(*.stn)", {"*.stn"}}, {"All files(*.*)", {"*.*"}}},
         ctx.doc.dataFolder / "*.stn");
     if (!path) return;
-    WriteMappingFile(ctx.doc.survey, *path, ctx.prompter);
+    CMessageTap tap(ctx.prompter);
+    if (!WriteMappingFile(ctx.doc.survey, *path, tap))
+        ctx.Failed(tap.LastMessage().value_or(CannotWriteFileMessage(*path)));
 }
 
 }  // namespace

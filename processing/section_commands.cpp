@@ -132,21 +132,22 @@ bool SaveDunvarFile(CBrivaneContext& ctx, int iMode, const std::filesystem::path
                     const std::filesystem::path& setDataPath) {
     CTrevascDataOhm& store = ctx.doc.store;
     if (iMode == kDunvarModeModel) {
-        if (RecomputeModelResponse(store, ctx.doc.dataFolder, ctx.prompter, ctx.progress) < 0)
+        if (RecomputeModelResponse(store, ctx.doc.dataFolder, ctx.prompter, ctx.progress) < 0) {
+            ctx.Failed(InversionCancelledMessage());
             return false;
+        }
         ctx.Redraw();
     }
     DunvarDataSet set;
     const DunvarBuildResult r = BuildDunvarDataSet(store, iMode, set, ctx.prompter, setDataPath);
     if (r.status != DunvarStatus::Ok) {
-        ctx.prompter.Message(
-            FormatC(Tr("Nothing was written to %s.", "%s には何も書き込んでいません。"),
-                    path.string().c_str()));
+        ctx.Fail(FormatC(Tr("Nothing was written to %s.", "%s には何も書き込んでいません。"),
+                         path.string().c_str()));
         return false;
     }
     const bool ok =
         iMode == kDunvarModeModel ? WriteDunvarST4(set, path) : WriteDunvarST1(set, path);
-    if (!ok) ctx.prompter.Message(CannotWriteFileMessage(path));
+    if (!ok) ctx.Fail(CannotWriteFileMessage(path));
     return ok;
 }
 
@@ -158,7 +159,13 @@ void OpenSectionFileCommand(CBrivaneContext& ctx) {
     const std::filesystem::path& path = files.front();
     doc.dataFolder = path.parent_path();
     const SectionFileStatus status = ReadSectionFile(doc.store, path, doc.survey);
-    ReportSectionFileStatus(status, ctx.prompter);
+    CMessageTap tap(ctx.prompter);
+    ReportSectionFileStatus(status, tap);
+    // A file that could not be opened, or that stops being readable part of the way, is a
+    // failure: what it should have given is missing. Entries past a capacity are left out
+    // with a message but what was read is whole.
+    if (!status.bOpened || status.eProblem != SectionFileProblem::None)
+        ctx.Failed(tap.LastMessage().value_or(CannotOpenFileMessage(path)));
     if (status.Result() < 0) return;
     // The undo copies belonged to the model, and to the survey when the file's lines
     // replaced it: Undo must not put an old survey beside the file's section.
@@ -178,14 +185,20 @@ void SaveSectionFileCommand(CBrivaneContext& ctx) {
         ctx.prompter.Message(Tr("Are you sure you want to overwrite ?", "上書きしますか ?"),
                              PromptButtons::OkCancel) != PromptAnswer::Ok)
         return;
-    if (!WriteSectionFile(doc.store, *path, &doc.survey)) ctx.prompter.Message(CannotWriteFileMessage(*path));
+    if (!WriteSectionFile(doc.store, *path, &doc.survey)) ctx.Fail(CannotWriteFileMessage(*path));
 }
 
 void ImportRes2dinvCommand(CBrivaneContext& ctx) {
     const auto files =
         ctx.prompter.OpenFiles("Open", Res2dinvFileFilters(), ctx.doc.dataFolder / "*.dat", false);
     if (files.empty()) return;
-    ImportRes2dinvFile(ctx.doc.store, files.front(), ctx.prompter);
+    CMessageTap tap(ctx.prompter);
+    if (ImportRes2dinvFile(ctx.doc.store, files.front(), tap) < 0) {
+        // Cancelled at the cell size, or a refusal already explained.
+        ctx.Failed(tap.LastMessage().value_or(
+            FormatC(Tr("Nothing was imported from %s.", "%s から何も読み込んでいません。"),
+                    files.front().string().c_str())));
+    }
     ctx.view.iViewMode = kViewModel1D;
     ctx.Redraw();
 }
@@ -195,8 +208,7 @@ void ExportRes2dinvCommand(CBrivaneContext& ctx) {
         ctx.prompter.SaveFile("Save", Res2dinvFileFilters(), ctx.doc.dataFolder / "*.dat");
     if (!path) return;
     const Res2dinvExportStatus status = WriteRes2dinvFile(ctx.doc.store, *path);
-    if (status != Res2dinvExportStatus::Ok)
-        ctx.prompter.Message(Res2dinvExportMessage(status, *path));
+    if (status != Res2dinvExportStatus::Ok) ctx.Fail(Res2dinvExportMessage(status, *path));
 }
 
 void SaveST1Command(CBrivaneContext& ctx) {
@@ -209,7 +221,7 @@ void SaveST1Command(CBrivaneContext& ctx) {
 void SaveST4Command(CBrivaneContext& ctx) {
     // Without a model the recompute pass has nothing to run on; said before the file dialog.
     if (!DunvarHasModel(ctx.doc.store)) {
-        ctx.prompter.Message(DunvarRefusalMessage(DunvarStatus::NoModel));
+        ctx.Fail(DunvarRefusalMessage(DunvarStatus::NoModel));
         return;
     }
     const auto path = ctx.prompter.SaveFile("Save", {{"Dunvar model file(*.st4)", {"*.st4"}}},

@@ -245,6 +245,22 @@ TEST(ParseMappingGPS, ReadsPositionAndReportsLineChange) {
     EXPECT_EQ(ParseMappingGPS(gps, record, 3), 1);
 }
 
+TEST(ParseMappingGPS, PositionOffTheGlobeLeavesNoZone) {
+    const char* kRecords[] = {
+        "3  139.7 500.0 09:08:07.50 06/15/09 2 4 1 4", "3  139.7 -90.01 09:08:07.50 06/15/09 2 4 1 4",
+        "3  180.5 35.2 09:08:07.50 06/15/09 2 4 1 4", "3  -999 35.2 09:08:07.50 06/15/09 2 4 1 4",
+        "3  nan 35.2 09:08:07.50 06/15/09 2 4 1 4"};
+    for (const char* record : kRecords) {
+        CGPSData gps;
+        gps.iUTMZone = 54;
+        ParseMappingGPS(gps, record, 4);
+        EXPECT_EQ(gps.iUTMZone, 0) << record;
+    }
+    CGPSData edge;
+    ParseMappingGPS(edge, "3  -180 -90 09:08:07.50 06/15/09 2 4 1 4", 4);
+    EXPECT_EQ(edge.dLatitude, -90.0) << "the poles and the date line are places";
+}
+
 TEST(ParseMappingGPS, UnreadableRecordLeavesNoZone) {
     CGPSData gps;
     EXPECT_EQ(ParseMappingGPS(gps, "3  139.7 35.2 xx 06/15/09 2 4 1 4", 4), 0);

@@ -536,6 +536,29 @@ TEST_F(SurveyFileTest, MappingFileWithFixesReadsBackLinesAndGeometry) {
     }
 }
 
+TEST_F(SurveyFileTest, MappingFixOffTheGlobeIsLeftOutAndCounted) {
+    CGantrelSurvey s;
+    ReadSurveyFile(s, Write("a.sto", kLoggerLine));
+    ASSERT_TRUE(WriteMappingFile(s, dir_ / "a.stn"));
+    const std::string text = Slurp(dir_ / "a.stn");
+    const CGPSData& fix = s.Line(0).pGPS[0];
+    const std::string latitude = FormatC(" %.10f ", fix.dLatitude);
+    const std::string longitude = FormatC(" %.10f ", fix.dLongitude);
+    ASSERT_NE(text.find(latitude), std::string::npos);
+    for (const auto& [from, to] : {std::pair{latitude, std::string(" 500.0 ")},
+                                   std::pair{longitude, std::string(" -180.5 ")}}) {
+        std::string bad = text;
+        bad.replace(bad.find(from), from.size(), to);
+        CGantrelSurvey back;
+        const SurveyFileStatus st = ReadMappingFile(back, Write("bad.stn", bad));
+        ASSERT_EQ(st.nLine, 1) << to;
+        EXPECT_EQ(back.Line(0).nGPS(), 0) << to;
+        EXPECT_EQ(st.nBad, 1) << to;
+        EXPECT_EQ(st.eFirstBad, RecordProblem::BadGPS) << to;
+        EXPECT_EQ(back.Line(0).nData(), s.Line(0).nData()) << "the readings stay";
+    }
+}
+
 TEST_F(SurveyFileTest, MappingFileWithoutFixesKeepsMarkers) {
     std::string text = kLoggerLine;
     text.erase(text.find("21 $"), text.find('\n', text.find("21 $")) - text.find("21 $") + 1);

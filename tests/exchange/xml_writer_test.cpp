@@ -7,6 +7,8 @@
 #include <pugixml.hpp>
 #include <sstream>
 
+#include "common/language.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -218,6 +220,21 @@ TEST_F(XmlDocumentTest, ReportsAFileThatCannotBeOpened) {
     const fs::path path = dir_ / "missing folder" / "out.xml";
     EXPECT_EQ(doc.Save(path).message, "Cannot open the file " + path.string());
     EXPECT_EQ(doc.Save(dir_).message, "Cannot open the file " + dir_.string());
+}
+
+TEST_F(XmlDocumentTest, SaveFailuresSpeakTheCurrentLanguage) {
+    SetLanguage(kLanguageJapanese);
+    CXmlDocument doc;
+    doc.CreateRoot("r");
+    const fs::path path = dir_ / "missing folder" / "out.xml";
+    const std::string cannotOpen = doc.Save(path).message;
+    CXmlDocument bad;
+    bad.CreateRoot("two words");
+    const std::string cannotWrite = SaveError(bad);
+    SetLanguage(kLanguageEnglish);
+    EXPECT_EQ(cannotOpen, "ファイル " + path.string() + " を開けません");
+    EXPECT_EQ(cannotWrite,
+              "ファイル " + BadPath() + " に書き込めません: invalid element name \"two words\"");
 }
 
 TEST_F(XmlDocumentTest, ReportsAFileThatCannotBeWritten) {

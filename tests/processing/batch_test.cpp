@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+#include "common/text_format.h"
+
 #include "common/language.h"
 #include "common/memory_settings.h"
 #include "common/settings.h"
@@ -67,6 +69,31 @@ TEST(BatchOptions, BadValuesNameTheOption) {
     EXPECT_EQ(e, "unknown option --frobnicate (see --help)");
 }
 
+TEST(BatchOptions, UnknownOptionLastIsUnknownNotShortOfAValue) {
+    std::string e;
+    EXPECT_FALSE(Parse({"a.sto", "--foo"}, &e));
+    EXPECT_EQ(e, "unknown option --foo (see --help)");
+    EXPECT_FALSE(Parse({"--save-ovs", "--grid", "2", "a.sto"}, &e));
+    EXPECT_EQ(e, "option --save-ovs needs a value");
+}
+
+TEST(BatchOptions, MarkerSpacingIsBounded) {
+    std::string e;
+    EXPECT_FALSE(Parse({"a.sto", "--marker-spacing", "1e300"}, &e));
+    EXPECT_EQ(e, "--marker-spacing takes a positive distance in m up to 1000000, not \"1e300\"");
+    EXPECT_FALSE(Parse({"a.sto", "--marker-spacing", "1000000.5"}, &e));
+    EXPECT_TRUE(Parse({"a.sto", "--marker-spacing", "1000000"}, &e)) << e;
+}
+
+TEST(BatchOptions, CellSizeNeedsSomethingToGrid) {
+    std::string e;
+    EXPECT_FALSE(Parse({"--ovs", "a.ovs", "--grid", "2"}, &e));
+    EXPECT_EQ(e, "--grid needs survey files or --res2dinv-in: there is nothing to grid");
+    EXPECT_FALSE(Parse({"--res2dinv-in", "a.dat"}, &e));
+    EXPECT_EQ(e, "--res2dinv-in needs --grid W, the horizontal cell size of the import");
+    EXPECT_TRUE(Parse({"--res2dinv-in", "a.dat", "--grid", "2"}, &e)) << e;
+}
+
 class BatchRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -82,6 +109,14 @@ protected:
         SetLanguage(kLanguageEnglish);
         fs::remove_all(folder);
     }
+    // The log's "error:" line, without its line end; empty when there is none.
+    std::string ErrorLine() const {
+        const std::string text = log.str();
+        const size_t at = text.find("error: ");
+        if (at == std::string::npos) return {};
+        return text.substr(at, text.find('\n', at) - at);
+    }
+    std::string Path(const std::string& name) const { return (folder / name).string(); }
     int Run(std::vector<std::string> args) {
         std::string error;
         auto o = ParseBatchOptions(args, error);
@@ -93,6 +128,13 @@ protected:
     fs::path folder;
     std::ostringstream log;
 };
+
+void WriteText(const fs::path& path, const std::string& text) {
+    CTextWriter w;
+    ASSERT_TRUE(w.Open(path));
+    w.Write(text);
+    w.Close();
+}
 
 TEST_F(BatchRunTest, WholeJobFromSurveyFilesToModel) {
     testdata::WriteLoggerFile(folder / "line01.sto", 120, 10, 10.0, false);
@@ -114,8 +156,8 @@ TEST_F(BatchRunTest, WholeJobFromSurveyFilesToModel) {
 
 TEST_F(BatchRunTest, FailuresSayWhatAndWhich) {
     EXPECT_EQ(Run({(folder / "missing.sto").string()}), 1);
-    EXPECT_NE(log.str().find("error: cannot open the file " + (folder / "missing.sto").string()),
-              std::string::npos);
+    EXPECT_EQ(ErrorLine(), "error: opening the survey files: cannot open the file " +
+                               Path("missing.sto") + ": there is no such file");
     log.str("");
     testdata::WriteLoggerFile(folder / "line01.sto", 20, 10, 10.0, false);
     // Initial model before any grid: the command is not available.
@@ -138,9 +180,131 @@ TEST_F(BatchRunTest, NameWithoutDigitsTakesTheGivenIndex) {
     EXPECT_TRUE(fs::exists(folder / "north.stn"));
     log.str("");
     EXPECT_EQ(Run({(folder / "north.sto").string()}), 1) << "without --file-index";
-    EXPECT_NE(log.str().find("no answer given for \"Enter file index for the file"),
-              std::string::npos)
+    EXPECT_EQ(ErrorLine(), "error: opening the survey files: the name of " + Path("north.sto") +
+                               " gives no file index (it has no digits): give one with "
+                               "--file-index N");
+    log.str("");
+    testdata::WriteLoggerFile(folder / "line07.sto", 20, 10, 10.0, false);
+    EXPECT_EQ(Run({Path("line07.sto"), Path("north.sto")}), 0)
+        << "the index of the first name serves the next: " << log.str();
+}
+
+TEST_F(BatchRunTest, OverlongFileNameFailsWithoutThrowing) {
+    const std::string name = Path(std::string(300, 'a') + ".sto");
+    EXPECT_EQ(Run({name}), 1);
+    EXPECT_EQ(ErrorLine().rfind("error: opening the survey files: cannot open the file " + name +
+                                    ": ",
+                                0),
+              0u)
         << log.str();
+}
+
+TEST_F(BatchRunTest, EveryGivenPathMustBeASurveyFile) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 20, 10, 10.0, false);
+    WriteText(folder / "notes.txt", "field notes, no records\n");
+    EXPECT_EQ(Run({Path("line01.sto"), Path("notes.txt")}), 1);
+    EXPECT_EQ(ErrorLine(), "error: opening the survey files: " + Path("notes.txt") +
+                               " holds no survey line that could be read.");
+    log.str("");
+    fs::create_directories(folder / "somedir");
+    EXPECT_EQ(Run({Path("line01.sto"), Path("somedir")}), 1);
+    EXPECT_EQ(ErrorLine(), "error: opening the survey files: cannot open the file " +
+                               Path("somedir") + ": it is a folder, not a file");
+}
+
+TEST_F(BatchRunTest, UnwritableKmlFailsTheOpening) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 30, 10, 10.0, true);
+    fs::create_directories(folder / "gps_0.kml");  // where the track would go
+    EXPECT_EQ(Run({Path("line01.sto"), "--kml"}), 1);
+    EXPECT_EQ(ErrorLine(),
+              "error: opening the survey files: Cannot open the file " + Path("gps_0.kml"));
+    EXPECT_NE(log.str().find("message: Cannot open the file " + Path("gps_0.kml") + "\n"),
+              std::string::npos)
+        << "the message the window shows is shown too";
+}
+
+TEST_F(BatchRunTest, SectionFileThatCannotBeReadFailsAndNothingIsSaved) {
+    EXPECT_EQ(Run({"--ovs", Path("missing.ovs"), "--save-ovs", Path("out.ovs")}), 1);
+    EXPECT_EQ(ErrorLine(), "error: opening " + Path("missing.ovs") + ": Cannot open the file " +
+                               Path("missing.ovs"));
+    EXPECT_FALSE(fs::exists(folder / "out.ovs"));
+    log.str("");
+    testdata::WriteLoggerFile(folder / "line01.sto", 20, 10, 10.0, false);
+    EXPECT_EQ(Run({"--ovs", Path("line01.sto")}), 1);
+    EXPECT_EQ(ErrorLine(), "error: opening " + Path("line01.sto") + ": " + Path("line01.sto") +
+                               ", line 1: \"GOHM\" in the header line is not a number of the "
+                               "expected kind. Nothing was read.");
+}
+
+TEST_F(BatchRunTest, Res2dinvImportTakesTheGridCellSize) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 120, 10, 10.0, false);
+    ASSERT_EQ(Run({Path("line01.sto"), "--grid", "2", "--res2dinv", Path("out.dat")}), 0)
+        << log.str();
+    log.str("");
+    EXPECT_EQ(Run({"--res2dinv-in", Path("out.dat"), "--grid", "2", "--initial-model", "0:10:6",
+                   "--save-ovs", Path("imported.ovs")}),
+              0)
+        << log.str();
+    EXPECT_NE(log.str().find("summary: columns "), std::string::npos);
+    EXPECT_TRUE(fs::exists(folder / "imported.ovs"));
+}
+
+TEST_F(BatchRunTest, Res2dinvImportOfAFolderFails) {
+    fs::create_directories(folder / "in.dat");
+    EXPECT_EQ(Run({"--res2dinv-in", Path("in.dat"), "--grid", "2"}), 1);
+    EXPECT_EQ(ErrorLine(), "error: importing " + Path("in.dat") + ": Cannot read the file " +
+                               Path("in.dat") + " as a RES2DINV file: line 1 does not hold the "
+                               "title.");
+}
+
+TEST_F(BatchRunTest, RefusedSaveFailsEvenOverAStaleFile) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 120, 10, 10.0, false);
+    WriteText(folder / "old.st4", "from an earlier run\n");
+    EXPECT_EQ(Run({Path("line01.sto"), "--grid", "2", "--st4", Path("old.st4")}), 1);
+    EXPECT_EQ(ErrorLine(), "error: saving the .st4 file: There is no resistivity model to save. "
+                           "Make the initial model first.");
+    EXPECT_EQ(log.str().find("wrote: "), std::string::npos);
+}
+
+TEST_F(BatchRunTest, JapaneseSaveFailureIsAFailure) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 120, 10, 10.0, false);
+    const std::string target = Path("no_such_folder/out.ovs");
+    EXPECT_EQ(Run({Path("line01.sto"), "--grid", "2", "--lang", "ja", "--save-ovs", target}), 1);
+    EXPECT_EQ(ErrorLine(),
+              "error: saving the section file: ファイル " + target + " に書き込めません");
+}
+
+TEST_F(BatchRunTest, SurveySavesThatCannotOpenTheirFileFail) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 20, 10, 10.0, false);
+    const std::string sto = Path("no_such_folder/out.sto"), stn = Path("no_such_folder/out.stn");
+    EXPECT_EQ(Run({Path("line01.sto"), "--save-sto", sto}), 1);
+    EXPECT_EQ(ErrorLine(), "error: saving the survey file: Cannot open the file " + sto);
+    log.str("");
+    EXPECT_EQ(Run({Path("line01.sto"), "--save-stn", stn}), 1);
+    EXPECT_EQ(ErrorLine(), "error: saving the mapping file: Cannot open the file " + stn);
+}
+
+TEST_F(BatchRunTest, RefusedGriddingFailsThoughASectionWasOpenedBefore) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 120, 10, 10.0, false);
+    ASSERT_EQ(Run({Path("line01.sto"), "--grid", "2", "--save-ovs", Path("old.ovs")}), 0)
+        << log.str();
+    log.str("");
+    // The section file brings columns; the gridding that follows is refused.
+    EXPECT_EQ(Run({Path("line01.sto"), "--ovs", Path("old.ovs"), "--grid", "0.0001"}), 1);
+    EXPECT_EQ(ErrorLine().rfind("error: converting to grid data: ", 0), 0u) << log.str();
+    EXPECT_EQ(log.str().find("summary: columns"), std::string::npos);
+}
+
+TEST_F(BatchRunTest, RefusedInitialModelIsJudgedByItsOwnReport) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 120, 10, 10.0, false);
+    ASSERT_EQ(Run({Path("line01.sto"), "--grid", "2", "--initial-model", "0:10:6", "--save-ovs",
+                   Path("model.ovs")}),
+              0)
+        << log.str();
+    log.str("");
+    // The file brings a model; the new one is refused (too many layers).
+    EXPECT_EQ(Run({"--ovs", Path("model.ovs"), "--initial-model", "0:10:500"}), 1);
+    EXPECT_EQ(ErrorLine(), "error: initial model: the answer to \"Initial model\" was refused");
 }
 
 }  // namespace

@@ -216,6 +216,7 @@ TEST_F(OpenSurveyTest, MissingFileIsReportedAndTheOthersRead) {
     const auto messages = prompter.Messages();
     EXPECT_EQ(messages[0], "Cannot open the file " + (folder / "l0.sto").string());
     EXPECT_EQ(doc.survey.nLine, 1);
+    EXPECT_EQ(ctx.failure, messages[0]) << "the window reads on; the batch must not";
 }
 
 }  // namespace

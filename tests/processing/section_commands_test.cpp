@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "common/resistivity.h"
@@ -12,6 +13,7 @@
 #include "common/text_format.h"
 #include "processing/commands.h"
 #include "sectionfiles/ovs_file.h"
+#include "sectionfiles/res2dinv.h"
 #include "tests/sectionfiles/section_test_support.h"
 
 namespace {
@@ -167,6 +169,7 @@ TEST_F(SectionCommands, OpeningAFileThatCannotBeReadSaysSoAndChangesNothing) {
     Run(kCmdOpenSection);
     EXPECT_EQ(prompter.Messages(),
               std::vector<std::string>{"Cannot open the file " + (folder / "gone.ovs").string()});
+    EXPECT_EQ(ctx.failure, prompter.Messages().back());
     EXPECT_EQ(doc.store.nColumn, 2);
     EXPECT_EQ(view.iViewMode, kViewLineResistivity);
 }
@@ -230,11 +233,14 @@ TEST_F(SectionCommands, UnassignableElectrodeRefusesTheExportAndTheProgramGoesOn
                   "topography point=3 \nNumber of N space=1",
                   " electrode location error (1)", " c1 =    0 c2 =    0 p1 =    0 p2 =    0",
                   "Nothing was written to " + (folder / "a.st1").string() + "."}));
+    EXPECT_EQ(ctx.failure, prompter.Messages().back());
     EXPECT_FALSE(fs::exists(folder / "a.st1"));
+    ctx.failure.reset();
     // Everything else still works: the section can be saved.
     prompter.Push(folder / "after.ovs");
     ASSERT_TRUE(Run(kCmdSaveSection));
     EXPECT_TRUE(fs::exists(folder / "after.ovs"));
+    EXPECT_FALSE(ctx.failure);
 }
 
 TEST_F(SectionCommands, DataFileIsWrittenWithItsDiagnosticFile) {
@@ -275,6 +281,7 @@ TEST_F(SectionCommands, StoppedResponsePassWritesNoModelFileAndKeepsTheResponses
     for (int c = 0; c < 3; ++c) EXPECT_EQ(doc.store.fCalculated[c][0], 5.0f) << c;
     EXPECT_EQ(doc.store.iDataType, 4);
     EXPECT_EQ(prompter.Messages(), std::vector<std::string>{InversionCancelledMessage()});
+    EXPECT_EQ(ctx.failure, InversionCancelledMessage());
 }
 
 TEST_F(SectionCommands, ModelFileWithoutModelIsRefusedBeforeTheFileDialog) {
@@ -284,6 +291,56 @@ TEST_F(SectionCommands, ModelFileWithoutModelIsRefusedBeforeTheFileDialog) {
               std::vector<std::string>{
                   "There is no resistivity model to save. Make the initial model first."});
     EXPECT_EQ(prompter.History().size(), 1u);
+    EXPECT_EQ(ctx.failure, prompter.Messages().back());
+}
+
+TEST_F(SectionCommands, WritesThatFailAreReportedAsFailures) {
+    MakeSection(2);
+    const fs::path nowhere = folder / "no folder";
+    prompter.Push(nowhere / "a.ovs");
+    Run(kCmdSaveSection);
+    EXPECT_EQ(ctx.failure, "Cannot write the file " + (nowhere / "a.ovs").string());
+    ctx.failure.reset();
+    prompter.Push(nowhere / "a.dat");
+    Run(kCmdExportRes2dinv);
+    EXPECT_EQ(ctx.failure,
+              Res2dinvExportMessage(Res2dinvExportStatus::CannotCreate, nowhere / "a.dat"));
+    ctx.failure.reset();
+    prompter.Push(nowhere / "a.st1");
+    Run(kCmdSaveST1);
+    EXPECT_EQ(ctx.failure, "Cannot write the file " + (nowhere / "a.st1").string());
+    // Each failure was shown exactly as before, once.
+    const std::vector<std::string> shown = prompter.Messages();
+    EXPECT_EQ(shown.back(), *ctx.failure);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), *ctx.failure), 1);
+}
+
+TEST_F(SectionCommands, ImportThatGivesNoSectionIsAFailure) {
+    WriteText(folder / "in.dat", "Line\n1.0\n3\n2\n1\n0\n0.0 2.0 1 100\n10.0 2.0 1 110\n");
+    prompter.Push(std::vector<fs::path>{folder / "in.dat"});
+    prompter.PushCancel();
+    Run(kCmdImportRes2dinv);
+    EXPECT_EQ(ctx.failure, "Nothing was imported from " + (folder / "in.dat").string() + ".")
+        << "a message shown before the cancelled question is not the reason";
+    ctx.failure.reset();
+    WriteText(folder / "empty.dat", "");
+    prompter.Push(std::vector<fs::path>{folder / "empty.dat"});
+    Run(kCmdImportRes2dinv);
+    ASSERT_FALSE(prompter.Messages().empty());
+    EXPECT_EQ(ctx.failure, prompter.Messages().back());
+}
+
+TEST_F(SectionCommands, SectionFileReadOnlyInPartIsAFailure) {
+    MakeSection(2);
+    prompter.Push(folder / "a.ovs");
+    ASSERT_TRUE(Run(kCmdSaveSection));
+    std::string text = ReadText(folder / "a.ovs");
+    WriteText(folder / "cut.ovs", text.substr(0, text.size() / 2));
+    prompter.Push(std::vector<fs::path>{folder / "cut.ovs"});
+    Run(kCmdOpenSection);
+    ASSERT_TRUE(ctx.failure);
+    EXPECT_EQ(*ctx.failure, prompter.Messages().back());
+    EXPECT_EQ(ctx.failure->rfind((folder / "cut.ovs").string(), 0), 0u) << *ctx.failure;
 }
 
 }  // namespace

@@ -256,4 +256,17 @@ TEST(AveragedSounding, GeometricMeanPerReceiver) {
     EXPECT_EQ(s.points[1].fNFactor, 2.0f);
 }
 
+TEST_F(ShellTest, MessageTapKeepsOnlyWhatFollowedTheLastQuestion) {
+    CMessageTap tap(prompter);
+    CPrompter& shown = tap;  // as the commands call it, with the default buttons
+    shown.Message("first");
+    EXPECT_EQ(tap.LastMessage(), "first");
+    prompter.Push(2.5);
+    EXPECT_EQ(tap.InputReal("Enter number", "Horizontal cell size", 5.0), 2.5);
+    EXPECT_FALSE(tap.LastMessage()) << "a message before a question is not a reason";
+    shown.Message("refused");
+    EXPECT_EQ(tap.LastMessage(), "refused");
+    EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{"first", "refused"}));
+}
+
 }  // namespace
