@@ -81,8 +81,11 @@ void MarkerPath(CBrivaneContext& ctx) {
             100.0);
         if (!spacing) return;
         if (!SetMarkerSpacing(survey, *spacing)) {
-            ctx.Fail(Tr("The marker spacing must be a number.",
-                        "マーカーの間隔には数値を入力してください。"));
+            ctx.Fail(FormatC(Tr("The marker spacing must be a number that keeps every marker "
+                                "within %g m of 0.",
+                                "マーカーの間隔には、すべてのマーカーが 0 から %g m 以内に"
+                                "収まる数値を入力してください。"),
+                             kMaxMarkerDistance));
             return;
         }
         SetDistanceFromMarkers(survey);

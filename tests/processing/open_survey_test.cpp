@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 
 #include "common/language.h"
@@ -126,6 +127,19 @@ TEST_F(OpenSurveyTest, MarkersWithoutDistancesAskForTheSpacing) {
     bool asked = false;
     for (const auto& s : prompter.History()) asked = asked || s.sText == "Enter marker spacing (m)";
     EXPECT_TRUE(asked);
+}
+
+TEST_F(OpenSurveyTest, SpacingNoFloatHoldsIsRefusedWithTheBound) {
+    WriteLoggerFile(folder / "l3.sto", 30, 10, 0.0, false);
+    prompter.Push(std::vector<fs::path>{folder / "l3.sto"});
+    PushConfiguration(0);
+    prompter.Push(1.0e300);
+    Open();
+    EXPECT_EQ(prompter.Messages().back(),
+              "The marker spacing must be a number that keeps every marker within 1e+07 m of 0.");
+    EXPECT_TRUE(ctx.failure.has_value());
+    for (const CGantrelData& d : doc.survey.Line(0).pData) ASSERT_TRUE(std::isfinite(d.fDistance));
+    EXPECT_FALSE(doc.survey.HasDistances());
 }
 
 TEST_F(OpenSurveyTest, CancelledSpacingLeavesNoDistances) {
