@@ -194,7 +194,7 @@ std::string GriddingMessage(const GriddingResult& result, float w, const CTrevas
 
 std::optional<double> AskCellSize(CPrompter& prompter, double initial) {
     return prompter.InputReal("Enter number", Tr("Horizontal cell size", "水平方向の格子サイズ"),
-                              initial);
+                              initial, "m");
 }
 
 bool ConvertToGridData(CGantrelSurvey& survey, CTrevascDataOhm& store, CPrompter& prompter,

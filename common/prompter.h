@@ -35,11 +35,12 @@ public:
     // The custom two-button box: returns 0 for the first button, 1 for the second.
     virtual int TwoButtonBox(const std::string& caption, const std::string& text,
                              const std::string& button0, const std::string& button1) = 0;
-    // Number and text inputs; nullopt when cancelled.
+    // Number and text inputs; nullopt when cancelled. A real number may show a read-only unit
+    // after its field ("m").
     virtual std::optional<int> InputInt(const std::string& caption, const std::string& label,
                                         int initial) = 0;
     virtual std::optional<double> InputReal(const std::string& caption, const std::string& label,
-                                            double initial) = 0;
+                                            double initial, const std::string& unit = "") = 0;
     virtual std::optional<std::string> InputText(const std::string& caption,
                                                  const std::string& label,
                                                  const std::string& initial) = 0;

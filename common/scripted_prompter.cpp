@@ -65,7 +65,7 @@ std::optional<int> CScriptedPrompter::InputInt(const std::string&, const std::st
 }
 
 std::optional<double> CScriptedPrompter::InputReal(const std::string&, const std::string& label,
-                                                   double) {
+                                                   double, const std::string&) {
     bool cancelled = false;
     auto a = Take<double>(cancelled);
     Record("real", label, a.has_value() || cancelled);

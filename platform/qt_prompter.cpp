@@ -948,7 +948,8 @@ bool EditOriginalDataDialog(CQtPrompter& prompter, CEditOriginalDataValues& valu
 template <typename T>
 std::optional<T> InputNumber(CQtPrompter& prompter, const char* kind, const std::string& caption,
                              const std::string& label, const QString& initial,
-                             bool (*parse)(const QString&, T&), const QString& error) {
+                             bool (*parse)(const QString&, T&), const QString& error,
+                             const std::string& unit = "") {
     CForm f(prompter.Parent(), caption.empty() ? QString("Enter number") : Q(caption));
     auto* text = new QLabel(Q(label));
     text->setWordWrap(true);
@@ -956,7 +957,16 @@ std::optional<T> InputNumber(CQtPrompter& prompter, const char* kind, const std:
     f.layout->addWidget(text);
     auto* edit = new QLineEdit(initial);
     edit->setObjectName("value");
-    f.layout->addWidget(edit);
+    if (unit.empty()) {
+        f.layout->addWidget(edit);
+    } else {
+        auto* row = new QHBoxLayout;
+        row->addWidget(edit);
+        auto* unitLabel = new QLabel(Q(unit));
+        unitLabel->setObjectName("unit");
+        row->addWidget(unitLabel);
+        f.layout->addLayout(row);
+    }
     T value{};
     f.Finish([&] {
         if (parse(edit->text(), value)) return true;
@@ -1088,9 +1098,9 @@ std::optional<int> CQtPrompter::InputInt(const std::string& caption, const std::
 }
 
 std::optional<double> CQtPrompter::InputReal(const std::string& caption, const std::string& label,
-                                             double initial) {
+                                             double initial, const std::string& unit) {
     return InputNumber<double>(*this, "real", caption, label, DoubleFieldText(initial),
-                               &ParseDoubleField, NumberRequired());
+                               &ParseDoubleField, NumberRequired(), unit);
 }
 
 std::optional<std::string> CQtPrompter::InputText(const std::string& caption,

@@ -47,7 +47,7 @@ std::optional<int> CBatchPrompter::InputInt(const std::string&, const std::strin
 }
 
 std::optional<double> CBatchPrompter::InputReal(const std::string&, const std::string& label,
-                                                double initial) {
+                                                double initial, const std::string&) {
     if (!Admit(label)) return std::nullopt;
     if (auto it = realAnswers.find(label); it != realAnswers.end()) return it->second;
     (void)initial;

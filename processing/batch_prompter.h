@@ -45,7 +45,7 @@ public:
     std::optional<int> InputInt(const std::string& caption, const std::string& label,
                                 int initial) override;
     std::optional<double> InputReal(const std::string& caption, const std::string& label,
-                                    double initial) override;
+                                    double initial, const std::string& unit = "") override;
     std::optional<std::string> InputText(const std::string& caption, const std::string& label,
                                          const std::string& initial) override;
     std::vector<std::filesystem::path> OpenFiles(const std::string& caption,

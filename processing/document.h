@@ -190,9 +190,9 @@ public:
         return inner_.InputInt(caption, label, initial);
     }
     std::optional<double> InputReal(const std::string& caption, const std::string& label,
-                                    double initial) override {
+                                    double initial, const std::string& unit = "") override {
         last_.reset();
-        return inner_.InputReal(caption, label, initial);
+        return inner_.InputReal(caption, label, initial, unit);
     }
     std::optional<std::string> InputText(const std::string& caption, const std::string& label,
                                          const std::string& initial) override {

@@ -412,6 +412,7 @@ protected:
     }
     void PushCellSize(const QString& value) {
         P().PushAnswer([value](QDialog& d) {  // "Horizontal cell size"
+            EXPECT_EQ(FieldText(d, "unit"), "m");
             SetFieldText(d, "value", value);
             ClickNamed(d, "ok");
         });
