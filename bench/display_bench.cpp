@@ -25,8 +25,9 @@
 #include "common/resistivity.h"
 #include "common/scripted_prompter.h"
 #include "display/views.h"
-#include "platform/display_image.h"
+#include "display/display_image.h"
 #include "platform/qt_canvas.h"
+#include "platform/qt_plot_image.h"
 
 namespace fs = std::filesystem;
 
@@ -94,7 +95,8 @@ void Measure(const char* title, CBrivaneContext& ctx, int mode, const fs::path& 
     std::printf("%s\n", title);
     ctx.view.iViewMode = mode;
     std::string error;
-    Print("whole picture", Best([&] { error = SaveDisplayPNG(ctx, mode, path); }));
+    CQtPlotImageWriter images;
+    Print("whole picture", Best([&] { error = SaveDisplayPNG(ctx, images, mode, path); }));
     if (!error.empty()) {
         std::printf("  failed: %s\n", error.c_str());
         return;
@@ -104,7 +106,12 @@ void Measure(const char* title, CBrivaneContext& ctx, int mode, const fs::path& 
               DrawDisplay(canvas, ctx, kDefaultClientSize);
           }));
     QImage image;
-    Print("drawing into the image", Best([&] { image = RenderDisplayImage(ctx); }));
+    Print("drawing into the image", Best([&] { image = [&ctx] {
+                  const CClientSize size = DisplayImageSize(ctx);
+                  return RenderPlotImage(size.iWidth, size.iHeight, [&ctx](CCanvas& canvas) {
+                      DrawDisplayImage(canvas, ctx);
+                  });
+              }(); }));
     Print("PNG encoding", Best([&] {
               QImageWriter writer(QString::fromStdString(path.string()), "png");
               writer.write(image);

@@ -1,5 +1,6 @@
-// The prompter of the windowed programs: every message, input and command-specific dialog as a
-// real Qt dialog, with its texts in the program's language.
+// The prompter of the windowed programs: every message, input and file choice as a real Qt
+// dialog, with its texts in the program's language; each program adds its own dialogs through
+// SetDialogHandler.
 //
 // Every dialog goes through Exec(). A test (or a demonstration script) queues answers with
 // PushAnswer: the next dialog is then handed to the answer fully built, and the answer sets
@@ -12,6 +13,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "common/prompter.h"
@@ -34,6 +36,12 @@ public:
     // (QDialog::Accepted, QDialog::Rejected or the code the dialog closed with). The prompt is
     // recorded in History() with its kind and text (the window title when text is empty).
     int Exec(QDialog& dialog, const std::string& kind = "dialog", const std::string& text = "");
+
+    // The program's own dialogs: the handler shows the dialog of values it knows and returns
+    // whether it was accepted, or nullopt for values it does not know (EditDialog then says
+    // the dialog is not available).
+    using DialogHandler = std::function<std::optional<bool>(CQtPrompter&, CDialogValues&)>;
+    void SetDialogHandler(DialogHandler handler) { dialogs_ = std::move(handler); }
 
     // Called before every dialog (the window closes a long command's progress with it).
     void SetBeforeDialog(std::function<void()> before) { before_ = std::move(before); }
@@ -89,6 +97,7 @@ public:
 
 private:
     QWidget* parent_;
+    DialogHandler dialogs_;
     std::function<void()> before_;
     bool bScripted_ = false;
     std::deque<DialogAnswer> answers_;

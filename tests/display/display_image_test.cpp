@@ -1,6 +1,6 @@
 // The displays rendered to PNG through the QPainter canvas, as the batch command line and the
 // "Save display image" command write them.
-#include "platform/display_image.h"
+#include "display/display_image.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,7 @@
 #include "common/scripted_prompter.h"
 #include "display/views.h"
 #include "platform/qt_canvas.h"
+#include "platform/qt_plot_image.h"
 #include "tests/display/display_fixture.h"
 
 namespace {
@@ -68,7 +69,7 @@ protected:
 
     QImage Render(const std::string& display) {
         const fs::path path = dir_ / ("display-" + display + ".png");
-        const std::string error = SaveDisplayPNG(ctx_, display, path, kClient);
+        const std::string error = SaveDisplayPNG(ctx_, images_, display, path, kClient);
         EXPECT_EQ(error, "");
         QImage image(QString::fromStdString(path.string()));
         EXPECT_FALSE(image.isNull()) << display;
@@ -76,6 +77,7 @@ protected:
     }
 
     static constexpr CClientSize kClient{1600, 1000};
+    CQtPlotImageWriter images_;
     fs::path dir_;
     CBrivaneDoc doc_;
     CBrivaneViewState view_;
@@ -136,7 +138,7 @@ TEST_F(DisplayImage, CaptionIsWrittenBelowThePlot) {
 }
 
 TEST_F(DisplayImage, UnknownDisplayNameIsRefusedByName) {
-    EXPECT_EQ(SaveDisplayPNG(ctx_, std::string("map"), dir_ / "x.png"),
+    EXPECT_EQ(SaveDisplayPNG(ctx_, images_, std::string("map"), dir_ / "x.png"),
               "unknown display \"map\" (use line, line-vi, section, gridded, model or model1d)");
     EXPECT_FALSE(fs::exists(dir_ / "x.png"));
 }
@@ -145,23 +147,23 @@ TEST_F(DisplayImage, DisplayWithoutDataIsReportedAndWritesNothing) {
     CBrivaneDoc empty;
     CBrivaneViewState view;
     CBrivaneContext ctx{empty, view, prompter_};
-    EXPECT_EQ(SaveDisplayPNG(ctx, std::string("section"), dir_ / "y.png"),
+    EXPECT_EQ(SaveDisplayPNG(ctx, images_, std::string("section"), dir_ / "y.png"),
               "the display \"section\" has no data to draw");
     EXPECT_FALSE(fs::exists(dir_ / "y.png"));
 }
 
 TEST_F(DisplayImage, UnwritableFileIsReported) {
     const fs::path path = dir_ / "no-such-folder" / "z.png";
-    EXPECT_EQ(SaveDisplayPNG(ctx_, std::string("line"), path),
+    EXPECT_EQ(SaveDisplayPNG(ctx_, images_, std::string("line"), path),
               "Cannot open the file " + path.string());
 }
 
 TEST_F(DisplayImage, SaveImageCommandUsesTheExtentsOfThePreviousDraw) {
-    ASSERT_EQ(SaveDisplayPNG(ctx_, std::string("line"), dir_ / "first.png", kClient), "");
+    ASSERT_EQ(SaveDisplayPNG(ctx_, images_, std::string("line"), dir_ / "first.png", kClient), "");
     const CDisplayExtents before = DisplayOf(ctx_).extents;
     view_.iViewMode = kViewModel1D;  // shown, but not yet drawn
     CCommandTable table = BuildBrivaneCommandsWithViews();
-    RegisterImageCommands(table);
+    RegisterImageCommands(table, images_);
     prompter_.Push(fs::path(dir_ / "second.png"));
     ASSERT_TRUE(table.Invoke(ctx_, kCmdSaveImage));
     const QImage image(QString::fromStdString((dir_ / "second.png").string()));

@@ -1,4 +1,4 @@
-#include "processing/gui/main_window.h"
+#include "apps/brivane/main_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,10 +31,11 @@
 #include "common/settings.h"
 #include "common/text_format.h"
 #include "display/views.h"
-#include "platform/display_image.h"
-#include "processing/gui/command_icons.h"
-#include "processing/gui/display_output.h"
-#include "processing/gui/display_view.h"
+#include "apps/brivane/dialogs/dialogs.h"
+#include "display/display_image.h"
+#include "apps/brivane/command_icons.h"
+#include "apps/brivane/display_output.h"
+#include "apps/brivane/display_view.h"
 
 #ifndef BRIVANE_VERSION
 #define BRIVANE_VERSION "0.0.0"
@@ -137,13 +138,14 @@ CBrivaneMainWindow::CBrivaneMainWindow(QWidget* parent)
         return ReportProgress(done, total, text);
     };
     // A message or a question after the columns closes the progress first.
+    InstallBrivaneDialogs(prompter_);
     prompter_.SetBeforeDialog([this] { EndProgress(); });
     // The display objects exist from the view's creation on, so that the contour and axis
     // commands find them before the first draw.
     DisplayOf(ctx_);
 
     table_ = BuildBrivaneCommandsWithViews();
-    RegisterImageCommands(table_);
+    RegisterImageCommands(table_, imageWriter_);
     BindWindowCommands();
 
     view_ = new CBrivaneView(ctx_, this);

@@ -1,6 +1,8 @@
-#include "platform/display_image.h"
+#include "platform/qt_plot_image.h"
 
+#include <QFile>
 #include <QImageWriter>
+#include <QSaveFile>
 #include <QPainter>
 #include <QString>
 #include <QTransform>
@@ -135,88 +137,26 @@ QImage RenderPlotImage(int width, int height, const std::function<void(CCanvas&)
     return image;
 }
 
-namespace {
-
-QString ToQString(const std::filesystem::path& path) {
-    return QString::fromStdU16String(path.u16string());
-}
-
-
-std::string WritePng(const QImage& image, const std::filesystem::path& path) {
-    QImageWriter writer(ToQString(path), "png");
-    if (!writer.write(image)) return CannotOpenFileMessage(path);
+std::string WritePngFile(const QImage& image, const std::filesystem::path& path) {
+    if (image.isNull()) return Tr("There is no display to save.", "保存する表示がありません。");
+    // QSaveFile writes a temporary beside the target and renames it only when every byte
+    // was written.
+    QSaveFile file(QString::fromStdU16String(path.u16string()));
+    if (!file.open(QIODevice::WriteOnly)) return CannotOpenFileMessage(path);
+    QImageWriter writer(&file, "png");
+    if (!writer.write(image) || !file.commit()) {
+        file.cancelWriting();
+        return CannotOpenFileMessage(path);
+    }
     return {};
 }
 
-void SaveImageCommand(CBrivaneContext& ctx) {
-    const auto path = ctx.prompter.SaveFile(
-        Tr("Save display image to a file", "表示画像をファイルに保存"),
-        {{"Portable Network Graphic file (PNG)", {"*.png"}}}, ctx.doc.dataFolder / "*.png");
-    if (!path) return;
-    const std::string error = SaveDisplayImage(ctx, *path);
-    if (!error.empty()) ctx.prompter.Message(error);
-}
-
-}  // namespace
-
-QImage RenderDisplayImage(CBrivaneContext& ctx, CColor background) {
-    const CDisplayExtents e = DisplayOf(ctx).extents;
-    if (e.iRight <= 0 || e.iBottom <= 0) return QImage();
-    CExportingScope exporting;
-    return RenderPlotImage(
-        e.iRight + kImageMarginRight, e.iBottom + kImageMarginBottom,
-        [&ctx](CCanvas& canvas) { DrawDisplay(canvas, ctx); }, background);
-}
-
-std::string SaveDisplayImage(CBrivaneContext& ctx, const std::filesystem::path& path,
-                             CColor background) {
-    const QImage image = RenderDisplayImage(ctx, background);
-    if (image.isNull()) return Tr("There is no display to save.", "保存する表示がありません。");
-    return WritePng(image, path);
-}
-
-namespace {
-
-std::string SaveMode(CBrivaneContext& ctx, int iViewMode, const std::string& name,
-                     const std::filesystem::path& path, CClientSize client) {
-    const int previous = ctx.view.iViewMode;
-    ctx.view.iViewMode = iViewMode;
-    std::string error;
-    // The window's draw: fits a plot drawn for the first time and stores the extents.
-    CNullCanvas layout;
-    if (!DrawDisplay(layout, ctx, client)) {
-        error = FormatC("the display \"%s\" has no data to draw", name.c_str());
-    } else {
-        const QImage image = RenderDisplayImage(ctx);
-        error = image.isNull()
-                    ? FormatC("the image of the display \"%s\" cannot be made", name.c_str())
-                    : WritePng(image, path);
-    }
-    ctx.view.iViewMode = previous;
-    return error;
-}
-
-}  // namespace
-
-std::string SaveDisplayPNG(CBrivaneContext& ctx, int iViewMode, const std::filesystem::path& path,
-                           CClientSize client) {
-    return SaveMode(ctx, iViewMode, std::to_string(iViewMode), path, client);
-}
-
-std::string SaveDisplayPNG(CBrivaneContext& ctx, const std::string& display,
-                           const std::filesystem::path& path, CClientSize client) {
-    const auto mode = ViewModeFromDisplayName(display);
-    if (!mode)
-        return FormatC(
-            "unknown display \"%s\" (use line, line-vi, section, gridded, model or "
-            "model1d)",
-            display.c_str());
-    return SaveMode(ctx, *mode, display, path, client);
-}
-
-void RegisterImageCommands(CCommandTable& table) {
-    table.Bind(kCmdSaveImage, SaveImageCommand, [](const CBrivaneContext& ctx) {
-        const CBrivaneDisplay* d = FindDisplay(ctx.doc);
-        return d != nullptr && d->extents.iRight > 0 && ctx.view.iViewMode != kViewNothing;
-    });
+std::string CQtPlotImageWriter::WritePng(int width, int height,
+                                         const std::function<void(CCanvas&)>& draw,
+                                         const std::filesystem::path& path, CColor background) {
+    const QImage image = RenderPlotImage(width, height, draw, background);
+    if (image.isNull())
+        return Tr("The image cannot be made (it is empty or too large).",
+                  "画像を作成できません（空か大きすぎます）。");
+    return WritePngFile(image, path);
 }

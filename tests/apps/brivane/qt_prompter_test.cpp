@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "analysis/initial_model.h"
+#include "apps/brivane/dialogs/dialogs.h"
 #include "analysis/inversion.h"
 #include "analysis/smoothing.h"
 #include "common/axes.h"
@@ -19,7 +20,7 @@
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
 #include "processing/positioning.h"
-#include "tests/gui/gui_support.h"
+#include "tests/apps/brivane/gui_support.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ protected:
     void SetUp() override {
         GuiTest::SetUp();
         prompter.SetScripted(true);
+        InstallBrivaneDialogs(prompter);
     }
     // Presses a button of the next dialog after setting fields.
     void Answer(std::function<void(QDialog&)> answer) { prompter.PushAnswer(std::move(answer)); }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/qt_plot_image.h"
 #include "platform/qt_prompter.h"
 #include "processing/commands.h"
 #include "processing/document.h"
@@ -100,6 +101,7 @@ private:
     CBrivaneDoc doc_;
     CBrivaneViewState viewState_;
     CBrivaneContext ctx_;
+    CQtPlotImageWriter imageWriter_;  // used by the table's image command
     CCommandTable table_;
     CBrivaneView* view_ = nullptr;
     QToolBar* toolbar_ = nullptr;

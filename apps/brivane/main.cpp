@@ -6,7 +6,7 @@
 
 #include "common/settings.h"
 #include "platform/qt_settings.h"
-#include "processing/gui/main_window.h"
+#include "apps/brivane/main_window.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QSize>
 
 #include "processing/document.h"
@@ -19,6 +20,8 @@ inline constexpr int kClipboardMarginBottom = 200;
 // The clipboard picture's size in page units, from the extents of the last draw; empty when
 // nothing has been drawn yet.
 QSize ClipboardPictureSize(CBrivaneContext& ctx);
+// The display as "Save display image to a file" draws it; null when nothing has been drawn.
+QImage RenderDisplayImage(CBrivaneContext& ctx);
 // The display as an SVG document of that size (true size: one page unit is 0.1 mm); empty
 // when there are no extents.
 QByteArray RenderDisplaySvg(CBrivaneContext& ctx);

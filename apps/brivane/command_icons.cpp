@@ -1,4 +1,4 @@
-#include "processing/gui/command_icons.h"
+#include "apps/brivane/command_icons.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "processing/gui/display_output.h"
+#include "apps/brivane/display_output.h"
 
 #include <QBuffer>
 #include <QMimeData>
@@ -7,8 +7,9 @@
 #include <QSvgGenerator>
 
 #include "display/views.h"
-#include "platform/display_image.h"
+#include "display/display_image.h"
 #include "platform/qt_canvas.h"
+#include "platform/qt_plot_image.h"
 
 namespace {
 constexpr double kUnitsPerInch = 254.0;
@@ -41,6 +42,12 @@ QByteArray RenderDisplaySvg(CBrivaneContext& ctx) {
     }
     painter.end();
     return bytes;
+}
+
+QImage RenderDisplayImage(CBrivaneContext& ctx) {
+    const CClientSize size = DisplayImageSize(ctx);
+    return RenderPlotImage(size.iWidth, size.iHeight,
+                           [&ctx](CCanvas& canvas) { DrawDisplayImage(canvas, ctx); });
 }
 
 QMimeData* DisplayClipboardData(CBrivaneContext& ctx) {

@@ -1,4 +1,4 @@
-#include "processing/gui/display_view.h"
+#include "apps/brivane/display_view.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -21,7 +21,7 @@
 
 #include "common/memory_settings.h"
 #include "common/settings.h"
-#include "processing/gui/main_window.h"
+#include "apps/brivane/main_window.h"
 
 namespace fs = std::filesystem;
 

@@ -6,7 +6,8 @@
 #include <iostream>
 
 #include "common/settings.h"
-#include "platform/display_image.h"
+#include "display/display_image.h"
+#include "platform/qt_plot_image.h"
 #include "platform/qt_settings.h"
 #include "processing/batch.h"
 
@@ -34,10 +35,11 @@ int main(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
     CQtSettingsBackend settings(kProcessingProgramTitle);
     SetSettingsBackend(&settings);
+    CQtPlotImageWriter images;
     const int status = RunBatch(*options, std::cerr,
-                                [](CBrivaneContext& ctx, const std::string& display,
-                                   const std::filesystem::path& path) {
-                                    return SaveDisplayPNG(ctx, display, path);
+                                [&images](CBrivaneContext& ctx, const std::string& display,
+                                          const std::filesystem::path& path) {
+                                    return SaveDisplayPNG(ctx, images, display, path);
                                 });
     SetSettingsBackend(nullptr);
     return status;

@@ -1,4 +1,4 @@
-#include "processing/gui/main_window.h"
+#include "apps/brivane/main_window.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -29,10 +29,10 @@
 #include "common/settings.h"
 #include "common/text_format.h"
 #include "display/views.h"
-#include "processing/gui/display_output.h"
-#include "processing/gui/display_view.h"
+#include "apps/brivane/display_output.h"
+#include "apps/brivane/display_view.h"
 #include "processing/line_editing.h"
-#include "tests/gui/gui_support.h"
+#include "tests/apps/brivane/gui_support.h"
 
 namespace {
 
