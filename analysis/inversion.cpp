@@ -24,19 +24,10 @@ bool Positive(float v) {
     return v > 0.0f && std::isfinite(v);
 }
 
-// Root mean square of the log10 residuals, accumulated in single precision; each residual
-// e_k is also left in residual[k] for the normal equations.
-float LogMisfit(const SoundingData& sounding, std::span<const float> calculated,
-                std::span<double> residual) {
-    const int m = sounding.nData;
-    float sum = 0.0f;
-    for (int k = 0; k < m; ++k) {
-        const float e = static_cast<float>(std::log10(sounding.row[k].fObserved) -
-                                           std::log10(calculated[k]));
-        residual[k] = e;
-        sum += e * e;
-    }
-    return m > 0 ? static_cast<float>(std::sqrt(sum / m)) : 0.0f;
+// A value the store can hold and take the logarithm of: above 0 and finite once rounded to
+// float.
+bool PositiveAsFloat(double v) {
+    return Positive(static_cast<float>(v));
 }
 
 // The model and data checks every inversion needs before it takes logarithms.
@@ -221,19 +212,21 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
                                 const InversionSettings& settings, std::vector<float>* misfits,
                                 const std::atomic<bool>* stop) {
     nSkipped_ = 0;
+    nIterations_ = 0;
     if (!Invertible(model, sounding)) return -1.0f;
     const int n = model.nLayer;
     const int m = sounding.nData;
-    for (int j = 0; j < n; ++j)
-        model.fLogResistivity[j] =
-            static_cast<float>(std::log10(static_cast<double>(model.fResistivity[j])));
-    if (forward_.Setup(sounding, model) == 0) return -1.0f;
+    // The iteration runs on a double-precision copy; the model given is rounded from it once,
+    // at the end.
+    LayerModelDouble work = ToDouble(model);
+    std::array<double, kMaxModelLayers> logRho{};  // the unknowns p_j = log10 rho_j
+    for (int j = 0; j < n; ++j) logRho[j] = std::log10(work.dResistivity[j]);
+    if (forward_.Setup(sounding, work) == 0) return -1.0f;
 
-    std::array<float, kMaxSoundingRows> calculated{};
-    std::array<float, kMaxSoundingRows> trial{};
+    std::array<double, kMaxSoundingRows> calculated{};
+    std::array<double, kMaxSoundingRows> trial{};
     std::array<double, kMaxSoundingRows> logCalculated{};
-    std::array<float, kMaxModelLayers> nextLog{};
-    std::array<float, kMaxModelLayers> nextRho{};
+    std::array<double, kMaxModelLayers> nextLog{};
     const int rows = m + n - 1;  // data rows, then the smoothing rows
     const double dd = settings.dDifference;
     const double reg = settings.dRegularization;
@@ -247,20 +240,19 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
     bool responseReady = false;
     for (int it = 0; m > 0 && it < settings.nIteration; ++it) {
         if (stop != nullptr && stop->load(std::memory_order_relaxed)) break;
-        if (!responseReady) forward_.Response(model, std::span<float>(calculated));
+        ++nIterations_;
+        if (!responseReady) forward_.Response(work, std::span<double>(calculated));
         responseReady = false;
         const float misfit = LogMisfit(sounding, calculated, system_.residual);
         if (misfits != nullptr) misfits->push_back(misfit);
-        for (int k = 0; k < m; ++k) logCalculated[k] = std::log10(static_cast<double>(calculated[k]));
+        for (int k = 0; k < m; ++k) logCalculated[k] = std::log10(calculated[k]);
         for (int r = m; r < rows; ++r) system_.residual[static_cast<std::size_t>(r)] = 0.0;
 
         for (int q = 0; q < n; ++q) {
-            const float rho = static_cast<float>(
-                std::pow(10.0, static_cast<double>(model.fLogResistivity[q]) + dd));
-            forward_.PerturbedResponse(q, rho, std::span<float>(trial));
+            forward_.PerturbedResponse(q, std::pow(10.0, logRho[q] + dd),
+                                       std::span<double>(trial));
             double* J = system_.jacobian[q];
-            for (int k = 0; k < m; ++k)
-                J[k] = (std::log10(static_cast<double>(trial[k])) - logCalculated[k]) / dd;
+            for (int k = 0; k < m; ++k) J[k] = (std::log10(trial[k]) - logCalculated[k]) / dd;
             for (int r = m; r < rows; ++r) J[r] = 0.0;
             if (q >= 1) J[m + q - 1] = -reg;
             if (q <= n - 2) J[m + q] = reg;
@@ -272,24 +264,23 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
             SolveNormal(system_.normal, system_.step, n, kInversionSolveTolerance);
 
         // A failed solve leaves no meaningful step; nor is a step that would take a
-        // resistivity past the float range, or give a model whose response is not a positive
-        // number (the filter can turn negative on a strong contrast, and every later residual
-        // would be the logarithm of it). The model stays for the next iteration.
+        // resistivity past the float range the model is stored in, or give a model whose
+        // response is not a positive number (the filter can turn negative on a strong
+        // contrast, and every later residual would be the logarithm of it). The model stays
+        // for the next iteration.
         bool accept = status == GaussStatus::Solved;
+        LayerModelDouble next = work;
         for (int j = 0; accept && j < n; ++j) {
-            nextLog[j] = static_cast<float>(static_cast<double>(model.fLogResistivity[j]) +
-                                            settings.dAlpha * system_.step[std::size_t(j)]);
-            nextRho[j] = static_cast<float>(std::pow(10.0, static_cast<double>(nextLog[j])));
-            accept = std::isfinite(nextLog[j]) && Positive(nextRho[j]);
+            nextLog[j] = logRho[j] + settings.dAlpha * system_.step[std::size_t(j)];
+            next.dResistivity[j] = std::pow(10.0, nextLog[j]);
+            accept = std::isfinite(nextLog[j]) && PositiveAsFloat(next.dResistivity[j]);
         }
         if (accept) {
-            LayerModel next = model;
-            std::copy(nextLog.begin(), nextLog.begin() + n, next.fLogResistivity.begin());
-            std::copy(nextRho.begin(), nextRho.begin() + n, next.fResistivity.begin());
-            forward_.Response(next, std::span<float>(trial));
-            for (int k = 0; accept && k < m; ++k) accept = Positive(trial[k]);
+            forward_.Response(next, std::span<double>(trial));
+            for (int k = 0; accept && k < m; ++k) accept = PositiveAsFloat(trial[k]);
             if (accept) {
-                model = next;
+                work = next;
+                std::copy(nextLog.begin(), nextLog.begin() + n, logRho.begin());
                 std::copy(trial.begin(), trial.begin() + m, calculated.begin());
                 responseReady = true;
             }
@@ -297,11 +288,15 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
         if (!accept) ++nSkipped_;
     }
 
-    // The stored calculated values must belong to the stored model, not to the last trial.
-    forward_.Response(model, std::span<float>(calculated));
-    for (int k = 0; k < m; ++k) sounding.row[k].fCalculated = calculated[k];
-    std::array<double, kMaxSoundingRows> residual{};
-    return LogMisfit(sounding, calculated, residual);
+    // The stored form, and the response of exactly that (not of a trial, nor of the double
+    // model it was rounded from).
+    for (int j = 0; j < n; ++j) {
+        model.fResistivity[j] = static_cast<float>(work.dResistivity[j]);
+        model.fLogResistivity[j] = static_cast<float>(logRho[j]);
+    }
+    forward_.Response(ToDouble(model), std::span<double>(calculated));
+    for (int k = 0; k < m; ++k) sounding.row[k].fCalculated = static_cast<float>(calculated[k]);
+    return LogMisfit(sounding, calculated);
 }
 
 float InvertSounding(LayerModel& model, SoundingData& sounding, const InversionSettings& settings,

@@ -146,31 +146,37 @@ class CSoundingInverter {
 public:
     // Runs settings.nIteration iterations on model and sounding (see InvertSounding) and then
     // one forward run on the final model, so the sounding's calculated values belong to the
-    // model it is left with. Appends the misfit at the start of every iteration to *misfits
-    // when given. Returns the misfit of the final model, or -1 (nothing changed) when the
-    // model or the sounding is outside its capacity or a model or observed resistivity is
-    // not above 0. When stop is given and becomes true, no further iteration starts (the
-    // caller throws the column away).
+    // model it is left with. The iterations run in double precision on a copy of the model;
+    // model receives the result rounded to float, and the calculated values and the misfit
+    // returned are those of the rounded model. Appends the misfit at the start of every
+    // iteration to *misfits when given. Returns the misfit of the final model, or -1 (nothing
+    // changed) when the model or the sounding is outside its capacity or a model or observed
+    // resistivity is not above 0. When stop is given and becomes true, no further iteration
+    // starts (the caller throws the column away).
     float Invert(LayerModel& model, SoundingData& sounding, const InversionSettings& settings,
                  std::vector<float>* misfits = nullptr,
                  const std::atomic<bool>* stop = nullptr);
 
     // Iterations of the last Invert whose normal equations could not be solved (a single
-    // layer, a pivot below the tolerance, a step that is not finite): the model was kept.
+    // layer, a pivot below the tolerance, a step that is not finite) or whose step led to a
+    // model the store cannot hold or without a positive response: the model was kept.
     int SkippedUpdates() const { return nSkipped_; }
+    // Iterations the last Invert ran (fewer than asked only when it was stopped).
+    int IterationsRun() const { return nIterations_; }
 
 private:
     CSoundingForward forward_;
     LeastSquaresSystem system_;
     int nSkipped_ = 0;
+    int nIterations_ = 0;
 };
 
-// The whole iteration for one column, with its own work arrays. Each iteration: the forward
-// response c and the residuals e = log10 observed - log10 c (the misfit, their root mean
-// square, is logged); the Jacobian by raising one layer at a time by dDifference in log10;
-// nLayer - 1 smoothing rows dRegularization (p_r - p_r+1) with zero residual; the normal
-// equations plus dDamping on the diagonal; the step times dAlpha added to the log10
-// resistivities. An iteration whose solve fails keeps the model.
+// The whole iteration for one column, with its own work arrays, in double precision. Each
+// iteration: the forward response c and the residuals e = log10 observed - log10 c (the
+// misfit, their root mean square, is logged); the Jacobian by raising one layer at a time by
+// dDifference in log10; nLayer - 1 smoothing rows dRegularization (p_r - p_r+1) with zero
+// residual; the normal equations plus dDamping on the diagonal; the step times dAlpha added
+// to the log10 resistivities. An iteration whose solve fails keeps the model.
 float InvertSounding(LayerModel& model, SoundingData& sounding, const InversionSettings& settings,
                      std::vector<float>* misfits = nullptr);
 
