@@ -83,6 +83,34 @@ void CDlgLsm::ToSettings(InversionSettings& s) const {
     s.bKeepFirstLayer = bKeepFirstLayer;
 }
 
+std::string CDlgLsm::Validate() const {
+    if (nIteration < 1 || nIteration > kMaxInversionIterations)
+        return FormatC(Tr("The number of iterations must be from 1 to %d. Enter a number of "
+                          "iterations in that range.",
+                          "反復回数は 1 から %d までにしてください。この範囲の反復回数を入力して"
+                          "ください。"),
+                       kMaxInversionIterations);
+    if (!(dAlpha > 0.0 && dAlpha < kMaxStepFactor))
+        return FormatC(Tr("Alpha (the step factor) must be greater than 0 and less than %g: 0 "
+                          "never changes the model and a larger factor overshoots. Enter an "
+                          "Alpha in that range.",
+                          "Alpha (ステップ係数) は 0 より大きく %g より小さくしてください。0 では"
+                          "モデルが変わらず、それ以上では行き過ぎます。この範囲の値を入力して"
+                          "ください。"),
+                       kMaxStepFactor);
+    if (!(dRegularization >= 0.0 && dRegularization <= kMaxRegularization))
+        return FormatC(Tr("Regularization must be from 0 to %g. Enter a value in that range.",
+                          "Regularization は 0 から %g までにしてください。この範囲の値を入力"
+                          "してください。"),
+                       kMaxRegularization);
+    if (!(dDamping >= 0.0 && dDamping <= kMaxDamping))
+        return FormatC(Tr("e (the damping) must be from 0 to %g. Enter a value in that range.",
+                          "e (減衰係数) は 0 から %g までにしてください。この範囲の値を入力して"
+                          "ください。"),
+                       kMaxDamping);
+    return "";
+}
+
 bool CDlgLsm::IsVisible(LsmField field) const {
     switch (field) {
         case LsmField::Iteration:
@@ -348,6 +376,7 @@ namespace {
 struct ColumnOutcome {
     int status = kColumnNoRows;
     int nSkipped = 0;
+    int nIterations = 0;
     std::vector<float> misfits;
 };
 
@@ -371,6 +400,7 @@ struct ColumnWorker {
                 return;
             }
             out.nSkipped = inverter.SkippedUpdates();
+            out.nIterations = inverter.IterationsRun();
             StoreSoundingColumn(c, store, model, sounding);
         } catch (const std::exception&) {
             // Only memory can run out here; the column keeps what it had.
@@ -383,11 +413,18 @@ struct ColumnWorker {
 // Longest wait of the calling thread between two reports while workers run.
 constexpr std::chrono::milliseconds kProgressWait{40};
 
-void Tally(SectionInversionResult& result, const ColumnOutcome& o) {
+void Tally(SectionInversionResult& result, int c, const ColumnOutcome& o) {
     if (o.status == kColumnReady) ++result.nInverted;
     else if (o.status == kColumnNoRows) ++result.nNoRows;
     else ++result.nUnusable;
+    if (o.status != kColumnReady) return;
+    result.nIterations += o.nIterations;
     result.nSkippedUpdates += o.nSkipped;
+    if (o.nSkipped == 0) return;
+    ++result.nColumnsSkipping;
+    if (o.nSkipped >= o.nIterations) ++result.nColumnsAllSkipped;
+    if (static_cast<int>(result.skippingColumns.size()) < kMaxListedColumns)
+        result.skippingColumns.push_back(c);
 }
 
 }  // namespace
@@ -449,7 +486,7 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
 
     auto finish = [&](int c) {
         ColumnOutcome& o = outcome[static_cast<std::size_t>(c)];
-        Tally(result, o);
+        Tally(result, c, o);
         if (log) log(InversionLogLine(c, o.misfits));
         std::vector<float>().swap(o.misfits);
     };
@@ -497,17 +534,49 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
     return result;
 }
 
+std::string SkippedUpdatesMessage(const SectionInversionResult& r) {
+    if (r.nSkippedUpdates <= 0) return "";
+    std::string columns = r.nColumnsSkipping == 1 ? Tr("column ", "列 ") : Tr("columns ", "列 ");
+    for (std::size_t i = 0; i < r.skippingColumns.size(); ++i)
+        columns += FormatC(i == 0 ? "%d" : ", %d", r.skippingColumns[i]);
+    if (r.nColumnsSkipping > static_cast<int>(r.skippingColumns.size()))
+        columns += FormatC(Tr(" and %d more", " ほか %d 列"),
+                           r.nColumnsSkipping - static_cast<int>(r.skippingColumns.size()));
+    std::string text = FormatC(
+        Tr("Updates skipped: %d of %d iterations, in %d of %d columns (%s). A skipped "
+           "iteration keeps its model: its normal equations could not be solved (a single "
+           "layer, or a pivot below the tolerance), or its step led to a resistivity or a "
+           "response that is not a positive number.",
+           "更新を省いた反復: %d / %d 回、%d / %d 列 (%s)。省いた反復ではモデルは変わり"
+           "ません。正規方程式が解けない (1 層、または許容値より小さいピボット) か、ステップ"
+           "の結果の比抵抗または応答が正の数になりませんでした。"),
+        r.nSkippedUpdates, r.nIterations, r.nColumnsSkipping, r.nInverted, columns.c_str());
+    if (r.nColumnsAllSkipped > 0)
+        text += FormatC(Tr(" In %d columns every update was skipped: their models are the "
+                           "starting models.",
+                           " %d 列ではすべての更新を省きました。そのモデルは初期モデルのまま"
+                           "です。"),
+                        r.nColumnsAllSkipped);
+    return text;
+}
+
 bool NonLinearInversion(CTrevascDataOhm& store, InversionSettings& settings,
                         const std::filesystem::path& dataFolder, CPrompter& prompter,
-                        const ProgressReport& progress, int nThread) {
+                        const ProgressReport& progress, int nThread,
+                        SectionInversionResult* pResult) {
     if (!store.IsAllocated() || store.nLayer < 1) return false;
     CTextWriter logFile;
     logFile.Open(dataFolder / "rms_error.txt");  // optional: the run goes on without it
 
     CDlgLsm dialog = CDlgLsm::FromSettings(settings);
-    if (!prompter.EditDialog(dialog)) {
-        logFile.Close();
-        return false;
+    for (;;) {
+        if (!prompter.EditDialog(dialog)) {
+            logFile.Close();
+            return false;
+        }
+        const std::string problem = dialog.Validate();
+        if (problem.empty()) break;
+        prompter.Message(problem);
     }
     dialog.ToSettings(settings);
 
@@ -541,6 +610,9 @@ bool NonLinearInversion(CTrevascDataOhm& store, InversionSettings& settings,
             result.nUnusable));
     }
     prompter.Message("Inversion finished !");
+    if (const std::string skipped = SkippedUpdatesMessage(result); !skipped.empty())
+        prompter.Message(skipped);
     logFile.Close();
+    if (pResult != nullptr) *pResult = result;
     return true;
 }

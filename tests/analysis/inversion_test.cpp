@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -696,6 +698,129 @@ TEST_F(InversionCommand, TellsHowManyColumnsCouldNotBeUsed) {
                   "model resistivity that is not above 0.",
                   "Inversion finished !"}));
     EXPECT_EQ(store.fLayerResistivity[1][0], 80.0f);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(InversionCommand, RefusesNonsensicalParametersUntilTheyAreSound) {
+    Fill(store, 2);
+    const auto edit = [this](std::function<void(CDlgLsm&)> f) { prompter.PushDialog<CDlgLsm>(f); };
+    edit([](CDlgLsm& d) { d.nIteration = 0; });
+    edit([](CDlgLsm& d) { d.nIteration = 2147483647; });
+    edit([](CDlgLsm& d) {
+        d.nIteration = 2;
+        d.dAlpha = -0.2;
+    });
+    edit([](CDlgLsm& d) { d.dAlpha = 1e10; });
+    edit([](CDlgLsm& d) {
+        d.dAlpha = 0.5;
+        d.dDamping = 1e308;
+    });
+    edit([](CDlgLsm& d) { d.dDamping = std::nan(""); });
+    edit([](CDlgLsm& d) {
+        d.dDamping = 0.0;
+        d.dRegularization = -1.0;
+    });
+    edit([](CDlgLsm& d) {
+        EXPECT_EQ(d.dRegularization, -1.0) << "the dialog comes back with what was entered";
+        d.dRegularization = std::numeric_limits<double>::infinity();
+    });
+    edit([](CDlgLsm& d) { d.dRegularization = 0.5; });
+    ASSERT_TRUE(NonLinearInversion(store, settings, folder, prompter, {}, 1));
+    const std::string iterations =
+        "The number of iterations must be from 1 to 1000. Enter a number of iterations in that "
+        "range.";
+    const std::string alpha =
+        "Alpha (the step factor) must be greater than 0 and less than 2: 0 never changes the "
+        "model and a larger factor overshoots. Enter an Alpha in that range.";
+    const std::string damping = "e (the damping) must be from 0 to 10000. Enter a value in that "
+                                "range.";
+    const std::string regularization =
+        "Regularization must be from 0 to 10000. Enter a value in that range.";
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{iterations, iterations, alpha, alpha, damping, damping,
+                                        regularization, regularization, "Inversion finished !"}));
+    EXPECT_EQ(settings.nIteration, 2);
+    EXPECT_EQ(settings.dAlpha, 0.5);
+    EXPECT_EQ(settings.dDamping, 0.0) << "no damping is sound: the smoothing rows keep the "
+                                         "normal matrix regular";
+    EXPECT_EQ(settings.dRegularization, 0.5);
+    EXPECT_NE(store.fLayerResistivity[0][0], 80.0f);
+}
+
+TEST_F(InversionCommand, CancelAfterARefusalKeepsTheSettingsAndTheStore) {
+    Fill(store, 2);
+    prompter.PushDialog<CDlgLsm>([](CDlgLsm& d) { d.nIteration = -3; });
+    prompter.PushCancel();
+    EXPECT_FALSE(NonLinearInversion(store, settings, folder, prompter, {}, 1));
+    EXPECT_EQ(settings.nIteration, 10);
+    EXPECT_EQ(store.fLayerResistivity[0][0], 80.0f);
+    EXPECT_EQ(ReadLog(), "");
+}
+
+TEST_F(InversionCommand, SkippedUpdatesAreReportedAfterTheFinish) {
+    SetModel(store, 3, 1, 80.0f);  // one unknown: no normal equations can be solved
+    for (int c = 0; c < 3; ++c) SetRows(store, c, DipoleRows(4));
+    prompter.PushDialog<CDlgLsm>([](CDlgLsm& d) { d.nIteration = 2; });
+    SectionInversionResult result;
+    ASSERT_TRUE(NonLinearInversion(store, settings, folder, prompter, {}, 2, &result));
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{
+                  "Inversion finished !",
+                  "Updates skipped: 6 of 6 iterations, in 3 of 3 columns (columns 0, 1, 2). A "
+                  "skipped iteration keeps its model: its normal equations could not be solved "
+                  "(a single layer, or a pivot below the tolerance), or its step led to a "
+                  "resistivity or a response that is not a positive number. In 3 columns every "
+                  "update was skipped: their models are the starting models."}));
+    EXPECT_TRUE(result.NothingFitted());
+    EXPECT_EQ(store.fLayerResistivity[1][0], 80.0f);
+    EXPECT_FLOAT_EQ(store.fCalculated[1][0], 80.0f * 0.999375f) << "the model's response";
+}
+
+TEST(SkippedUpdatesMessage, NamesTheFirstColumnsAndCountsTheRest) {
+    SectionInversionResult r;
+    r.nInverted = 40;
+    r.nIterations = 400;
+    EXPECT_EQ(SkippedUpdatesMessage(r), "");
+    EXPECT_FALSE(r.NothingFitted());
+    r.nSkippedUpdates = 1;
+    r.nColumnsSkipping = 1;
+    r.skippingColumns = {17};
+    EXPECT_EQ(SkippedUpdatesMessage(r).rfind(
+                  "Updates skipped: 1 of 400 iterations, in 1 of 40 columns (column 17). ", 0),
+              0u)
+        << SkippedUpdatesMessage(r);
+    r.nSkippedUpdates = 25;
+    r.nColumnsSkipping = 13;
+    r.skippingColumns = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    EXPECT_NE(SkippedUpdatesMessage(r).find("(columns 0, 1, 2, 3, 4, 5, 6, 7, 8, 9 and 3 more)"),
+              std::string::npos);
+    EXPECT_EQ(SkippedUpdatesMessage(r).find("every update"), std::string::npos);
+}
+
+TEST_F(SectionInversion, ResultCountsSkippedUpdatesPerColumn) {
+    SetModel(store, 3, 3, 80.0f);
+    SetRows(store, 0, DipoleRows(5));
+    SetRows(store, 2, DipoleRows(5));
+    store.nLayer = 1;  // column 1 is left without rows; the others cannot solve one unknown
+    InversionSettings st;
+    st.nIteration = 4;
+    const SectionInversionResult r = InvertSection(store, st, 1);
+    EXPECT_EQ(r.nInverted, 2);
+    EXPECT_EQ(r.nNoRows, 1);
+    EXPECT_EQ(r.nIterations, 8);
+    EXPECT_EQ(r.nSkippedUpdates, 8);
+    EXPECT_EQ(r.nColumnsSkipping, 2);
+    EXPECT_EQ(r.nColumnsAllSkipped, 2);
+    EXPECT_EQ(r.skippingColumns, (std::vector<int>{0, 2}));
+    EXPECT_TRUE(r.NothingFitted());
+
+    store.nLayer = 3;
+    const SectionInversionResult fitted = InvertSection(store, st, 2);
+    EXPECT_EQ(fitted.nSkippedUpdates, 0);
+    EXPECT_FALSE(fitted.NothingFitted());
 }
 
 }  // namespace
