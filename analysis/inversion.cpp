@@ -24,19 +24,10 @@ bool Positive(float v) {
     return v > 0.0f && std::isfinite(v);
 }
 
-// Root mean square of the log10 residuals, accumulated in single precision; each residual
-// e_k is also left in residual[k] for the normal equations.
-float LogMisfit(const SoundingData& sounding, std::span<const float> calculated,
-                std::span<double> residual) {
-    const int m = sounding.nData;
-    float sum = 0.0f;
-    for (int k = 0; k < m; ++k) {
-        const float e = static_cast<float>(std::log10(sounding.row[k].fObserved) -
-                                           std::log10(calculated[k]));
-        residual[k] = e;
-        sum += e * e;
-    }
-    return m > 0 ? static_cast<float>(std::sqrt(sum / m)) : 0.0f;
+// A value the store can hold and take the logarithm of: above 0 and finite once rounded to
+// float.
+bool PositiveAsFloat(double v) {
+    return Positive(static_cast<float>(v));
 }
 
 // The model and data checks every inversion needs before it takes logarithms.
@@ -90,6 +81,34 @@ void CDlgLsm::ToSettings(InversionSettings& s) const {
     s.fMinResistivity = fMinResistivity / 1000.0f;
     s.fMaxResistivity = fMaxResistivity / 1000.0f;
     s.bKeepFirstLayer = bKeepFirstLayer;
+}
+
+std::string CDlgLsm::Validate() const {
+    if (nIteration < 1 || nIteration > kMaxInversionIterations)
+        return FormatC(Tr("The number of iterations must be from 1 to %d. Enter a number of "
+                          "iterations in that range.",
+                          "反復回数は 1 から %d までにしてください。この範囲の反復回数を入力して"
+                          "ください。"),
+                       kMaxInversionIterations);
+    if (!(dAlpha > 0.0 && dAlpha < kMaxStepFactor))
+        return FormatC(Tr("Alpha (the step factor) must be greater than 0 and less than %g: 0 "
+                          "never changes the model and a larger factor overshoots. Enter an "
+                          "Alpha in that range.",
+                          "Alpha (ステップ係数) は 0 より大きく %g より小さくしてください。0 では"
+                          "モデルが変わらず、それ以上では行き過ぎます。この範囲の値を入力して"
+                          "ください。"),
+                       kMaxStepFactor);
+    if (!(dRegularization >= 0.0 && dRegularization <= kMaxRegularization))
+        return FormatC(Tr("Regularization must be from 0 to %g. Enter a value in that range.",
+                          "Regularization は 0 から %g までにしてください。この範囲の値を入力"
+                          "してください。"),
+                       kMaxRegularization);
+    if (!(dDamping >= 0.0 && dDamping <= kMaxDamping))
+        return FormatC(Tr("e (the damping) must be from 0 to %g. Enter a value in that range.",
+                          "e (減衰係数) は 0 から %g までにしてください。この範囲の値を入力して"
+                          "ください。"),
+                       kMaxDamping);
+    return "";
 }
 
 bool CDlgLsm::IsVisible(LsmField field) const {
@@ -221,19 +240,21 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
                                 const InversionSettings& settings, std::vector<float>* misfits,
                                 const std::atomic<bool>* stop) {
     nSkipped_ = 0;
+    nIterations_ = 0;
     if (!Invertible(model, sounding)) return -1.0f;
     const int n = model.nLayer;
     const int m = sounding.nData;
-    for (int j = 0; j < n; ++j)
-        model.fLogResistivity[j] =
-            static_cast<float>(std::log10(static_cast<double>(model.fResistivity[j])));
-    if (forward_.Setup(sounding, model) == 0) return -1.0f;
+    // The iteration runs on a double-precision copy; the model given is rounded from it once,
+    // at the end.
+    LayerModelDouble work = ToDouble(model);
+    std::array<double, kMaxModelLayers> logRho{};  // the unknowns p_j = log10 rho_j
+    for (int j = 0; j < n; ++j) logRho[j] = std::log10(work.dResistivity[j]);
+    if (forward_.Setup(sounding, work) == 0) return -1.0f;
 
-    std::array<float, kMaxSoundingRows> calculated{};
-    std::array<float, kMaxSoundingRows> trial{};
+    std::array<double, kMaxSoundingRows> calculated{};
+    std::array<double, kMaxSoundingRows> trial{};
     std::array<double, kMaxSoundingRows> logCalculated{};
-    std::array<float, kMaxModelLayers> nextLog{};
-    std::array<float, kMaxModelLayers> nextRho{};
+    std::array<double, kMaxModelLayers> nextLog{};
     const int rows = m + n - 1;  // data rows, then the smoothing rows
     const double dd = settings.dDifference;
     const double reg = settings.dRegularization;
@@ -247,20 +268,19 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
     bool responseReady = false;
     for (int it = 0; m > 0 && it < settings.nIteration; ++it) {
         if (stop != nullptr && stop->load(std::memory_order_relaxed)) break;
-        if (!responseReady) forward_.Response(model, std::span<float>(calculated));
+        ++nIterations_;
+        if (!responseReady) forward_.Response(work, std::span<double>(calculated));
         responseReady = false;
         const float misfit = LogMisfit(sounding, calculated, system_.residual);
         if (misfits != nullptr) misfits->push_back(misfit);
-        for (int k = 0; k < m; ++k) logCalculated[k] = std::log10(static_cast<double>(calculated[k]));
+        for (int k = 0; k < m; ++k) logCalculated[k] = std::log10(calculated[k]);
         for (int r = m; r < rows; ++r) system_.residual[static_cast<std::size_t>(r)] = 0.0;
 
         for (int q = 0; q < n; ++q) {
-            const float rho = static_cast<float>(
-                std::pow(10.0, static_cast<double>(model.fLogResistivity[q]) + dd));
-            forward_.PerturbedResponse(q, rho, std::span<float>(trial));
+            forward_.PerturbedResponse(q, std::pow(10.0, logRho[q] + dd),
+                                       std::span<double>(trial));
             double* J = system_.jacobian[q];
-            for (int k = 0; k < m; ++k)
-                J[k] = (std::log10(static_cast<double>(trial[k])) - logCalculated[k]) / dd;
+            for (int k = 0; k < m; ++k) J[k] = (std::log10(trial[k]) - logCalculated[k]) / dd;
             for (int r = m; r < rows; ++r) J[r] = 0.0;
             if (q >= 1) J[m + q - 1] = -reg;
             if (q <= n - 2) J[m + q] = reg;
@@ -272,24 +292,23 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
             SolveNormal(system_.normal, system_.step, n, kInversionSolveTolerance);
 
         // A failed solve leaves no meaningful step; nor is a step that would take a
-        // resistivity past the float range, or give a model whose response is not a positive
-        // number (the filter can turn negative on a strong contrast, and every later residual
-        // would be the logarithm of it). The model stays for the next iteration.
+        // resistivity past the float range the model is stored in, or give a model whose
+        // response is not a positive number (the filter can turn negative on a strong
+        // contrast, and every later residual would be the logarithm of it). The model stays
+        // for the next iteration.
         bool accept = status == GaussStatus::Solved;
+        LayerModelDouble next = work;
         for (int j = 0; accept && j < n; ++j) {
-            nextLog[j] = static_cast<float>(static_cast<double>(model.fLogResistivity[j]) +
-                                            settings.dAlpha * system_.step[std::size_t(j)]);
-            nextRho[j] = static_cast<float>(std::pow(10.0, static_cast<double>(nextLog[j])));
-            accept = std::isfinite(nextLog[j]) && Positive(nextRho[j]);
+            nextLog[j] = logRho[j] + settings.dAlpha * system_.step[std::size_t(j)];
+            next.dResistivity[j] = std::pow(10.0, nextLog[j]);
+            accept = std::isfinite(nextLog[j]) && PositiveAsFloat(next.dResistivity[j]);
         }
         if (accept) {
-            LayerModel next = model;
-            std::copy(nextLog.begin(), nextLog.begin() + n, next.fLogResistivity.begin());
-            std::copy(nextRho.begin(), nextRho.begin() + n, next.fResistivity.begin());
-            forward_.Response(next, std::span<float>(trial));
-            for (int k = 0; accept && k < m; ++k) accept = Positive(trial[k]);
+            forward_.Response(next, std::span<double>(trial));
+            for (int k = 0; accept && k < m; ++k) accept = PositiveAsFloat(trial[k]);
             if (accept) {
-                model = next;
+                work = next;
+                std::copy(nextLog.begin(), nextLog.begin() + n, logRho.begin());
                 std::copy(trial.begin(), trial.begin() + m, calculated.begin());
                 responseReady = true;
             }
@@ -297,11 +316,15 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
         if (!accept) ++nSkipped_;
     }
 
-    // The stored calculated values must belong to the stored model, not to the last trial.
-    forward_.Response(model, std::span<float>(calculated));
-    for (int k = 0; k < m; ++k) sounding.row[k].fCalculated = calculated[k];
-    std::array<double, kMaxSoundingRows> residual{};
-    return LogMisfit(sounding, calculated, residual);
+    // The stored form, and the response of exactly that (not of a trial, nor of the double
+    // model it was rounded from).
+    for (int j = 0; j < n; ++j) {
+        model.fResistivity[j] = static_cast<float>(work.dResistivity[j]);
+        model.fLogResistivity[j] = static_cast<float>(logRho[j]);
+    }
+    forward_.Response(ToDouble(model), std::span<double>(calculated));
+    for (int k = 0; k < m; ++k) sounding.row[k].fCalculated = static_cast<float>(calculated[k]);
+    return LogMisfit(sounding, calculated);
 }
 
 float InvertSounding(LayerModel& model, SoundingData& sounding, const InversionSettings& settings,
@@ -353,6 +376,7 @@ namespace {
 struct ColumnOutcome {
     int status = kColumnNoRows;
     int nSkipped = 0;
+    int nIterations = 0;
     std::vector<float> misfits;
 };
 
@@ -376,6 +400,7 @@ struct ColumnWorker {
                 return;
             }
             out.nSkipped = inverter.SkippedUpdates();
+            out.nIterations = inverter.IterationsRun();
             StoreSoundingColumn(c, store, model, sounding);
         } catch (const std::exception&) {
             // Only memory can run out here; the column keeps what it had.
@@ -388,11 +413,18 @@ struct ColumnWorker {
 // Longest wait of the calling thread between two reports while workers run.
 constexpr std::chrono::milliseconds kProgressWait{40};
 
-void Tally(SectionInversionResult& result, const ColumnOutcome& o) {
+void Tally(SectionInversionResult& result, int c, const ColumnOutcome& o) {
     if (o.status == kColumnReady) ++result.nInverted;
     else if (o.status == kColumnNoRows) ++result.nNoRows;
     else ++result.nUnusable;
+    if (o.status != kColumnReady) return;
+    result.nIterations += o.nIterations;
     result.nSkippedUpdates += o.nSkipped;
+    if (o.nSkipped == 0) return;
+    ++result.nColumnsSkipping;
+    if (o.nSkipped >= o.nIterations) ++result.nColumnsAllSkipped;
+    if (static_cast<int>(result.skippingColumns.size()) < kMaxListedColumns)
+        result.skippingColumns.push_back(c);
 }
 
 }  // namespace
@@ -454,7 +486,7 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
 
     auto finish = [&](int c) {
         ColumnOutcome& o = outcome[static_cast<std::size_t>(c)];
-        Tally(result, o);
+        Tally(result, c, o);
         if (log) log(InversionLogLine(c, o.misfits));
         std::vector<float>().swap(o.misfits);
     };
@@ -502,17 +534,49 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
     return result;
 }
 
+std::string SkippedUpdatesMessage(const SectionInversionResult& r) {
+    if (r.nSkippedUpdates <= 0) return "";
+    std::string columns = r.nColumnsSkipping == 1 ? Tr("column ", "列 ") : Tr("columns ", "列 ");
+    for (std::size_t i = 0; i < r.skippingColumns.size(); ++i)
+        columns += FormatC(i == 0 ? "%d" : ", %d", r.skippingColumns[i]);
+    if (r.nColumnsSkipping > static_cast<int>(r.skippingColumns.size()))
+        columns += FormatC(Tr(" and %d more", " ほか %d 列"),
+                           r.nColumnsSkipping - static_cast<int>(r.skippingColumns.size()));
+    std::string text = FormatC(
+        Tr("Updates skipped: %d of %d iterations, in %d of %d columns (%s). A skipped "
+           "iteration keeps its model: its normal equations could not be solved (a single "
+           "layer, or a pivot below the tolerance), or its step led to a resistivity or a "
+           "response that is not a positive number.",
+           "更新を省いた反復: %d / %d 回、%d / %d 列 (%s)。省いた反復ではモデルは変わり"
+           "ません。正規方程式が解けない (1 層、または許容値より小さいピボット) か、ステップ"
+           "の結果の比抵抗または応答が正の数になりませんでした。"),
+        r.nSkippedUpdates, r.nIterations, r.nColumnsSkipping, r.nInverted, columns.c_str());
+    if (r.nColumnsAllSkipped > 0)
+        text += FormatC(Tr(" In %d columns every update was skipped: their models are the "
+                           "starting models.",
+                           " %d 列ではすべての更新を省きました。そのモデルは初期モデルのまま"
+                           "です。"),
+                        r.nColumnsAllSkipped);
+    return text;
+}
+
 bool NonLinearInversion(CTrevascDataOhm& store, InversionSettings& settings,
                         const std::filesystem::path& dataFolder, CPrompter& prompter,
-                        const ProgressReport& progress, int nThread) {
+                        const ProgressReport& progress, int nThread,
+                        SectionInversionResult* pResult) {
     if (!store.IsAllocated() || store.nLayer < 1) return false;
     CTextWriter logFile;
     logFile.Open(dataFolder / "rms_error.txt");  // optional: the run goes on without it
 
     CDlgLsm dialog = CDlgLsm::FromSettings(settings);
-    if (!prompter.EditDialog(dialog)) {
-        logFile.Close();
-        return false;
+    for (;;) {
+        if (!prompter.EditDialog(dialog)) {
+            logFile.Close();
+            return false;
+        }
+        const std::string problem = dialog.Validate();
+        if (problem.empty()) break;
+        prompter.Message(problem);
     }
     dialog.ToSettings(settings);
 
@@ -546,6 +610,9 @@ bool NonLinearInversion(CTrevascDataOhm& store, InversionSettings& settings,
             result.nUnusable));
     }
     prompter.Message("Inversion finished !");
+    if (const std::string skipped = SkippedUpdatesMessage(result); !skipped.empty())
+        prompter.Message(skipped);
     logFile.Close();
+    if (pResult != nullptr) *pResult = result;
     return true;
 }

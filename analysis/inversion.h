@@ -45,6 +45,24 @@ struct InversionSettings {
 // Pivot tolerance of the normal-equation solve.
 inline constexpr double kInversionSolveTolerance = 1e-6;
 
+// Largest values the dialog takes. There is no convergence test, so every iteration runs:
+// with the default step factor 0.2 the part of a step not yet taken after k iterations is
+// 0.8^k, below float resolution after about 75, and even a step factor of 0.02 gets there
+// within 1000. Beyond that more iterations only cost time (each is nLayer + 1 forward runs
+// per column) and log file (a misfit per iteration per column).
+inline constexpr int kMaxInversionIterations = 1000;
+// The step factor scales the damped Gauss-Newton step: 0 never moves, and from 2 on the
+// iteration overshoots the minimum by at least as much as it started from.
+inline constexpr double kMaxStepFactor = 2.0;
+// The data rows give normal-matrix entries of the order of their count at most (up to 100
+// rows of log-log sensitivities below about 1). A damping of 10000 makes every step a
+// steepest-descent step of under a hundredth of the undamped one, so that the result measures
+// the iteration count more than the data. The smoothing rows add the square of their weight;
+// they say nothing about the model's mean level, which only the data rows fix, and a weight
+// of 10000 already leaves those rows 8 of the 16 digits of the normal matrix's entries.
+inline constexpr double kMaxDamping = 10000.0;
+inline constexpr double kMaxRegularization = 10000.0;
+
 // Progress text drawn before each column: "i=%d/%d" with the column (or the number of columns
 // done) and the column count.
 std::string InversionProgressText(int i, int nColumn);
@@ -96,6 +114,11 @@ struct CDlgLsm : CDialogValues {
     bool bAdvancedShown = false;
 
     std::string DialogName() const override { return "Non-linear LSM parameters"; }
+    // The message that keeps the dialog open, or empty when the values can be used: 1 to
+    // kMaxInversionIterations iterations, Alpha above 0 and below kMaxStepFactor,
+    // Regularization and e from 0 to their bounds (a value that is not a number never
+    // passes). The fields that take no part in the computation are not judged.
+    std::string Validate() const;
 
     static CDlgLsm FromSettings(const InversionSettings& settings);
     void ToSettings(InversionSettings& settings) const;
@@ -146,31 +169,37 @@ class CSoundingInverter {
 public:
     // Runs settings.nIteration iterations on model and sounding (see InvertSounding) and then
     // one forward run on the final model, so the sounding's calculated values belong to the
-    // model it is left with. Appends the misfit at the start of every iteration to *misfits
-    // when given. Returns the misfit of the final model, or -1 (nothing changed) when the
-    // model or the sounding is outside its capacity or a model or observed resistivity is
-    // not above 0. When stop is given and becomes true, no further iteration starts (the
-    // caller throws the column away).
+    // model it is left with. The iterations run in double precision on a copy of the model;
+    // model receives the result rounded to float, and the calculated values and the misfit
+    // returned are those of the rounded model. Appends the misfit at the start of every
+    // iteration to *misfits when given. Returns the misfit of the final model, or -1 (nothing
+    // changed) when the model or the sounding is outside its capacity or a model or observed
+    // resistivity is not above 0. When stop is given and becomes true, no further iteration
+    // starts (the caller throws the column away).
     float Invert(LayerModel& model, SoundingData& sounding, const InversionSettings& settings,
                  std::vector<float>* misfits = nullptr,
                  const std::atomic<bool>* stop = nullptr);
 
     // Iterations of the last Invert whose normal equations could not be solved (a single
-    // layer, a pivot below the tolerance, a step that is not finite): the model was kept.
+    // layer, a pivot below the tolerance, a step that is not finite) or whose step led to a
+    // model the store cannot hold or without a positive response: the model was kept.
     int SkippedUpdates() const { return nSkipped_; }
+    // Iterations the last Invert ran (fewer than asked only when it was stopped).
+    int IterationsRun() const { return nIterations_; }
 
 private:
     CSoundingForward forward_;
     LeastSquaresSystem system_;
     int nSkipped_ = 0;
+    int nIterations_ = 0;
 };
 
-// The whole iteration for one column, with its own work arrays. Each iteration: the forward
-// response c and the residuals e = log10 observed - log10 c (the misfit, their root mean
-// square, is logged); the Jacobian by raising one layer at a time by dDifference in log10;
-// nLayer - 1 smoothing rows dRegularization (p_r - p_r+1) with zero residual; the normal
-// equations plus dDamping on the diagonal; the step times dAlpha added to the log10
-// resistivities. An iteration whose solve fails keeps the model.
+// The whole iteration for one column, with its own work arrays, in double precision. Each
+// iteration: the forward response c and the residuals e = log10 observed - log10 c (the
+// misfit, their root mean square, is logged); the Jacobian by raising one layer at a time by
+// dDifference in log10; nLayer - 1 smoothing rows dRegularization (p_r - p_r+1) with zero
+// residual; the normal equations plus dDamping on the diagonal; the step times dAlpha added
+// to the log10 resistivities. An iteration whose solve fails keeps the model.
 float InvertSounding(LayerModel& model, SoundingData& sounding, const InversionSettings& settings,
                      std::vector<float>* misfits = nullptr);
 
@@ -190,8 +219,22 @@ struct SectionInversionResult {
     int nNoRows = 0;    // columns without rows, left as they were
     int nUnusable = 0;  // columns with rows that could not be set up, left as they were
     int nSkippedUpdates = 0;  // iterations over all columns whose update was skipped
+    int nIterations = 0;      // iterations run over all columns
+    int nColumnsSkipping = 0;     // inverted columns with at least one skipped update
+    int nColumnsAllSkipped = 0;   // inverted columns whose every update was skipped
+    std::vector<int> skippingColumns;  // the first kMaxListedColumns of them, ascending
     bool bCancelled = false;  // progress asked to stop; some columns were not inverted
+
+    // No column took a single step: every column was left as it was or had every update
+    // skipped (its model is the starting model; only its calculated values are new).
+    bool NothingFitted() const { return nInverted == nColumnsAllSkipped; }
 };
+inline constexpr int kMaxListedColumns = 10;
+
+// Shown after "Inversion finished !" when updates were skipped: how many, in how many columns
+// (the first few named), in how many every update, and why an update is skipped. Empty when
+// none was.
+std::string SkippedUpdatesMessage(const SectionInversionResult& result);
 
 // Number of worker threads of an inversion: the hardware's concurrency, at least 1.
 int InversionThreadCount();
@@ -211,11 +254,14 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
                                      const std::function<bool(int, int)>& progress = {});
 
 // The command: opens "rms_error.txt" in dataFolder (replacing it; the run goes on without it
-// when it cannot be created), shows the dialog, and on OK copies the values into settings,
-// inverts every column and shows "Inversion finished !". progress receives the
-// "i=%d/%d" texts. True when the inversion ran; false on Cancel (the log file is left empty),
-// when the store holds no model, or when progress asked to stop (the store is then put back
-// as it was, the settings keep the dialog's values and the user is told).
+// when it cannot be created), shows the dialog until its values pass Validate (each refusal
+// told in a message) or it is cancelled, and on OK copies the values into settings, inverts
+// every column and shows "Inversion finished !", followed by SkippedUpdatesMessage when
+// updates were skipped. progress receives the "i=%d/%d" texts. True when the inversion ran
+// (*pResult, when given, then holds what it did); false on Cancel (the log file is left
+// empty), when the store holds no model, or when progress asked to stop (the store is then
+// put back as it was, the settings keep the dialog's values and the user is told).
 bool NonLinearInversion(CTrevascDataOhm& store, InversionSettings& settings,
                         const std::filesystem::path& dataFolder, CPrompter& prompter,
-                        const ProgressReport& progress = {}, int nThread = 0);
+                        const ProgressReport& progress = {}, int nThread = 0,
+                        SectionInversionResult* pResult = nullptr);

@@ -2,7 +2,8 @@
 // 15 dipole-dipole rows. Argument 0: dipole sizes 1.25, 2.5 and 5 m with N = 1..5 (the
 // instrument's five receivers); argument 1: one dipole size 1 m with N = 1..15.
 // A Jacobian is the 20 trial responses of one iteration, one layer at a time raised by
-// 1e-4 in log10 resistivity; the straight implementation runs each as a whole model.
+// 1e-4 in log10 resistivity; the straight implementation runs each as a whole model. All of
+// it in double precision, as the inversion runs it.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -54,25 +55,26 @@ LayerModel Model() {
     return m;
 }
 
-float Trial(const LayerModel& m, int q) {
-    return static_cast<float>(std::pow(10.0, m.fLogResistivity[q] + kDifference));
+double Trial(const LayerModel& m, int q) {
+    return std::pow(10.0, m.fLogResistivity[q] + kDifference);
 }
 
 void BM_ReferenceResponse(benchmark::State& state) {
-    SoundingData s = Column(static_cast<int>(state.range(0)));
-    const LayerModel m = Model();
+    const SoundingData s = Column(static_cast<int>(state.range(0)));
+    const LayerModelDouble m = ToDouble(Model());
+    std::vector<double> out(s.nData);
     for (auto _ : state) {
-        ForwardModel(m, s);
-        benchmark::DoNotOptimize(s.row[0].fCalculated);
+        ForwardModel(m, s, out);
+        benchmark::DoNotOptimize(out.data());
     }
 }
 
 void BM_FastResponse(benchmark::State& state) {
     const SoundingData s = Column(static_cast<int>(state.range(0)));
-    const LayerModel m = Model();
+    const LayerModelDouble m = ToDouble(Model());
     CSoundingForward fast;
     fast.Setup(s, m);
-    std::vector<float> out(s.nData);
+    std::vector<double> out(s.nData);
     for (auto _ : state) {
         fast.Response(m, out);
         benchmark::DoNotOptimize(out.data());
@@ -91,14 +93,15 @@ void BM_FastSetup(benchmark::State& state) {
 }
 
 void BM_ReferenceJacobian(benchmark::State& state) {
-    SoundingData s = Column(static_cast<int>(state.range(0)));
+    const SoundingData s = Column(static_cast<int>(state.range(0)));
     const LayerModel m = Model();
+    std::vector<double> out(s.nData);
     for (auto _ : state) {
         for (int q = 0; q < kLayers; ++q) {
-            LayerModel trial = m;
-            trial.fResistivity[q] = Trial(m, q);
-            ForwardModel(trial, s);
-            benchmark::DoNotOptimize(s.row[0].fCalculated);
+            LayerModelDouble trial = ToDouble(m);
+            trial.dResistivity[q] = Trial(m, q);
+            ForwardModel(trial, s, out);
+            benchmark::DoNotOptimize(out.data());
         }
     }
 }
@@ -108,8 +111,8 @@ void BM_FastJacobian(benchmark::State& state) {
     const LayerModel m = Model();
     CSoundingForward fast;
     fast.Setup(s, m);
-    std::vector<float> out(s.nData);
-    fast.Response(m, out);
+    std::vector<double> out(s.nData);
+    fast.Response(ToDouble(m), out);
     for (auto _ : state) {
         for (int q = 0; q < kLayers; ++q) {
             fast.PerturbedResponse(q, Trial(m, q), out);

@@ -9,7 +9,7 @@ namespace {
 
 constexpr int kJ = kFilterLength;
 
-bool ModelFits(const LayerModel& model) {
+bool ModelFits(const LayerModelDouble& model) {
     return model.nLayer >= 1 && model.nLayer <= kMaxModelLayers;
 }
 
@@ -25,40 +25,50 @@ inline double Lambda(int j, float r) {
     return kFilterAbscissa[j] / r;
 }
 
-// tau = (1 - E) / (1 + E) with E = exp(-2 lambda h); E and tau are held in single precision.
-inline float LayerTau(double lambda, float h) {
-    const float e = static_cast<float>(std::exp(-2.0 * lambda * h));
-    return static_cast<float>((1.0 - e) / (1.0 + e));
+// tau = (1 - E) / (1 + E) with E = exp(-2 lambda h).
+inline double LayerTau(double lambda, double h) {
+    const double e = std::exp(-2.0 * lambda * h);
+    return (1.0 - e) / (1.0 + e);
 }
 
 // One step of the recurrence: the transform at the top of a layer of resistivity rho from
 // the transform t at its bottom.
-inline float Step(float rho, float tau, float t) {
-    const double r = rho;
-    return static_cast<float>((r * tau + t) / (1.0 + static_cast<double>(t) * tau / r));
+inline double Step(double rho, double tau, double t) {
+    return (rho * tau + t) / (1.0 + t * tau / rho);
 }
 
 // Apparent resistivity of one row from the surface transforms t[a][j] at lambda = x_j / r[a].
-inline float CombineRow(const float* t0, const float* t1, const float* t2, const float* t3,
-                        const std::array<float, 4>& r) {
+inline double CombineRow(const double* t0, const double* t1, const double* t2, const double* t3,
+                         const std::array<float, 4>& r) {
+    const double r0 = r[0], r1 = r[1], r2 = r[2], r3 = r[3];
     double s = 0.0;
-    for (int j = 0; j < kJ; ++j) {
-        s += kFilterWeight[j] *
-             (static_cast<double>(t0[j]) / r[0] - static_cast<double>(t1[j]) / r[1] -
-              static_cast<double>(t2[j]) / r[2] + static_cast<double>(t3[j]) / r[3]);
-    }
-    const float sum = static_cast<float>(s);
-    const double geometry = 1.0 / r[0] - 1.0 / r[1] - 1.0 / r[2] + 1.0 / r[3];
-    return static_cast<float>(sum / geometry);
+    for (int j = 0; j < kJ; ++j)
+        s += kFilterWeight[j] * (t0[j] / r0 - t1[j] / r1 - t2[j] / r2 + t3[j] / r3);
+    const double geometry = 1.0 / r0 - 1.0 / r1 - 1.0 / r2 + 1.0 / r3;
+    return s / geometry;
 }
 
-// Distances are told apart by their bit patterns: that is what bit-identical results need,
-// and it gives a total order even for values a caller should never pass (NaN, -0).
+// Distances and thicknesses are told apart by their bit patterns: that is what bit-identical
+// results need, and it gives a total order even for values a caller should never pass
+// (NaN, -0).
 inline std::uint32_t Bits(float f) {
     return std::bit_cast<std::uint32_t>(f);
 }
+inline std::uint64_t Bits(double d) {
+    return std::bit_cast<std::uint64_t>(d);
+}
 
 }  // namespace
+
+LayerModelDouble ToDouble(const LayerModel& model) {
+    LayerModelDouble d;
+    d.nLayer = model.nLayer;
+    for (int i = 0; i < kMaxModelLayers; ++i) {
+        d.dThickness[i] = model.fThickness[i];
+        d.dResistivity[i] = model.fResistivity[i];
+    }
+    return d;
+}
 
 void SetSoundingDistances(SoundingData& sounding) {
     const int m = std::clamp(sounding.nData, 0, kMaxSoundingRows);
@@ -98,60 +108,86 @@ void SetSoundingDistances(SoundingData& sounding) {
     }
 }
 
-float ResistivityTransform(const LayerModel& model, double lambda) {
+double ResistivityTransform(const LayerModelDouble& model, double lambda) {
     const int n = model.nLayer;
-    float t = model.fResistivity[n - 1];
-    for (int i = n - 2; i >= 0; --i) {
-        t = Step(model.fResistivity[i], LayerTau(lambda, model.fThickness[i]), t);
-    }
+    double t = model.dResistivity[n - 1];
+    for (int i = n - 2; i >= 0; --i)
+        t = Step(model.dResistivity[i], LayerTau(lambda, model.dThickness[i]), t);
     return t;
 }
 
-float ApparentResistivity(const LayerModel& model, const std::array<float, 4>& r) {
-    float t[4][kJ];
+double ResistivityTransform(const LayerModel& model, double lambda) {
+    return ResistivityTransform(ToDouble(model), lambda);
+}
+
+double ApparentResistivity(const LayerModelDouble& model, const std::array<float, 4>& r) {
+    double t[4][kJ];
     for (int a = 0; a < 4; ++a) {
         for (int j = 0; j < kJ; ++j) t[a][j] = ResistivityTransform(model, Lambda(j, r[a]));
     }
     return CombineRow(t[0], t[1], t[2], t[3], r);
 }
 
-int ForwardModel(const LayerModel& model, SoundingData& sounding) {
-    if (!ModelFits(model) || !RowCountFits(sounding.nData)) return 0;
-    for (int k = 0; k < sounding.nData; ++k) {
-        SoundingRow& row = sounding.row[k];
-        row.fCalculated = ApparentResistivity(model, row.fR);
-    }
+double ApparentResistivity(const LayerModel& model, const std::array<float, 4>& r) {
+    return ApparentResistivity(ToDouble(model), r);
+}
+
+int ForwardModel(const LayerModelDouble& model, const SoundingData& sounding,
+                 std::span<double> calculated) {
+    if (!ModelFits(model) || !RowCountFits(sounding.nData) ||
+        calculated.size() < static_cast<std::size_t>(sounding.nData))
+        return 0;
+    for (int k = 0; k < sounding.nData; ++k)
+        calculated[static_cast<std::size_t>(k)] = ApparentResistivity(model, sounding.row[k].fR);
     return 1;
 }
 
-float SoundingMisfit(const LayerModel& model, SoundingData& sounding) {
-    if (ForwardModel(model, sounding) == 0) return -1.0f;
-    const int m = sounding.nData;
+int ForwardModel(const LayerModel& model, SoundingData& sounding) {
+    double calculated[kMaxSoundingRows];
+    if (ForwardModel(ToDouble(model), sounding, calculated) == 0) return 0;
+    for (int k = 0; k < sounding.nData; ++k)
+        sounding.row[k].fCalculated = static_cast<float>(calculated[k]);
+    return 1;
+}
+
+float LogMisfit(const SoundingData& sounding, std::span<const double> calculated,
+                std::span<double> residual) {
+    const int m = std::clamp(sounding.nData, 0, kMaxSoundingRows);
     if (m == 0) return 0.0f;
-    float sum = 0.0f;
+    const bool keep = residual.size() >= static_cast<std::size_t>(m);
+    double sum = 0.0;
     for (int k = 0; k < m; ++k) {
-        const SoundingRow& row = sounding.row[k];
-        const float e = static_cast<float>(std::log10(row.fObserved) - std::log10(row.fCalculated));
+        const double e = std::log10(static_cast<double>(sounding.row[k].fObserved)) -
+                         std::log10(calculated[static_cast<std::size_t>(k)]);
+        if (keep) residual[static_cast<std::size_t>(k)] = e;
         sum += e * e;
     }
     return static_cast<float>(std::sqrt(sum / m));
 }
 
+float SoundingMisfit(const LayerModel& model, SoundingData& sounding) {
+    double calculated[kMaxSoundingRows];
+    if (ForwardModel(ToDouble(model), sounding, calculated) == 0) return -1.0f;
+    for (int k = 0; k < sounding.nData; ++k)
+        sounding.row[k].fCalculated = static_cast<float>(calculated[k]);
+    return LogMisfit(sounding, calculated);
+}
+
 // ---------------------------------------------------------------------------------------
 
 bool CSoundingForward::SameSetup(const std::vector<float>& distance,
-                                 const LayerModel& model) const {
+                                 const LayerModelDouble& model) const {
     if (model.nLayer != nLayer_ || distance.size() != distance_.size()) return false;
     for (std::size_t d = 0; d < distance.size(); ++d) {
         if (Bits(distance[d]) != Bits(distance_[d])) return false;
     }
     for (int i = 0; i < nLayer_ - 1; ++i) {
-        if (Bits(model.fThickness[i]) != Bits(thickness_[i])) return false;
+        if (Bits(model.dThickness[i]) != Bits(thickness_[i])) return false;
     }
     return true;
 }
 
-int CSoundingForward::Setup(const SoundingData& sounding, const LayerModel& model) {
+int CSoundingForward::Setup(const SoundingData& sounding, const LayerModelDouble& model) {
     bBase_ = false;
     if (!ModelFits(model) || !RowCountFits(sounding.nData)) {
         nData_ = 0;
@@ -190,12 +226,12 @@ int CSoundingForward::Setup(const SoundingData& sounding, const LayerModel& mode
 
     nLayer_ = n;
     distance_ = std::move(distance);
-    thickness_.assign(model.fThickness.begin(), model.fThickness.begin() + (n - 1));
+    thickness_.assign(model.dThickness.begin(), model.dThickness.begin() + (n - 1));
     const std::size_t nd = distance_.size();
     tau_.resize(nd * (n - 1) * kJ);
     for (std::size_t d = 0; d < nd; ++d) {
         for (int i = 0; i < n - 1; ++i) {
-            float* tau = tau_.data() + (d * (n - 1) + i) * kJ;
+            double* tau = tau_.data() + (d * (n - 1) + i) * kJ;
             for (int j = 0; j < kJ; ++j) tau[j] = LayerTau(Lambda(j, distance_[d]), thickness_[i]);
         }
     }
@@ -206,26 +242,27 @@ int CSoundingForward::Setup(const SoundingData& sounding, const LayerModel& mode
     return 1;
 }
 
-int CSoundingForward::Response(const LayerModel& model, std::span<float> calculated) {
+int CSoundingForward::Response(const LayerModelDouble& model, std::span<double> calculated) {
     const int n = nLayer_;
     if (n < 1 || model.nLayer != n || calculated.size() < static_cast<std::size_t>(nData_)) {
         return 0;
     }
     for (int i = 0; i < n - 1; ++i) {
-        if (Bits(model.fThickness[i]) != Bits(thickness_[i])) return 0;
+        if (Bits(model.dThickness[i]) != Bits(thickness_[i])) return 0;
     }
-    std::copy(model.fResistivity.begin(), model.fResistivity.begin() + n, baseResistivity_.begin());
-    const float* rho = baseResistivity_.data();
+    std::copy(model.dResistivity.begin(), model.dResistivity.begin() + n,
+              baseResistivity_.begin());
+    const double* rho = baseResistivity_.data();
     const std::size_t nd = distance_.size();
     for (std::size_t d = 0; d < nd; ++d) {
-        float* top = &top_[d * n * kJ];
-        const float* tau = tau_.data() + d * (n - 1) * kJ;  // empty when n = 1
+        double* top = &top_[d * n * kJ];
+        const double* tau = tau_.data() + d * (n - 1) * kJ;  // empty when n = 1
         std::fill(top + (n - 1) * kJ, top + n * kJ, rho[n - 1]);
         // Abscissae innermost: the 18 recurrences are independent, so they pipeline.
         for (int i = n - 2; i >= 0; --i) {
-            float* t = top + i * kJ;
-            const float* below = t + kJ;
-            const float* ti = tau + i * kJ;
+            double* t = top + i * kJ;
+            const double* below = t + kJ;
+            const double* ti = tau + i * kJ;
             for (int j = 0; j < kJ; ++j) t[j] = Step(rho[i], ti[j], below[j]);
         }
     }
@@ -240,34 +277,33 @@ int CSoundingForward::Response(const LayerModel& model, std::span<float> calcula
 }
 
 int CSoundingForward::Response(const LayerModel& model, SoundingData& sounding) {
-    float calculated[kMaxSoundingRows];
-    if (Response(model, std::span<float>(calculated, kMaxSoundingRows)) == 0) return 0;
-    for (int k = 0; k < nData_; ++k) sounding.row[k].fCalculated = calculated[k];
+    double calculated[kMaxSoundingRows];
+    if (Response(ToDouble(model), std::span<double>(calculated, kMaxSoundingRows)) == 0) return 0;
+    for (int k = 0; k < nData_; ++k) sounding.row[k].fCalculated = static_cast<float>(calculated[k]);
     return 1;
 }
 
-int CSoundingForward::PerturbedResponse(int q, float fResistivity, std::span<float> calculated) {
+int CSoundingForward::PerturbedResponse(int q, double dResistivity, std::span<double> calculated) {
     const int n = nLayer_;
     if (!bBase_ || q < 0 || q >= n || calculated.size() < static_cast<std::size_t>(nData_)) {
         return 0;
     }
-    const float* rho = baseResistivity_.data();
+    const double* rho = baseResistivity_.data();
     const std::size_t nd = distance_.size();
     for (std::size_t d = 0; d < nd; ++d) {
-        const float* top = &top_[d * n * kJ];
-        const float* tau = tau_.data() + d * (n - 1) * kJ;  // empty when n = 1
-        float* surface = &surface_[d * kJ];
-        float t[kJ];
+        const double* top = &top_[d * n * kJ];
+        const double* tau = tau_.data() + d * (n - 1) * kJ;  // empty when n = 1
+        double* surface = &surface_[d * kJ];
+        double t[kJ];
         if (q == n - 1) {
-            std::fill(t, t + kJ, fResistivity);
+            std::fill(t, t + kJ, dResistivity);
         } else {
-            const float* below = top + (q + 1) * kJ;
-            const float* ti = tau + q * kJ;
-            for (int j = 0; j < kJ; ++j) t[j] = Step(fResistivity, ti[j], below[j]);
+            const double* below = top + (q + 1) * kJ;
+            const double* ti = tau + q * kJ;
+            for (int j = 0; j < kJ; ++j) t[j] = Step(dResistivity, ti[j], below[j]);
         }
         // Once the trial transform equals the kept one at some layer top (the change has
-        // vanished in single precision, as for deep layers at short distances), every layer
-        // above gives the kept values too.
+        // vanished in rounding), every layer above gives the kept values too.
         int level = q;
         bool changed = true;
         for (;;) {
@@ -277,7 +313,7 @@ int CSoundingForward::PerturbedResponse(int q, float fResistivity, std::span<flo
             }
             if (level == 0) break;
             --level;
-            const float* ti = tau + level * kJ;
+            const double* ti = tau + level * kJ;
             for (int j = 0; j < kJ; ++j) t[j] = Step(rho[level], ti[j], t[j]);
         }
         changed_[d] = changed ? 1 : 0;

@@ -6,9 +6,12 @@
 // Units: thicknesses and distances in metres, resistivities in Ohm-m. Layer 0 is at the
 // surface; the last layer is a half-space (its thickness is never read).
 //
-// Precision: the model, the distances and every value the computation holds (E, tau, T, the
-// filter sum S and the result) are single precision; each is evaluated with double-precision
-// intermediates and rounded to float once, when it is stored. Results depend on this.
+// Precision: the model and the distances are stored in single precision, but everything the
+// computation holds (E, tau, T, the filter sum S and the result) is double precision, and a
+// model may be given in double precision as well (LayerModelDouble). The inversion's Jacobian
+// is a finite difference of responses for a step of 1e-4 in log10 resistivity; for weakly
+// sensitive layers the change it measures is of the order of a float's rounding, so the
+// responses are rounded to float only where they are stored (fCalculated).
 //
 // Two implementations give bit-identical results:
 //  - ForwardModel / ApparentResistivity: straight from the formulas, row by row;
@@ -49,6 +52,17 @@ struct LayerModel {
     std::array<float, kMaxModelLayers> fLogResistivity{};  // log10 rho (the inversion's unknowns)
 };
 
+// The same model in double precision: the inversion's working model, rounded to a LayerModel
+// only when its result is stored.
+struct LayerModelDouble {
+    int nLayer = 0;
+    std::array<double, kMaxModelLayers> dThickness{};    // h, m; last layer unused
+    std::array<double, kMaxModelLayers> dResistivity{};  // rho, Ohm-m
+};
+
+// Exact: every float is a double.
+LayerModelDouble ToDouble(const LayerModel& model);
+
 // One row of a sounding. fR holds the four distances the forward model uses:
 // (r0, r1, r2, r3) = (AN, AM, BN, BM) of the row's four-electrode array.
 struct SoundingRow {
@@ -78,19 +92,33 @@ void SetSoundingDistances(SoundingData& sounding);
 
 // Resistivity transform T(lambda) of the model at the surface (lambda in 1/m), by the
 // recurrence from the bottom layer up. Requires 1 <= nLayer <= kMaxModelLayers.
-float ResistivityTransform(const LayerModel& model, double lambda);
+double ResistivityTransform(const LayerModelDouble& model, double lambda);
+double ResistivityTransform(const LayerModel& model, double lambda);
 
 // Apparent resistivity of one row with distances r = (r0, r1, r2, r3).
 // Requires 1 <= nLayer <= kMaxModelLayers.
-float ApparentResistivity(const LayerModel& model, const std::array<float, 4>& r);
+double ApparentResistivity(const LayerModelDouble& model, const std::array<float, 4>& r);
+double ApparentResistivity(const LayerModel& model, const std::array<float, 4>& r);
 
-// Writes fCalculated of every row. Returns 1, or 0 without writing anything when nLayer is
-// outside 1..kMaxModelLayers or nData outside 0..kMaxSoundingRows.
+// Writes fCalculated of every row (each response rounded to float once). Returns 1, or 0
+// without writing anything when nLayer is outside 1..kMaxModelLayers or nData outside
+// 0..kMaxSoundingRows.
 int ForwardModel(const LayerModel& model, SoundingData& sounding);
+// The responses of rows 0..nData-1 in double precision into calculated. Returns 1, or 0
+// without writing when the model or the sounding is refused as above or calculated is
+// shorter than nData.
+int ForwardModel(const LayerModelDouble& model, const SoundingData& sounding,
+                 std::span<double> calculated);
 
-// Runs ForwardModel and returns the root-mean-square of log10(observed) - log10(calculated)
-// over the rows, accumulated in single precision. Returns 0 for a sounding without rows, and
-// -1 when ForwardModel refuses the model or the sounding.
+// Root mean square of log10(observed) - log10(calculated) over rows 0..nData-1, in double
+// precision and rounded once; each residual is left in residual[k] when residual is long
+// enough. 0 for a sounding without rows.
+float LogMisfit(const SoundingData& sounding, std::span<const double> calculated,
+                std::span<double> residual = {});
+
+// Runs ForwardModel and returns LogMisfit of its double-precision responses (fCalculated
+// receives them rounded to float). Returns 0 for a sounding without rows, and -1 when
+// ForwardModel refuses the model or the sounding.
 float SoundingMisfit(const LayerModel& model, SoundingData& sounding);
 
 // The forward model of one sounding prepared for an inversion: the distances and the layer
@@ -109,7 +137,10 @@ public:
     // capacity; the object is then empty and refuses every response. Preparing again for the
     // same distinct distances and thicknesses (the next column of a section, usually) keeps
     // the precomputed values.
-    int Setup(const SoundingData& sounding, const LayerModel& model);
+    int Setup(const SoundingData& sounding, const LayerModelDouble& model);
+    int Setup(const SoundingData& sounding, const LayerModel& model) {
+        return Setup(sounding, ToDouble(model));
+    }
 
     int nData() const { return nData_; }
     int nLayer() const { return nLayer_; }
@@ -119,34 +150,35 @@ public:
     // becomes the base of PerturbedResponse. Returns 1, or 0 without writing when the object
     // is empty, the model's layer count or thicknesses differ from Setup's, or `calculated`
     // is shorter than nData.
-    int Response(const LayerModel& model, std::span<float> calculated);
+    int Response(const LayerModelDouble& model, std::span<double> calculated);
 
     // Response of the last Response() model with layer q's resistivity replaced by
-    // fResistivity. Returns 1, or 0 without writing when there is no base model, q is outside
+    // dResistivity. Returns 1, or 0 without writing when there is no base model, q is outside
     // 0..nLayer-1, or `calculated` is shorter than nData.
-    int PerturbedResponse(int q, float fResistivity, std::span<float> calculated);
+    int PerturbedResponse(int q, double dResistivity, std::span<double> calculated);
 
-    // Convenience: Response into the sounding's fCalculated (the same rows as Setup's).
+    // Convenience: Response into the sounding's fCalculated, rounded to float (the same rows
+    // as Setup's).
     int Response(const LayerModel& model, SoundingData& sounding);
 
 private:
-    bool SameSetup(const std::vector<float>& distance, const LayerModel& model) const;
+    bool SameSetup(const std::vector<float>& distance, const LayerModelDouble& model) const;
 
     int nData_ = 0;
     int nLayer_ = 0;
-    std::vector<float> thickness_;              // layers 0..nLayer-2
+    std::vector<double> thickness_;             // layers 0..nLayer-2
     std::vector<float> distance_;               // distinct distances
     std::vector<std::array<int, 4>> rowIndex_;  // per row: index into distance_ of r0..r3
     std::vector<std::array<float, 4>> rowR_;    // per row: r0..r3
     // tau of layer i at abscissa j for distance d: tau_[(d * (nLayer-1) + i) * 18 + j].
-    std::vector<float> tau_;
+    std::vector<double> tau_;
     // Base model: resistivities, T at the top of layer i: top_[(d * nLayer + i) * 18 + j],
     // and the calculated values.
     bool bBase_ = false;
-    std::vector<float> baseResistivity_;
-    std::vector<float> top_;
-    std::vector<float> baseResponse_;
+    std::vector<double> baseResistivity_;
+    std::vector<double> top_;
+    std::vector<double> baseResponse_;
     // Scratch of PerturbedResponse: surface T per distance and abscissa, changed flags.
-    std::vector<float> surface_;
+    std::vector<double> surface_;
     std::vector<std::uint8_t> changed_;
 };

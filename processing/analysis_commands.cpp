@@ -47,12 +47,18 @@ namespace {
 void Inversion(CBrivaneContext& ctx) {
     CBrivaneDoc& doc = ctx.doc;
     CMessageTap tap(ctx.prompter);
+    SectionInversionResult result;
     if (NonLinearInversion(doc.store, doc.inversionSettings, doc.dataFolder, tap,
-                           ctx.progress)) {
+                           ctx.progress, 0, &result)) {
         // The smoothing undo copy predates this model: restoring it would throw the inversion
         // result away, so Undo no longer offers it.
         doc.bModelUndo = 0;
         ctx.Redraw();
+        // A run that fitted nothing is no success, whatever it was told to finish with.
+        if (result.NothingFitted())
+            ctx.Failed(result.nInverted == 0
+                           ? Tr("No column could be inverted.", "インバージョンできた列がありません。")
+                           : SkippedUpdatesMessage(result));
         return;
     }
     // Cancelled, stopped (and told so), or no model to invert.

@@ -182,7 +182,8 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
         } else if (a == "--invert") {
             const auto f = Fields(v);
             BatchInversion inv;
-            bool ok = f.size() <= 4 && WholeInt(f[0], inv.nIteration) && inv.nIteration >= 0;
+            // The values are judged by the command, as the dialog's are.
+            bool ok = f.size() <= 4 && WholeInt(f[0], inv.nIteration);
             double x = 0;
             if (ok && f.size() > 1) ok = WholeDouble(f[1], x), inv.dAlpha = x;
             if (ok && f.size() > 2) ok = WholeDouble(f[2], x), inv.dRegularization = x;

@@ -7,13 +7,16 @@ constexpr int kMaxRepeats = 3;
 bool CBatchPrompter::Admit(const std::string& prompt) {
     if (prompt == lastPrompt_) {
         if (++repeats_ >= kMaxRepeats) {
-            Fail("the answer to \"" + prompt + "\" was refused");
+            // The message shown before the prompt came back says why.
+            Fail("the answer to \"" + prompt + "\" was refused" +
+                 (refusal_.empty() ? "" : ": " + refusal_));
             return false;
         }
     } else {
         lastPrompt_ = prompt;
         repeats_ = 0;
     }
+    refusal_.clear();
     return true;
 }
 
@@ -23,6 +26,7 @@ PromptAnswer CBatchPrompter::Message(const std::string& text, PromptButtons butt
                                      const std::string&) {
     log_ << "message: " << text << "\n";
     shown_.push_back(text);
+    refusal_ = text;
     if (buttons == PromptButtons::Ok) return PromptAnswer::Ok;
     if (auto it = questionAnswers.find(text); it != questionAnswers.end()) return it->second;
     // Questions the options do not name are answered as a person who goes on would.

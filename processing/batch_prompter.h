@@ -34,6 +34,7 @@ public:
         failures_.clear();
         lastPrompt_.clear();
         repeats_ = 0;
+        refusal_.clear();
     }
     // Every plain message shown, in order.
     const std::vector<std::string>& Shown() const { return shown_; }
@@ -70,4 +71,5 @@ private:
     std::vector<std::string> shown_;
     std::string lastPrompt_;
     int repeats_ = 0;
+    std::string refusal_;  // the last message since the last prompt
 };

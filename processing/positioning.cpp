@@ -1,10 +1,11 @@
 #include "processing/positioning.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "common/language.h"
@@ -53,13 +54,21 @@ double SecondsBetween(std::int64_t t1, int ms1, std::int64_t t2, int ms2) {
 // ---------------------------------------------------------------------------------------------
 // Array positions
 
-// The scratch track of computed array points with a uniform grid over it, so that the point
-// nearest to a proposal is found without scanning the whole track. The answer is the same as
+// The scratch track of computed array points with a quadtree over it (squares halved down to
+// leaves of a few points, each node knowing the bounding box of its points), so that the
+// point nearest to a proposal is found without scanning the track. The answer is the same as
 // a scan of every point in order (the first of equally near points), as far as it matters:
 // points farther than the search radius from the proposal are never close enough to snap to.
+//
+// A point at exactly the place of an earlier one is kept in the track but not in the tree:
+// the earlier point wins every tie, so it can never be the answer. An array standing still
+// (the GPS not moving) puts every reading's points on the same few spots, and without that
+// each search would look through all of them. A search costs about the tree's depth; only a
+// heap of m points almost at one spot, seen from afar (a standing array whose GPS jitters
+// snaps its points into such heaps), costs about the square root of m.
 class CTrack {
 public:
-    CTrack(CGantrelLine& line, double cell) : line_(line), cell_(cell) {
+    explicit CTrack(CGantrelLine& line, double cell) : line_(line), cell_(cell) {
         line_.pTrackX.clear();
         line_.pTrackY.clear();
         line_.nTrack = 0;
@@ -85,35 +94,26 @@ public:
         line_.pTrackX.push_back(x);
         line_.pTrackY.push_back(y);
         line_.nTrack = index + 1;
-        std::int64_t cx = 0, cy = 0;
-        if (CellOf(x, y, cx, cy))
-            cells_[Key{cx, cy}].push_back(index);
-        else
+        if (!(std::fabs(x) <= kIndexLimit && std::fabs(y) <= kIndexLimit)) {
             unindexed_.push_back(index);
+            return;
+        }
+        if (nodes_.empty()) {
+            root_ = NewLeafNode();
+            square_ = {x - cell_ / 2.0, y - cell_ / 2.0, cell_};
+        }
+        while (!square_.Holds(x, y)) Grow(x, y);
+        Insert(index, x, y);
     }
 
-    // Index of the stored point nearest to (x, y), looking only within radius r; -1 when no
+    // Index of the stored point nearest to (x, y) among those within radius r; -1 when no
     // point lies there.
     int Nearest(double x, double y, double r) const {
         Best best;
-        std::int64_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-        const bool boxed =
-            std::isfinite(r) && CellOf(x - r, y - r, x0, y0) && CellOf(x + r, y + r, x1, y1);
-        const double cellCount =
-            boxed ? static_cast<double>(x1 - x0 + 1) * static_cast<double>(y1 - y0 + 1) : 0.0;
-        if (!boxed || cellCount > std::max(64.0, static_cast<double>(line_.pTrackX.size()))) {
-            for (size_t i = 0; i < line_.pTrackX.size(); ++i)
-                Consider(best, static_cast<int>(i), x, y);
-            return best.index;
-        }
-        for (std::int64_t cx = x0; cx <= x1; ++cx) {
-            for (std::int64_t cy = y0; cy <= y1; ++cy) {
-                const auto it = cells_.find(Key{cx, cy});
-                if (it == cells_.end()) continue;
-                for (int i : it->second) Consider(best, i, x, y);
-            }
-        }
-        for (int i : unindexed_) Consider(best, i, x, y);
+        best.d2 = r * r;
+        if (root_ >= 0) Search(root_, x, y, best);
+        for (int i : unindexed_) Consider(best, i, X(i), Y(i), x, y);
+        for (int i : crowded_) Consider(best, i, X(i), Y(i), x, y);
         return best.index;
     }
 
@@ -121,45 +121,210 @@ public:
     double Y(int i) const { return line_.pTrackY[Index(i)]; }
 
 private:
-    struct Key {
-        std::int64_t x, y;
-        bool operator==(const Key&) const = default;
-    };
-    struct KeyHash {
-        size_t operator()(const Key& k) const {
-            const auto ux = static_cast<std::uint64_t>(k.x), uy = static_cast<std::uint64_t>(k.y);
-            return static_cast<size_t>(ux * 0x9E3779B97F4A7C15ULL ^ (uy + 0x632BE59BD9B4E019ULL));
+    // Points farther out than this (no UTM coordinate is) are searched one by one; the tree's
+    // squares stay far from overflowing.
+    static constexpr double kIndexLimit = 1e12;
+    // Points a leaf holds. A full leaf splits, unless its square is so small that halves
+    // could no longer tell points apart: its further points are then searched one by one.
+    static constexpr int kLeafPoints = 8;
+    static constexpr int kMaxDepth = 60;
+
+    // Kept small, as a search reads a node per step; a leaf's points are kept apart with
+    // their coordinates, so that a search reads them in one place.
+    struct Node {
+        // Bounding box of the points indexed below, and the first of them (points arrive in
+        // index order, so it is the lowest index).
+        double bx0 = 0.0, by0 = 0.0, bx1 = 0.0, by1 = 0.0;
+        int first = -1;
+        int leaf = -1;                             // index into leaves_; -1 with children
+        std::array<int, 4> child{-1, -1, -1, -1};  // by quadrant
+
+        void Cover(int index, double x, double y) {
+            if (first < 0) {
+                first = index;
+                bx0 = bx1 = x;
+                by0 = by1 = y;
+                return;
+            }
+            bx0 = std::min(bx0, x);
+            bx1 = std::max(bx1, x);
+            by0 = std::min(by0, y);
+            by1 = std::max(by1, y);
+        }
+        // Squared distance from (x, y) to the bounding box: never more than that of any point
+        // inside, as computed by Consider (the same subtractions, rounded alike).
+        double BoxDistance2(double x, double y) const {
+            const double dx = x < bx0 ? bx0 - x : (x > bx1 ? x - bx1 : 0.0);
+            const double dy = y < by0 ? by0 - y : (y > by1 ? y - by1 : 0.0);
+            return dx * dx + dy * dy;
         }
     };
+    struct Leaf {
+        int count = 0;
+        std::array<int, kLeafPoints> point{};
+        std::array<double, kLeafPoints> px{}, py{};
+
+        void Keep(int index, double x, double y) {
+            const auto k = Index(count++);
+            point[k] = index;
+            px[k] = x;
+            py[k] = y;
+        }
+    };
+
+    // The square a node divides: [x0, x0 + size) x [y0, y0 + size).
+    struct Square {
+        double x0 = 0.0, y0 = 0.0, size = 0.0;
+        bool Holds(double x, double y) const {
+            return x >= x0 && x < x0 + size && y >= y0 && y < y0 + size;
+        }
+        int Quadrant(double x, double y) const {
+            const double h = size / 2.0;
+            return (x >= x0 + h ? 1 : 0) + (y >= y0 + h ? 2 : 0);
+        }
+        Square Part(int q) const {
+            const double h = size / 2.0;
+            return {x0 + (q & 1 ? h : 0.0), y0 + (q & 2 ? h : 0.0), h};
+        }
+    };
+
     struct Best {
         int index = -1;
         double d2 = 0.0;
     };
 
-    bool CellOf(double x, double y, std::int64_t& cx, std::int64_t& cy) const {
-        const double fx = std::floor(x / cell_), fy = std::floor(y / cell_);
-        constexpr double kLimit = 1e15;  // well inside the int64 range
-        if (!(std::fabs(fx) < kLimit && std::fabs(fy) < kLimit)) return false;
-        cx = static_cast<std::int64_t>(fx);
-        cy = static_cast<std::int64_t>(fy);
-        return true;
+    // A new root of twice the size, with the old one as the quadrant away from (x, y).
+    void Grow(double x, double y) {
+        const Square old = square_;
+        square_ = {x < old.x0 ? old.x0 - old.size : old.x0,
+                   y < old.y0 ? old.y0 - old.size : old.y0, 2.0 * old.size};
+        Node root = nodes_[Index(root_)];  // its box and first point
+        root.leaf = -1;
+        root.child = {-1, -1, -1, -1};
+        root.child[Index((x < old.x0 ? 1 : 0) + (y < old.y0 ? 2 : 0))] = root_;
+        nodes_.push_back(root);
+        root_ = static_cast<int>(nodes_.size()) - 1;
     }
 
-    void Consider(Best& best, int i, double x, double y) const {
-        const double dx = X(i) - x, dy = Y(i) - y;
+    // A node with an empty leaf.
+    int NewLeafNode() {
+        Node n;
+        n.leaf = static_cast<int>(leaves_.size());
+        leaves_.emplace_back();
+        nodes_.push_back(n);
+        return static_cast<int>(nodes_.size()) - 1;
+    }
+
+    // The child of node for quadrant q, made when missing.
+    int Child(int node, int q) {
+        if (nodes_[Index(node)].child[Index(q)] < 0) {
+            const int c = NewLeafNode();
+            nodes_[Index(node)].child[Index(q)] = c;
+        }
+        return nodes_[Index(node)].child[Index(q)];
+    }
+
+    void Insert(int index, double x, double y) {
+        int node = root_;
+        Square sq = square_;
+        for (int depth = 0;; ++depth) {
+            if (const int l = nodes_[Index(node)].leaf; l >= 0) {
+                Leaf& leaf = leaves_[Index(l)];
+                for (int k = 0; k < leaf.count; ++k)
+                    if (leaf.px[Index(k)] == x && leaf.py[Index(k)] == y) return;  // loses ties
+                if (leaf.count < kLeafPoints) {
+                    nodes_[Index(node)].Cover(index, x, y);
+                    leaf.Keep(index, x, y);
+                    return;
+                }
+                if (depth >= kMaxDepth) {
+                    nodes_[Index(node)].Cover(index, x, y);
+                    crowded_.push_back(index);
+                    return;
+                }
+                // Full: its points go one level down (the leaf is reused for one of the
+                // children), and so does the new one.
+                const Leaf full = leaf;
+                leaf.count = 0;
+                nodes_[Index(node)].leaf = -1;
+                bool reused = false;
+                for (int k = 0; k < full.count; ++k) {
+                    const auto kk = Index(k);
+                    const int q = sq.Quadrant(full.px[kk], full.py[kk]);
+                    if (!reused && nodes_[Index(node)].child[Index(q)] < 0) {
+                        Node c;
+                        c.leaf = l;
+                        nodes_.push_back(c);
+                        nodes_[Index(node)].child[Index(q)] = static_cast<int>(nodes_.size()) - 1;
+                        reused = true;
+                    }
+                    Node& c = nodes_[Index(Child(node, q))];
+                    c.Cover(full.point[kk], full.px[kk], full.py[kk]);
+                    leaves_[Index(c.leaf)].Keep(full.point[kk], full.px[kk], full.py[kk]);
+                }
+            }
+            nodes_[Index(node)].Cover(index, x, y);
+            const int q = sq.Quadrant(x, y);
+            node = Child(node, q);
+            sq = sq.Part(q);
+        }
+    }
+
+    // Whether a box at squared distance d2 whose lowest index is first may still hold a
+    // better point than best.
+    static bool MayImprove(const Best& best, double d2, int first) {
+        return d2 < best.d2 || (d2 == best.d2 && (best.index < 0 || first < best.index));
+    }
+
+    // The node's box must be one that may improve best.
+    void Search(int node, double x, double y, Best& best) const {
+        const Node& n = nodes_[Index(node)];
+        if (n.leaf >= 0) {
+            const Leaf& leaf = leaves_[Index(n.leaf)];
+            for (int k = 0; k < leaf.count; ++k)
+                Consider(best, leaf.point[Index(k)], leaf.px[Index(k)], leaf.py[Index(k)], x, y);
+            return;
+        }
+        // Nearest quadrant first, so that the others are mostly cut off.
+        struct Part {
+            double d2;
+            int first, node;
+        };
+        std::array<Part, 4> part;
+        int count = 0;
+        for (int c : n.child) {
+            if (c < 0) continue;
+            const Node& child = nodes_[Index(c)];
+            Part p{child.BoxDistance2(x, y), child.first, c};
+            int k = count++;
+            for (; k > 0 && p.d2 < part[Index(k - 1)].d2; --k) part[Index(k)] = part[Index(k - 1)];
+            part[Index(k)] = p;
+        }
+        for (int k = 0; k < count; ++k) {
+            const Part& p = part[Index(k)];
+            if (MayImprove(best, p.d2, p.first)) Search(p.node, x, y, best);
+        }
+    }
+
+    static void Consider(Best& best, int i, double px, double py, double x, double y) {
+        const double dx = px - x, dy = py - y;
         const double d2 = dx * dx + dy * dy;
         if (std::isnan(d2)) return;  // a point without coordinates is never near
-        // Cells are visited out of index order: ties go to the earlier point explicitly.
-        if (best.index < 0 || d2 < best.d2 || (d2 == best.d2 && i < best.index)) {
+        // Points are visited out of index order: ties go to the earlier point explicitly.
+        if (MayImprove(best, d2, i)) {
             best.index = i;
             best.d2 = d2;
         }
     }
 
     CGantrelLine& line_;
-    double cell_;
-    std::unordered_map<Key, std::vector<int>, KeyHash> cells_;
+    double cell_;  // side of the first square
+    std::vector<Node> nodes_;
+    std::vector<Leaf> leaves_;
+    int root_ = -1;
+    Square square_;  // the root's
     std::vector<int> unindexed_;
+    std::vector<int> crowded_;  // points of full leaves at the greatest depth
 };
 
 // One step of length a in direction b from (sx, sy). When a point of the track lies about
@@ -191,7 +356,7 @@ void ComputeArrayPositions(CGantrelLine& line) {
     const double rx = g.fReceiverDipole, tx = g.fTransmitterDipole, rope = g.fRopeLength;
     const double firstStep = rx / 2.0 + rope;
     const double lastStep = rx / 2.0 + rope + tx / 2.0;
-    // Cells as wide as the largest search radius: a search looks into at most 3 x 3 cells.
+    // The tree's first square is as wide as the largest search radius.
     double cell = 3.0 * std::max({firstStep, rx, lastStep});
     if (!(cell >= 0.5 && std::isfinite(cell))) cell = 0.5;
     CTrack track(line, cell);

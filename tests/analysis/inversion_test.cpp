@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -91,6 +93,52 @@ TEST(InvertSounding, FastIterationMatchesThePlainOneBitForBit) {
             EXPECT_EQ(Bits(fastS.row[k].fCalculated), Bits(refS.row[k].fCalculated)) << k;
         EXPECT_EQ(Bits(fastMisfit), Bits(SoundingMisfit(refM, refS)));
         EXPECT_LT(fastMisfit, fastLog.front()) << s0.sArrayName << ": the fit improves";
+    }
+}
+
+// One column of 10 dipole-dipole rows (dipole size 1.25 m, N = 1, 3, ... 19) over 30 Ohm-m,
+// 3 m thick, on 300 Ohm-m, fitted from a homogeneous start of 10 layers. The deep layers are
+// weakly sensitive: a finite difference of their responses in single precision was mostly
+// rounding, and two single-precision implementations ended up to 19 % apart.
+SoundingData TwoLayerColumn() {
+    LayerModel truth;
+    truth.nLayer = 2;
+    truth.fResistivity = {30.0f, 300.0f};
+    truth.fThickness = {3.0f, 1000.0f};
+    std::vector<std::pair<float, float>> rows;
+    for (int n = 1; n <= 19; n += 2) rows.emplace_back(1.25f, static_cast<float>(n));
+    return Synthetic(truth, rows, 0.0f);
+}
+
+TEST(InvertSounding, DeepLayersAgreeWithAnIndependentImplementation) {
+    const SoundingData s0 = TwoLayerColumn();
+    const LayerModel start = StartingModel(s0, 10, 10.0f);
+    ASSERT_EQ(start.nLayer, 10);
+    for (int iterations : {1, 30}) {
+        InversionSettings st;
+        st.nIteration = iterations;
+        LayerModel program = start, other = start;
+        SoundingData s = s0;
+        std::vector<float> log;
+        CSoundingInverter inverter;
+        const float misfit = inverter.Invert(program, s, st, &log);
+        const std::vector<double> otherLog = IndependentInvert(other, s0, st);
+        EXPECT_EQ(inverter.SkippedUpdates(), 0);
+        ASSERT_EQ(log.size() + 1, otherLog.size());
+        for (size_t i = 0; i < log.size(); ++i)
+            EXPECT_NEAR(log[i] / otherLog[i], 1.0, 1e-4) << "misfit at the start of " << i;
+        EXPECT_NEAR(misfit / otherLog.back(), 1.0, 1e-4);
+        double worst = 0.0;
+        for (int j = 0; j < 10; ++j) {
+            const double rel =
+                std::abs(double{program.fResistivity[j]} / double{other.fResistivity[j]} - 1.0);
+            worst = std::max(worst, rel);
+            EXPECT_LT(rel, 1e-4) << "layer " << j << " after " << iterations << ": "
+                                 << program.fResistivity[j] << " vs " << other.fResistivity[j];
+        }
+        std::printf("%d iterations: misfit %.6f (independent %.6f), largest layer difference "
+                    "%.2e\n",
+                    iterations, double{misfit}, otherLog.back(), worst);
     }
 }
 
@@ -210,22 +258,20 @@ TEST(InvertSounding, WithoutRegularisationTheStepIsTheDampedGaussNewtonStep) {
     SoundingData s = Synthetic(Layered({10, 100}), {{1, 0}, {2, 0}, {5, 0}, {10, 0}}, 0.0f);
     const LayerModel start = Layered({30, 60});
     // Jacobian by forward differences and the 2 x 2 damped normal equations by Cramer's rule.
-    SoundingData base = s;
-    ForwardModel(start, base);
+    const LayerModelDouble base = ToDouble(start);
+    std::vector<double> c(s.nData), tc[2];
+    ForwardModel(base, s, c);
+    for (int q = 0; q < 2; ++q) {
+        LayerModelDouble t = base;
+        t.dResistivity[q] = std::pow(10.0, std::log10(base.dResistivity[q]) + 1e-4);
+        tc[q].resize(s.nData);
+        ForwardModel(t, s, tc[q]);
+    }
     double a11 = 0.01, a12 = 0, a22 = 0.01, b1 = 0, b2 = 0;
     for (int k = 0; k < s.nData; ++k) {
         double d[2];
-        for (int q = 0; q < 2; ++q) {
-            LayerModel t = start;
-            const float p = static_cast<float>(std::log10(double{start.fResistivity[q]}));
-            t.fResistivity[q] = static_cast<float>(std::pow(10.0, p + 1e-4));
-            SoundingData ts = s;
-            ForwardModel(t, ts);
-            d[q] = (std::log10(double{ts.row[k].fCalculated}) -
-                    std::log10(double{base.row[k].fCalculated})) / 1e-4;
-        }
-        const double e = std::log10(double{s.row[k].fObserved}) -
-                         std::log10(double{base.row[k].fCalculated});
+        for (int q = 0; q < 2; ++q) d[q] = (std::log10(tc[q][k]) - std::log10(c[k])) / 1e-4;
+        const double e = std::log10(double{s.row[k].fObserved}) - std::log10(c[k]);
         a11 += d[0] * d[0];
         a12 += d[0] * d[1];
         a22 += d[1] * d[1];
@@ -237,8 +283,8 @@ TEST(InvertSounding, WithoutRegularisationTheStepIsTheDampedGaussNewtonStep) {
 
     LayerModel m = start;
     InvertSounding(m, s, st);
-    EXPECT_NEAR(m.fLogResistivity[0], std::log10(30.0) + step0, 1e-5);
-    EXPECT_NEAR(m.fLogResistivity[1], std::log10(60.0) + step1, 1e-5);
+    EXPECT_NEAR(m.fLogResistivity[0], std::log10(30.0) + step0, 1e-6);
+    EXPECT_NEAR(m.fLogResistivity[1], std::log10(60.0) + step1, 1e-6);
 
     st.dRegularization = 1.0;  // the smoothing rows pull the two layers together
     LayerModel r = start;
@@ -652,6 +698,129 @@ TEST_F(InversionCommand, TellsHowManyColumnsCouldNotBeUsed) {
                   "model resistivity that is not above 0.",
                   "Inversion finished !"}));
     EXPECT_EQ(store.fLayerResistivity[1][0], 80.0f);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(InversionCommand, RefusesNonsensicalParametersUntilTheyAreSound) {
+    Fill(store, 2);
+    const auto edit = [this](std::function<void(CDlgLsm&)> f) { prompter.PushDialog<CDlgLsm>(f); };
+    edit([](CDlgLsm& d) { d.nIteration = 0; });
+    edit([](CDlgLsm& d) { d.nIteration = 2147483647; });
+    edit([](CDlgLsm& d) {
+        d.nIteration = 2;
+        d.dAlpha = -0.2;
+    });
+    edit([](CDlgLsm& d) { d.dAlpha = 1e10; });
+    edit([](CDlgLsm& d) {
+        d.dAlpha = 0.5;
+        d.dDamping = 1e308;
+    });
+    edit([](CDlgLsm& d) { d.dDamping = std::nan(""); });
+    edit([](CDlgLsm& d) {
+        d.dDamping = 0.0;
+        d.dRegularization = -1.0;
+    });
+    edit([](CDlgLsm& d) {
+        EXPECT_EQ(d.dRegularization, -1.0) << "the dialog comes back with what was entered";
+        d.dRegularization = std::numeric_limits<double>::infinity();
+    });
+    edit([](CDlgLsm& d) { d.dRegularization = 0.5; });
+    ASSERT_TRUE(NonLinearInversion(store, settings, folder, prompter, {}, 1));
+    const std::string iterations =
+        "The number of iterations must be from 1 to 1000. Enter a number of iterations in that "
+        "range.";
+    const std::string alpha =
+        "Alpha (the step factor) must be greater than 0 and less than 2: 0 never changes the "
+        "model and a larger factor overshoots. Enter an Alpha in that range.";
+    const std::string damping = "e (the damping) must be from 0 to 10000. Enter a value in that "
+                                "range.";
+    const std::string regularization =
+        "Regularization must be from 0 to 10000. Enter a value in that range.";
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{iterations, iterations, alpha, alpha, damping, damping,
+                                        regularization, regularization, "Inversion finished !"}));
+    EXPECT_EQ(settings.nIteration, 2);
+    EXPECT_EQ(settings.dAlpha, 0.5);
+    EXPECT_EQ(settings.dDamping, 0.0) << "no damping is sound: the smoothing rows keep the "
+                                         "normal matrix regular";
+    EXPECT_EQ(settings.dRegularization, 0.5);
+    EXPECT_NE(store.fLayerResistivity[0][0], 80.0f);
+}
+
+TEST_F(InversionCommand, CancelAfterARefusalKeepsTheSettingsAndTheStore) {
+    Fill(store, 2);
+    prompter.PushDialog<CDlgLsm>([](CDlgLsm& d) { d.nIteration = -3; });
+    prompter.PushCancel();
+    EXPECT_FALSE(NonLinearInversion(store, settings, folder, prompter, {}, 1));
+    EXPECT_EQ(settings.nIteration, 10);
+    EXPECT_EQ(store.fLayerResistivity[0][0], 80.0f);
+    EXPECT_EQ(ReadLog(), "");
+}
+
+TEST_F(InversionCommand, SkippedUpdatesAreReportedAfterTheFinish) {
+    SetModel(store, 3, 1, 80.0f);  // one unknown: no normal equations can be solved
+    for (int c = 0; c < 3; ++c) SetRows(store, c, DipoleRows(4));
+    prompter.PushDialog<CDlgLsm>([](CDlgLsm& d) { d.nIteration = 2; });
+    SectionInversionResult result;
+    ASSERT_TRUE(NonLinearInversion(store, settings, folder, prompter, {}, 2, &result));
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{
+                  "Inversion finished !",
+                  "Updates skipped: 6 of 6 iterations, in 3 of 3 columns (columns 0, 1, 2). A "
+                  "skipped iteration keeps its model: its normal equations could not be solved "
+                  "(a single layer, or a pivot below the tolerance), or its step led to a "
+                  "resistivity or a response that is not a positive number. In 3 columns every "
+                  "update was skipped: their models are the starting models."}));
+    EXPECT_TRUE(result.NothingFitted());
+    EXPECT_EQ(store.fLayerResistivity[1][0], 80.0f);
+    EXPECT_FLOAT_EQ(store.fCalculated[1][0], 80.0f * 0.999375f) << "the model's response";
+}
+
+TEST(SkippedUpdatesMessage, NamesTheFirstColumnsAndCountsTheRest) {
+    SectionInversionResult r;
+    r.nInverted = 40;
+    r.nIterations = 400;
+    EXPECT_EQ(SkippedUpdatesMessage(r), "");
+    EXPECT_FALSE(r.NothingFitted());
+    r.nSkippedUpdates = 1;
+    r.nColumnsSkipping = 1;
+    r.skippingColumns = {17};
+    EXPECT_EQ(SkippedUpdatesMessage(r).rfind(
+                  "Updates skipped: 1 of 400 iterations, in 1 of 40 columns (column 17). ", 0),
+              0u)
+        << SkippedUpdatesMessage(r);
+    r.nSkippedUpdates = 25;
+    r.nColumnsSkipping = 13;
+    r.skippingColumns = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    EXPECT_NE(SkippedUpdatesMessage(r).find("(columns 0, 1, 2, 3, 4, 5, 6, 7, 8, 9 and 3 more)"),
+              std::string::npos);
+    EXPECT_EQ(SkippedUpdatesMessage(r).find("every update"), std::string::npos);
+}
+
+TEST_F(SectionInversion, ResultCountsSkippedUpdatesPerColumn) {
+    SetModel(store, 3, 3, 80.0f);
+    SetRows(store, 0, DipoleRows(5));
+    SetRows(store, 2, DipoleRows(5));
+    store.nLayer = 1;  // column 1 is left without rows; the others cannot solve one unknown
+    InversionSettings st;
+    st.nIteration = 4;
+    const SectionInversionResult r = InvertSection(store, st, 1);
+    EXPECT_EQ(r.nInverted, 2);
+    EXPECT_EQ(r.nNoRows, 1);
+    EXPECT_EQ(r.nIterations, 8);
+    EXPECT_EQ(r.nSkippedUpdates, 8);
+    EXPECT_EQ(r.nColumnsSkipping, 2);
+    EXPECT_EQ(r.nColumnsAllSkipped, 2);
+    EXPECT_EQ(r.skippingColumns, (std::vector<int>{0, 2}));
+    EXPECT_TRUE(r.NothingFitted());
+
+    store.nLayer = 3;
+    const SectionInversionResult fitted = InvertSection(store, st, 2);
+    EXPECT_EQ(fitted.nSkippedUpdates, 0);
+    EXPECT_FALSE(fitted.NothingFitted());
 }
 
 }  // namespace

@@ -194,6 +194,13 @@ protected:
     }
 };
 
+void ExpectSameBits(std::span<const double> reference, std::span<const double> fast, int q) {
+    for (size_t k = 0; k < reference.size(); ++k) {
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(reference[k]), std::bit_cast<std::uint64_t>(fast[k]))
+            << "row " << k << " layer " << q << ": " << reference[k] << " vs " << fast[k];
+    }
+}
+
 void ExpectSameBits(const SoundingData& reference, std::span<const float> fast, int q) {
     for (int k = 0; k < reference.nData; ++k) {
         EXPECT_EQ(std::bit_cast<std::uint32_t>(reference.row[k].fCalculated),
@@ -205,30 +212,52 @@ void ExpectSameBits(const SoundingData& reference, std::span<const float> fast, 
 
 TEST_F(RandomColumns, ResponseAndPerturbationsMatchReferenceBitForBit) {
     CSoundingForward fast;
-    std::vector<float> out(kMaxSoundingRows);
+    std::vector<double> out(kMaxSoundingRows), want;
     for (int trial = 0; trial < 30; ++trial) {
         SoundingData s = Column();
         const int n = (trial == 0) ? kMaxModelLayers : 1 + static_cast<int>(rng() % 20);
-        LayerModel model = RandomModel(n);
+        LayerModelDouble model = ToDouble(RandomModel(n));
+        want.resize(s.nData);
         ASSERT_EQ(fast.Setup(s, model), 1);
         for (int iteration = 0; iteration < 2; ++iteration) {
             ASSERT_EQ(fast.Response(model, out), 1);
-            ForwardModel(model, s);
-            ExpectSameBits(s, out, -1);
+            ASSERT_EQ(ForwardModel(model, s, want), 1);
+            ExpectSameBits(want, std::span(out).first(s.nData), -1);
             // Trial steps as the Jacobian takes them, a large one, and no change at all.
             for (int q = 0; q < n; q += (n > 25 && q > 0 && q < n - 3) ? 24 : 1) {
                 for (double step : {1e-4, 0.7, 0.0}) {
-                    LayerModel perturbed = model;
-                    perturbed.fResistivity[q] = static_cast<float>(
-                        std::pow(10.0, static_cast<double>(model.fLogResistivity[q]) + step));
-                    ASSERT_EQ(fast.PerturbedResponse(q, perturbed.fResistivity[q], out), 1);
-                    ForwardModel(perturbed, s);
-                    ExpectSameBits(s, out, q);
+                    LayerModelDouble perturbed = model;
+                    perturbed.dResistivity[q] =
+                        std::pow(10.0, std::log10(model.dResistivity[q]) + step);
+                    ASSERT_EQ(fast.PerturbedResponse(q, perturbed.dResistivity[q], out), 1);
+                    ForwardModel(perturbed, s, want);
+                    ExpectSameBits(want, std::span(out).first(s.nData), q);
                 }
             }
-            for (int i = 0; i < n; ++i) model.fResistivity[i] *= Uniform(0.5f, 2.0f);
+            // Values no float holds: the base model is double precision too.
+            for (int i = 0; i < n; ++i) model.dResistivity[i] *= Uniform(0.5f, 2.0f) + 1e-12;
         }
         if (HasFailure()) return;
+    }
+}
+
+TEST_F(RandomColumns, FloatModelGivesTheDoubleResponseRoundedOnce) {
+    for (int trial = 0; trial < 10; ++trial) {
+        SoundingData s = Column();
+        const LayerModel model = RandomModel(1 + static_cast<int>(rng() % 12));
+        std::vector<double> exact(s.nData);
+        ASSERT_EQ(ForwardModel(ToDouble(model), s, exact), 1);
+        ASSERT_EQ(ForwardModel(model, s), 1);
+        for (int k = 0; k < s.nData; ++k) {
+            EXPECT_EQ(s.row[k].fCalculated, static_cast<float>(exact[k]));
+            EXPECT_EQ(ApparentResistivity(model, s.row[k].fR), exact[k]);
+        }
+        CSoundingForward fast;
+        ASSERT_EQ(fast.Setup(s, model), 1);
+        SoundingData viaFast = s;
+        ASSERT_EQ(fast.Response(model, viaFast), 1);
+        for (int k = 0; k < s.nData; ++k)
+            EXPECT_EQ(viaFast.row[k].fCalculated, s.row[k].fCalculated);
     }
 }
 
@@ -258,25 +287,29 @@ TEST_F(RandomColumns, SetupForNextColumnGivesReferenceValues) {
 
 TEST(SoundingForward, RefusesMismatchedOrMissingInput) {
     CSoundingForward fast;
-    const LayerModel model = Model({10, 100, 30}, {1, 2});
+    const LayerModelDouble model = ToDouble(Model({10, 100, 30}, {1, 2}));
     SoundingData s = DipoleRows({{1, 1}, {1, 2}});
-    std::vector<float> out(2, -7.0f);
+    std::vector<double> out(2, -7.0);
     EXPECT_EQ(fast.Response(model, out), 0);  // never set up
     ASSERT_EQ(fast.Setup(s, model), 1);
     EXPECT_EQ(fast.nDistance(), 4);                    // 3a, 2a, a; 4a, 3a, 2a
     EXPECT_EQ(fast.PerturbedResponse(0, 20, out), 0);  // no base response yet
-    LayerModel other = model;
-    other.fThickness[1] = 2.5f;
+    LayerModelDouble other = model;
+    other.dThickness[1] = 2.5;
     EXPECT_EQ(fast.Response(other, out), 0);
-    other = Model({10, 100}, {1});
+    other.dThickness[1] = std::nextafter(2.0, 3.0);  // no float, but another thickness
     EXPECT_EQ(fast.Response(other, out), 0);
-    EXPECT_EQ(fast.Response(model, std::span<float>(out.data(), 1)), 0);
-    EXPECT_EQ(out, std::vector<float>(2, -7.0f));
+    other = ToDouble(Model({10, 100}, {1}));
+    EXPECT_EQ(fast.Response(other, out), 0);
+    EXPECT_EQ(fast.Response(model, std::span<double>(out.data(), 1)), 0);
+    EXPECT_EQ(out, std::vector<double>(2, -7.0));
     other = model;
-    other.fThickness[2] = 55;  // the half-space's thickness is never read
+    other.dThickness[2] = 55;  // the half-space's thickness is never read
     ASSERT_EQ(fast.Response(other, out), 1);
     EXPECT_EQ(fast.PerturbedResponse(3, 20, out), 0);
     EXPECT_EQ(fast.PerturbedResponse(-1, 20, out), 0);
+    std::vector<double> shortOut(1);
+    EXPECT_EQ(ForwardModel(model, s, shortOut), 0);
     s.nData = kMaxSoundingRows + 1;
     EXPECT_EQ(fast.Setup(s, model), 0);
     EXPECT_EQ(fast.Response(model, out), 0);

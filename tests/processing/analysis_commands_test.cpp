@@ -128,6 +128,36 @@ TEST_F(AnalysisCommands, InversionReportsProgressAndWritesTheLogInTheDataFolder)
     std::filesystem::remove_all(doc.dataFolder);
 }
 
+TEST_F(AnalysisCommands, InversionRefusesNonsensicalParametersUntilCancelled) {
+    MakeSection(2, 3);
+    doc.dataFolder = std::filesystem::temp_directory_path();
+    prompter.PushDialog<CDlgLsm>([](CDlgLsm& d) { d.dAlpha = 0.0; });
+    prompter.PushDialog<CDlgLsm>([](CDlgLsm& d) { d.nIteration = 1001; });
+    prompter.PushCancel();
+    table.Invoke(ctx, kCmdInversion);
+    ASSERT_EQ(prompter.Messages().size(), 2u);
+    EXPECT_EQ(prompter.Messages()[0].rfind("Alpha (the step factor) must be greater than 0", 0), 0u);
+    EXPECT_EQ(prompter.Messages()[1].rfind("The number of iterations must be from 1 to 1000.", 0),
+              0u);
+    EXPECT_TRUE(ctx.failure) << "a run that did not happen is not a success";
+    EXPECT_EQ(doc.inversionSettings.nIteration, 10);
+    EXPECT_EQ(doc.store.fLayerResistivity[0][0], 50.0f);
+    EXPECT_NE(doc.store.iDataType, 3);
+}
+
+TEST_F(AnalysisCommands, InversionThatSkippedEveryUpdateFailsAfterSayingSo) {
+    MakeSection(2, 1);
+    doc.dataFolder = std::filesystem::temp_directory_path();
+    prompter.PushDialog<CDlgLsm>([](CDlgLsm& d) { d.nIteration = 3; });
+    table.Invoke(ctx, kCmdInversion);
+    ASSERT_EQ(prompter.Messages().size(), 2u);
+    EXPECT_EQ(prompter.Messages()[0], "Inversion finished !");
+    ASSERT_TRUE(ctx.failure);
+    EXPECT_EQ(*ctx.failure, prompter.Messages()[1]);
+    EXPECT_EQ(ctx.failure->rfind("Updates skipped: 6 of 6 iterations, in 2 of 2 columns", 0), 0u);
+    EXPECT_EQ(doc.store.iDataType, 3) << "the responses of the models are stored all the same";
+}
+
 TEST_F(AnalysisCommands, AveragedSoundingIsInvertedWithTheDocumentSettings) {
     LayerModel model;
     SoundingData sounding;

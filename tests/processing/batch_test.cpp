@@ -304,7 +304,64 @@ TEST_F(BatchRunTest, RefusedInitialModelIsJudgedByItsOwnReport) {
     log.str("");
     // The file brings a model; the new one is refused (too many layers).
     EXPECT_EQ(Run({"--ovs", Path("model.ovs"), "--initial-model", "0:10:500"}), 1);
-    EXPECT_EQ(ErrorLine(), "error: initial model: the answer to \"Initial model\" was refused");
+    EXPECT_EQ(ErrorLine(),
+              "error: initial model: the answer to \"Initial model\" was refused: The number of "
+              "layers must be from 1 to 100: the model holds at most 100 layers. Enter a number "
+              "of layers in that range.");
+}
+
+// The window's dialog and the batch line refuse the same values with the same words.
+TEST_F(BatchRunTest, NonsensicalInversionParametersAreRefusedAsTheDialogRefusesThem) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 120, 10, 10.0, false);
+    ASSERT_EQ(Run({Path("line01.sto"), "--grid", "2", "--initial-model", "0:10:6", "--save-ovs",
+                   Path("model.ovs")}),
+              0)
+        << log.str();
+    const std::string iterations =
+        "The number of iterations must be from 1 to 1000. Enter a number of iterations in that "
+        "range.";
+    const struct {
+        const char* value;
+        std::string reason;
+    } cases[] = {
+        {"0", iterations},
+        {"-5", iterations},
+        {"2147483647", iterations},
+        {"3:1e10", "Alpha (the step factor) must be greater than 0 and less than 2: 0 never "
+                   "changes the model and a larger factor overshoots. Enter an Alpha in that "
+                   "range."},
+        {"3:0.2:-1", "Regularization must be from 0 to 10000. Enter a value in that range."},
+        {"3:0.2:1:1e308", "e (the damping) must be from 0 to 10000. Enter a value in that range."},
+    };
+    for (const auto& c : cases) {
+        log.str("");
+        EXPECT_EQ(Run({"--ovs", Path("model.ovs"), "--invert", c.value, "--save-ovs",
+                       Path("out.ovs")}),
+                  1)
+            << c.value;
+        EXPECT_EQ(ErrorLine(), "error: inversion: the answer to \"Non-linear LSM parameters\" was "
+                               "refused: " + c.reason)
+            << c.value;
+        EXPECT_NE(log.str().find("message: " + c.reason + "\n"), std::string::npos);
+        EXPECT_EQ(log.str().find("Inversion finished !"), std::string::npos);
+        EXPECT_FALSE(fs::exists(folder / "out.ovs"));
+    }
+}
+
+TEST_F(BatchRunTest, InversionThatFittedNothingFails) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 120, 10, 10.0, false);
+    // One layer: no normal equations can be solved, every update is skipped.
+    EXPECT_EQ(Run({Path("line01.sto"), "--grid", "2", "--initial-model", "0:10:1", "--invert", "2",
+                   "--save-ovs", Path("out.ovs")}),
+              1);
+    const std::string text = log.str();
+    const size_t finished = text.find("message: Inversion finished !\n");
+    ASSERT_NE(finished, std::string::npos) << text;
+    EXPECT_EQ(text.find("message: Updates skipped: ", finished), finished + 30)
+        << "told right after the finish";
+    EXPECT_EQ(ErrorLine().rfind("error: inversion: Updates skipped: ", 0), 0u) << text;
+    EXPECT_NE(ErrorLine().find("every update was skipped"), std::string::npos);
+    EXPECT_FALSE(fs::exists(folder / "out.ovs"));
 }
 
 }  // namespace

@@ -381,6 +381,47 @@ TEST_F(Positioning, IndexedTrackSnapsLikeAnExhaustiveSearch) {
     }
 }
 
+// The array positions of a line as a flat list, in the order the reference writes them.
+std::vector<double> ArrayPoints(const CGantrelLine& line) {
+    std::vector<double> got;
+    for (const auto& d : line.pData) {
+        for (int j = d.nReceiver - 1; j >= 0; --j) {
+            got.push_back(d.dReceiverX[j]);
+            got.push_back(d.dReceiverY[j]);
+        }
+        got.push_back(d.dTransmitterX);
+        got.push_back(d.dTransmitterY);
+    }
+    return got;
+}
+
+// A GPS that does not move puts every reading's array on the same few spots (and, jittering,
+// on thousands of spots close together): the search for the nearest earlier point must give
+// the exhaustive search's answers there too.
+TEST_F(Positioning, StandingArraySnapsLikeAnExhaustiveSearch) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> jitter(-0.5, 0.5);
+    for (const char* kind : {"stationary", "jittered", "stops on the way", "leaves the map"}) {
+        CGantrelLine& line = NewLine();
+        line.pGeometry->fRopeLength = 12.0f;
+        const std::string k = kind;
+        for (int i = 0; i < 900; ++i) {
+            line.pData.push_back(Reading(kT0 + i, 0, 1 + i % 5));
+            if (i % 3 != 0) continue;
+            double e = 500000.0, n = 3900000.0;
+            if (k == "jittered") e += jitter(random), n += jitter(random);
+            if (k == "stops on the way") e += std::min(i, 300) + std::max(i - 600, 0);
+            if (k == "leaves the map" && i > 450) e = 3e12;  // no UTM easting: searched apart
+            line.pGPS.push_back(Fix(kT0 + i, e, n));
+        }
+        ASSERT_EQ(ComputePositions(line), 1);
+        std::vector<double> expected;
+        const int snaps = ReferenceArray(line, expected);
+        EXPECT_GT(snaps, 1000) << kind;
+        ASSERT_EQ(ArrayPoints(line), expected) << kind;
+    }
+}
+
 // --- fitted lines ----------------------------------------------------------------------------
 
 TEST(FitStraightLine, EndsAtExtremeEastingsOrNorthingsAfterTheSlope) {
