@@ -13,6 +13,7 @@
 #include "analysis/initial_model.h"
 #include "common/language.h"
 #include "common/resistivity.h"
+#include "common/side_file.h"
 #include "common/text_format.h"
 
 namespace {
@@ -566,7 +567,7 @@ bool NonLinearInversion(CTrevascDataOhm& store, InversionSettings& settings,
                         SectionInversionResult* pResult) {
     if (!store.IsAllocated() || store.nLayer < 1) return false;
     CTextWriter logFile;
-    logFile.Open(dataFolder / "rms_error.txt");  // optional: the run goes on without it
+    OpenSideFile(logFile, dataFolder / "rms_error.txt");  // optional: the run goes on without it
 
     CDlgLsm dialog = CDlgLsm::FromSettings(settings);
     for (;;) {

@@ -3,7 +3,8 @@
 // marker every 500 readings (about 110 MB). Prints the best of a few runs of
 //   - `wc -l` on the file (the floor: reading the bytes once),
 //   - ReadSurveyFile (parsing, apparent resistivities, the steps after a read),
-//   - WriteSurveyLine of every line.
+//   - WriteSurveyLine of every line, saved as the save command saves (a temporary beside the
+//     file, synced to the disk and renamed over it).
 // Wall times are the best of three runs; the processor time (user + system, from std::clock)
 // beside them is the steadier figure on a shared machine.
 // Usage: survey_file_bench [folder]   (default: a new folder under the system temp folder)
@@ -149,7 +150,7 @@ int main(int argc, char** argv) {
         t = std::chrono::steady_clock::now();
         c = std::clock();
         CTextWriter out;
-        out.Open(saved);
+        out.OpenReplacing(saved);  // as the save command writes: a temporary, synced, renamed
         for (int l = 0; l < survey.nLine; ++l)
             WriteSurveyLine(survey.Line(l), out, survey.bMarkerDistance, 1);
         out.Close();

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/language.h"
+#include "common/side_file.h"
 #include "common/text_format.h"
 
 namespace {
@@ -76,7 +77,7 @@ bool CColorScale::Resample(float fMinimum, float fMaximum, float fInterval) {
 bool CColorScale::BuildManualLevels(float fMinimum, float fMaximum, float fInterval,
                                     const std::filesystem::path& listing) {
     CTextWriter out;
-    const bool bListing = out.Open(listing);
+    const bool bListing = OpenSideFile(out, listing);
     const int n = IntervalCount(fMinimum, fMaximum, fInterval);
     if (n == 0) return false;
     const int levels = n + 2;
@@ -113,6 +114,7 @@ bool CColorScale::BuildManualLevels(float fMinimum, float fMaximum, float fInter
             out.Printf("%d %f %f : %d %d %d\n", i, static_cast<double>(p),
                        static_cast<double>(fBound[i]), c.r, c.g, c.b);
     }
+    out.Close();
     return true;
 }
 

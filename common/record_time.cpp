@@ -1,5 +1,6 @@
 #include "common/record_time.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -201,10 +202,10 @@ bool ParseRecordTime(std::string_view timeToken, std::string_view dateToken, std
     if (!TwoDigits(timeToken, 0, hour) || !TwoDigits(timeToken, 3, minute)) return false;
     const std::string_view secondsText = timeToken.substr(6, 5);
     if (!IsDigit(secondsText[0])) return false;
-    float seconds = 0.0f;
+    double seconds = 0.0;
     size_t used = 0;
-    if (!ScanFloat(secondsText, seconds, &used) || used != secondsText.size()) return false;
-    if (hour > 23 || minute > 59 || !(seconds >= 0.0f && seconds < 60.0f)) return false;
+    if (!ScanDouble(secondsText, seconds, &used) || used != secondsText.size()) return false;
+    if (hour > 23 || minute > 59 || !(seconds >= 0.0 && seconds < 60.0)) return false;
 
     int month = 0, day = 0, year = 0;
     if (dateToken.size() < 8) return false;
@@ -218,11 +219,13 @@ bool ParseRecordTime(std::string_view timeToken, std::string_view dateToken, std
     day = day < 1 ? 1 : (day > 31 ? 31 : day);
 
     const int whole = static_cast<int>(seconds);
-    const float fraction = seconds - static_cast<float>(whole);
+    // The nearest millisecond: the hundredths written as ms / 10 then read back give the same
+    // hundredths again, so a file saved and reopened keeps its times to the digit.
+    const long ms = std::lround((seconds - static_cast<double>(whole)) * 1000.0);
     std::int64_t t = 0;
     if (!LocalCalendarTime(year + 2000, month, day, hour, minute, whole, t)) return false;
     time = t;
-    iMilliSecond = static_cast<int>(fraction * 1000.0f);
+    iMilliSecond = static_cast<int>(std::clamp(ms, 0L, 999L));
     return true;
 }
 

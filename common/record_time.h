@@ -21,8 +21,9 @@ struct RecordClock {
 // Parses the time token ("hh:mm:ss.ss", by character position: hour at 0-1, minute at 3-4,
 // up to five characters of seconds from 6) and the date token ("mm/dd/yy": month at 0-1
 // clamped to 1..12, day at 3-4 clamped to 1..31, year at 6-7 plus 2000) into calendar time
-// and milliseconds. Milliseconds are the fractional seconds in single precision times 1000,
-// truncated (56.78 gives 779). False when the tokens are too short, a field is not a number,
+// and milliseconds. Milliseconds are the fractional seconds to the nearest millisecond
+// (56.78 gives 780, 12.34 gives 340), so that the hundredths written back are the ones read.
+// False when the tokens are too short, a field is not a number,
 // hour/minute/second are out of range or the local time cannot be formed; time and ms are
 // then left unchanged.
 bool ParseRecordTime(std::string_view timeToken, std::string_view dateToken, std::int64_t& time,

@@ -17,6 +17,7 @@
 #include "common/record_time.h"
 #include "common/resistivity.h"
 #include "common/settings.h"
+#include "common/side_file.h"
 #include "common/text_format.h"
 
 namespace {
@@ -231,9 +232,11 @@ int StatusDigit(int v) {
     return std::clamp(v, 0, 9);
 }
 
+// bErrorWord: a value above 1e8 makes the record "ERROR" (the mapping and logging forms);
+// the survey file writer writes every value its reader takes back.
 void AppendReadingRecord(std::string& out, const CGantrelData& d, ReadingForm form,
-                         bool bWithDistance) {
-    if (IsErrorReading(d)) {
+                         bool bWithDistance, bool bErrorWord = true) {
+    if (bErrorWord ? IsErrorReading(d) : IsUnwritableReading(d)) {
         out += "ERROR";
         return;
     }
@@ -495,6 +498,40 @@ void SurveyFileStatus::Note(std::size_t iLineNumber, RecordProblem problem) {
         eFirstBad = problem;
     }
     ++nBad;
+    ++nByProblem[static_cast<size_t>(problem)];
+}
+
+int SurveyFileStatus::OverCapacity() const {
+    return nByProblem[static_cast<size_t>(RecordProblem::LineFull)] +
+           nByProblem[static_cast<size_t>(RecordProblem::SurveyFull)];
+}
+
+std::string SurveyFileLeftOutText(const SurveyFileStatus& status) {
+    if (!status.LeftOut()) return {};
+    const std::string name = status.path.empty()
+                                 ? std::string(Tr("Received records", "受信レコード"))
+                                 : status.path.string();
+    return name + ":" + SurveyFileLeftOutDetail(status);
+}
+
+std::string SurveyFileLeftOutDetail(const SurveyFileStatus& status) {
+    if (!status.LeftOut()) return {};
+    std::string kinds;
+    for (int k = 1; k < kRecordProblemCount; ++k) {
+        const int n = status.nByProblem[static_cast<size_t>(k)];
+        if (n == 0) continue;
+        if (!kinds.empty()) kinds += ", ";
+        kinds += FormatC("%d %s", n, RecordProblemText(static_cast<RecordProblem>(k)).c_str());
+    }
+    std::string text;
+    if (status.nBad > 0)
+        text += FormatC(Tr(" %d record(s) left out (%s), the first at line %zu",
+                           " %d 件のレコードを除外 (%s)、最初は %zu 行目"),
+                        status.nBad, kinds.c_str(), status.iFirstBadLine);
+    if (status.nUnread > 0)
+        text += FormatC(Tr("%s %d line(s) after the 100000th not read", "%s 100000 行目より後の %d 行は未読"),
+                        status.nBad > 0 ? ";" : "", status.nUnread);
+    return text;
 }
 
 void ReportSurveyFileStatus(const SurveyFileStatus& status, CPrompter& prompter) {
@@ -657,6 +694,30 @@ int ParseResistivityLine(std::string_view text, CGantrelData& data) {
         ++read;
     }
     return read;
+}
+
+bool IsUnwritableReading(const CGantrelData& data) {
+    if (data.nReceiver < 1 || data.nReceiver > kMaxReceiver) return true;
+    for (int i = 0; i < data.nReceiver; ++i)
+        if (!std::isfinite(data.fResistance[i])) return true;
+    return false;
+}
+
+std::string SurveySaveMessage(const SurveySaveReport& report, const std::filesystem::path& path,
+                              bool bMapping) {
+    if (!report.save.ok()) return SaveFailureMessage(report.save, path);
+    if (report.nLeftOut == 0) return {};
+    if (bMapping)
+        return FormatC(Tr("%s: %d reading(s) hold a value above 100000000 or one that is not a "
+                          "number; the mapping file holds each of them as the word ERROR, "
+                          "without its values.",
+                          "%s: %d 件の測定値に 100000000 を超える値または数値でない値があります。"
+                          "マッピングファイルにはそれぞれ ERROR とだけ書き、値は書いていません。"),
+                       path.string().c_str(), report.nLeftOut);
+    return FormatC(Tr("%s: %d reading(s) hold a value that is not a number, which no survey "
+                      "file can hold; they were left out of the file.",
+                      "%s: %d 件の測定値に数値でない値があり、ファイルに書けないため除外しました。"),
+                   path.string().c_str(), report.nLeftOut);
 }
 
 bool IsErrorReading(const CGantrelData& data) {
@@ -989,7 +1050,8 @@ SurveyFileStatus ReadSurveyRecords(CGantrelSurvey& survey, CLineReader& in, int 
             survey.bMarkerDistance = 1;
             survey.UpdateRanges();
         }
-        for (int l = 0; l < survey.nLine; ++l) survey.Line(l).bUse = 1;
+        // Each line keeps the bUse of its geometry record (1 when the record has none): a line
+        // the user excluded stays excluded through a save and a reopen.
     }
     StoreLastZone(st, lastZone);
     st.nLine = survey.nLine;
@@ -1007,24 +1069,34 @@ SurveyFileStatus ReadSurveyFile(CGantrelSurvey& survey, const std::filesystem::p
         return st;
     }
     // The echo holds the fixes of the last survey file read; a folder that refuses it does not
-    // stop the read.
+    // stop the read, and it never replaces the file being read (or another input).
+    const std::vector<std::filesystem::path> self{path};
+    const CSideFileGuard guard(self);
     CTextWriter echo;
-    echo.Open(GpsEchoPath(path));
+    const std::filesystem::path echoPath = GpsEchoPath(path);
+    const bool bRefused = !GuardedInputAt(echoPath).empty();
+    if (bRefused)
+        NoteSideFileRefusal(echoPath);
+    else
+        echo.OpenReplacing(echoPath);
     SurveyFileStatus st = ReadSurveyRecords(survey, in, 0, echo.IsOpen() ? &echo : nullptr,
                                             CountRecordsPerLine(path));
     echo.Close();
     st.path = path;
+    st.bEchoRefused = bRefused;
     return st;
 }
 
-int ReadSurveyFile(CGantrelSurvey& survey, const std::filesystem::path& path, CPrompter& prompter) {
+int ReadSurveyFile(CGantrelSurvey& survey, const std::filesystem::path& path, CPrompter& prompter,
+                   SurveyFileStatus* status) {
     const SurveyFileStatus st = ReadSurveyFile(survey, path);
     ReportSurveyFileStatus(st, prompter);
+    if (status != nullptr) *status = st;
     return st.nLine;
 }
 
 bool WriteSurveyLine(const CGantrelLine& line, CTextWriter& out, int bWithDistance,
-                     int bZeroStatus) {
+                     int bZeroStatus, int* pLeftOut) {
     const CRecordTimeBatch batch;
     const ReadingForm form = bZeroStatus == 1 ? ReadingForm::ZeroStatus : ReadingForm::WithStatus;
     std::string buf;
@@ -1056,11 +1128,13 @@ bool WriteSurveyLine(const CGantrelLine& line, CTextWriter& out, int bWithDistan
         }
         if (s < nData) {
             const CGantrelData& d = line.pData[su];
-            if (!IsErrorReading(d)) {
-                AppendReadingRecord(buf, d, form, bWithDistance == 1);
+            if (!IsUnwritableReading(d)) {
+                AppendReadingRecord(buf, d, form, bWithDistance == 1, false);
                 buf.push_back('\n');
                 AppendResistivityLine(buf, d);
                 buf.push_back('\n');
+            } else if (pLeftOut != nullptr) {
+                ++*pLeftOut;
             }
         }
         if (buf.size() >= kWriteChunk) {
@@ -1387,7 +1461,7 @@ SurveyFileStatus ReadMappingFile(CGantrelSurvey& survey, const std::filesystem::
 }
 
 int ReadMappingFile(CGantrelSurvey& survey, const std::filesystem::path& path,
-                    CPrompter& prompter) {
+                    CPrompter& prompter, SurveyFileStatus* status) {
     const MappingFileLines f = LoadMappingFile(path);
     if (f.bOpened && !HasRawRecords(f.lines)) {
         prompter.Message(FormatC(Tr("Number of data (resistivity, marker and GPS) = %d",
@@ -1396,15 +1470,18 @@ int ReadMappingFile(CGantrelSurvey& survey, const std::filesystem::path& path,
     }
     const SurveyFileStatus st = ReadLoadedMappingFile(survey, path, f);
     ReportSurveyFileStatus(st, prompter);
+    if (status != nullptr) *status = st;
     return st.nLine;
 }
 
 namespace {
-enum class WriteOutcome { Written, NotOpened, NotWritten };
-
-WriteOutcome WriteMapping(CGantrelSurvey& survey, const std::filesystem::path& path) {
+SurveySaveReport WriteMapping(CGantrelSurvey& survey, const std::filesystem::path& path) {
+    SurveySaveReport report;
     CTextWriter out;
-    if (!out.Open(path)) return WriteOutcome::NotOpened;
+    if (!out.OpenReplacing(path)) {
+        report.save = out.Result();
+        return report;
+    }
     const CRecordTimeBatch batch;
 
     bool bAnyGPS = false;
@@ -1451,6 +1528,7 @@ WriteOutcome WriteMapping(CGantrelSurvey& survey, const std::filesystem::path& p
                 close();
             }
             if (s < nData) {
+                if (IsErrorReading(line.pData[su])) ++report.nLeftOut;
                 AppendReadingRecord(records, line.pData[su], ReadingForm::ZeroStatus, false);
                 close();
             }
@@ -1477,19 +1555,23 @@ WriteOutcome WriteMapping(CGantrelSurvey& survey, const std::filesystem::path& p
         }
     }
     out.Write(chunk);
-    return out.Close() ? WriteOutcome::Written : WriteOutcome::NotWritten;
+    out.Close();
+    report.save = out.Result();
+    return report;
 }
 }  // namespace
 
-bool WriteMappingFile(CGantrelSurvey& survey, const std::filesystem::path& path) {
-    return WriteMapping(survey, path) == WriteOutcome::Written;
+bool WriteMappingFile(CGantrelSurvey& survey, const std::filesystem::path& path,
+                      SurveySaveReport* report) {
+    const SurveySaveReport r = WriteMapping(survey, path);
+    if (report != nullptr) *report = r;
+    return r.save.ok();
 }
 
 bool WriteMappingFile(CGantrelSurvey& survey, const std::filesystem::path& path,
                       CPrompter& prompter) {
-    const WriteOutcome outcome = WriteMapping(survey, path);
-    if (outcome == WriteOutcome::Written) return true;
-    prompter.Message(outcome == WriteOutcome::NotOpened ? CannotOpenFileMessage(path)
-                                                        : CannotWriteFileMessage(path));
+    const SurveySaveReport r = WriteMapping(survey, path);
+    if (r.ok()) return true;
+    prompter.Message(SurveySaveMessage(r, path, true));
     return false;
 }

@@ -12,6 +12,7 @@
 // whole rather than cut into pieces.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/atomic_file.h"
 #include "common/survey.h"
 
 class CLineReader;
@@ -46,6 +48,7 @@ enum class RecordProblem {
     LineFull,            // the line already holds 50,000 readings, 1,000 markers or 20,000 fixes
     SurveyFull,          // the survey already holds 1,000 lines
 };
+inline constexpr int kRecordProblemCount = static_cast<int>(RecordProblem::SurveyFull) + 1;
 
 // The problem in the current language, e.g. "reading with a receiver count outside 1 to 5".
 std::string RecordProblemText(RecordProblem problem);
@@ -62,6 +65,13 @@ struct SurveyFileStatus {
     int nUnread = 0;           // mapping files: lines after the 100,000th, not read
     int iUTMZone = 0;          // survey files: zone stored as "iUTMZone"; 0 when no fix decoded
     bool bRawVariant = false;  // mapping file read as raw console records
+    std::array<int, kRecordProblemCount> nByProblem{};  // records left out, per problem
+    bool bEchoRefused = false;  // "gps.nmea" not written: it is a file being read
+
+    // Records left out for lack of room (full lines or a full survey).
+    int OverCapacity() const;
+    // True when anything of the file was not read: records left out or lines past 100,000.
+    bool LeftOut() const { return nBad > 0 || nUnread > 0; }
 
     // Counts a bad record; the first one is remembered.
     void Note(std::size_t iLineNumber, RecordProblem problem);
@@ -72,16 +82,26 @@ struct SurveyFileStatus {
 // when a mapping file was cut at 100,000 lines. Nothing for a clean read.
 void ReportSurveyFileStatus(const SurveyFileStatus& status, CPrompter& prompter);
 
+// One line for a summary of what a read left out, e.g. "a.sto: 3 record(s) left out: 2 over
+// a capacity (the line is full ...), 1 marker with an unreadable position, time or date;
+// the first at line 17"; empty when nothing was left out.
+std::string SurveyFileLeftOutText(const SurveyFileStatus& status);
+// The same without the file's name and colon (it begins with a blank).
+std::string SurveyFileLeftOutDetail(const SurveyFileStatus& status);
+
 // ---------------------------------------------------------------------------------------------
 // Survey files (.sto)
 
 // Appends the lines of a survey file and runs the steps after a read. The fixes accepted are
-// echoed as RMC sentences to "gps.nmea" in the file's folder (emptied first); the zone of the
-// last fix is stored as the suite-wide "iUTMZone".
+// echoed as RMC sentences to "gps.nmea" in the file's folder (replaced at the end of the
+// read), unless that is the file being read or another guarded input (side_file.h); the zone
+// of the last fix is stored as the suite-wide "iUTMZone". Every line keeps the bUse its
+// geometry record gives.
 SurveyFileStatus ReadSurveyFile(CGantrelSurvey& survey, const std::filesystem::path& path);
 // The same, showing the status's messages; returns the survey's line count (0 when the file
-// cannot be opened).
-int ReadSurveyFile(CGantrelSurvey& survey, const std::filesystem::path& path, CPrompter& prompter);
+// cannot be opened). The status goes to *status when given.
+int ReadSurveyFile(CGantrelSurvey& survey, const std::filesystem::path& path, CPrompter& prompter,
+                   SurveyFileStatus* status = nullptr);
 
 // Reads survey records from the reader's current line to the end of its file, then runs the
 // steps after a read. bResistivity = 1: the line after every accepted reading of n receivers
@@ -92,10 +112,29 @@ SurveyFileStatus ReadSurveyStream(CGantrelSurvey& survey, CLineReader& in, int b
 
 // Writes one line in the survey file layout: geometry record; per reading, its markers (all
 // but the last) and fixes by iDataIndex, then the reading and its resistivity line; the last
-// marker. Records whose iDataIndex lies outside the readings go with the nearest end. Readings
-// that format as "ERROR" are left out. False when a write failed.
+// marker. Records whose iDataIndex lies outside the readings go with the nearest end. Every
+// reading the reader would take back is written, values above 1e8 included; a reading that
+// holds a value that is not a number (which no reader takes) is left out and counted in
+// *pLeftOut when given. False when a write failed.
 bool WriteSurveyLine(const CGantrelLine& line, CTextWriter& out, int bWithDistance,
-                     int bZeroStatus);
+                     int bZeroStatus, int* pLeftOut = nullptr);
+
+// True when a survey file cannot hold the reading: a receiver count outside 1..5 or a value
+// that is not a finite number.
+bool IsUnwritableReading(const CGantrelData& data);
+
+// How a save of survey records went: the file itself, and the readings it could not hold.
+struct SurveySaveReport {
+    SaveResult save;
+    int nLeftOut = 0;  // survey and section files: readings left out; mapping files: readings
+                       // written as "ERROR"
+    bool ok() const { return save.ok() && nLeftOut == 0; }
+};
+// The messages of a save that did not keep everything: the save failure, or the readings
+// left out ("%s: %d reading(s) ..."); empty when everything was written. bMapping: the file
+// is a mapping file, whose readings are written as "ERROR".
+std::string SurveySaveMessage(const SurveySaveReport& report, const std::filesystem::path& path,
+                              bool bMapping);
 
 // The folder-side echo file of a survey file read: "gps.nmea" beside it.
 std::filesystem::path GpsEchoPath(const std::filesystem::path& dataFile);
@@ -108,7 +147,8 @@ std::filesystem::path GpsEchoPath(const std::filesystem::path& dataFile);
 SurveyFileStatus ReadMappingFile(CGantrelSurvey& survey, const std::filesystem::path& path);
 // The same with messages: "Number of data (resistivity, marker and GPS) = %d" before the
 // records are read (not for the raw variant), then the status's messages.
-int ReadMappingFile(CGantrelSurvey& survey, const std::filesystem::path& path, CPrompter& prompter);
+int ReadMappingFile(CGantrelSurvey& survey, const std::filesystem::path& path, CPrompter& prompter,
+                    SurveyFileStatus* status = nullptr);
 
 // Reads mapping records held in memory, taking them from the last to the first; bGPS = 1
 // when the records hold GPS fixes. Lines may end with CR LF or LF. Runs CompleteLines, the
@@ -123,10 +163,14 @@ int ReadMappingRecords(CGantrelSurvey& survey, std::span<const std::string> line
 // by "$"), again from the last line to the first.
 SurveyFileStatus ReadRawMappingRecords(CGantrelSurvey& survey, std::span<const std::string> lines);
 
-// Writes the header and every line in reverse record order. Sets every marker's dX to 10 x
-// its line index and its iRecordType to 4. False when the file cannot be created or written.
-bool WriteMappingFile(CGantrelSurvey& survey, const std::filesystem::path& path);
-// The same with "Cannot open the file %s" / "Cannot write the file %s" on failure.
+// Writes the header and every line in reverse record order, replacing the file only once
+// everything was written. Sets every marker's dX to 10 x its line index and its iRecordType
+// to 4. A reading with a value above 1e8 (or not a number) is written as the word "ERROR",
+// as the format has it, and counted in the report. False when the file cannot be created or
+// written.
+bool WriteMappingFile(CGantrelSurvey& survey, const std::filesystem::path& path,
+                      SurveySaveReport* report = nullptr);
+// The same showing SurveySaveMessage; false as well when readings were written as "ERROR".
 bool WriteMappingFile(CGantrelSurvey& survey, const std::filesystem::path& path,
                       CPrompter& prompter);
 

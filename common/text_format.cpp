@@ -9,8 +9,13 @@
 #include <vector>
 
 #if !defined(_WIN32)
+#include <fcntl.h>
 #include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
+
+#include "common/language.h"
 
 namespace {
 #if !defined(_WIN32)
@@ -117,14 +122,43 @@ size_t SplitTokens(std::string_view text, std::string_view* tokens, size_t maxTo
     return n;
 }
 
-CTextWriter::~CTextWriter() { Close(); }
+CTextWriter::~CTextWriter() {
+    // A replacing save that was not closed is abandoned: the old file stays.
+    if (replacing_) {
+        file_ = nullptr;
+        atomic_.Discard();
+        return;
+    }
+    Close();
+}
 
 bool CTextWriter::Open(const std::filesystem::path& path, bool append) {
     Close();
     good_ = true;
+    replacing_ = false;
+    result_ = SaveResult{};
     file_ = std::fopen(path.string().c_str(), append ? "ab" : "wb");
     if (file_ == nullptr) good_ = false;
     return file_ != nullptr;
+}
+
+bool CTextWriter::OpenReplacing(const std::filesystem::path& path) {
+    Close();
+    good_ = true;
+    replacing_ = true;
+    const bool ok = atomic_.Create(path);
+    result_ = atomic_.Result();
+    file_ = ok ? atomic_.Stream() : nullptr;
+    if (!ok) {
+        good_ = false;
+        replacing_ = false;
+    }
+    return ok;
+}
+
+void CTextWriter::Failed() {
+    if (good_) lastError_ = errno;
+    good_ = false;
 }
 
 void CTextWriter::Write(std::string_view text) {
@@ -134,9 +168,9 @@ void CTextWriter::Write(std::string_view text) {
         size_t nl = text.find('\n', start);
         size_t end = nl == std::string_view::npos ? text.size() : nl;
         if (end > start && std::fwrite(text.data() + start, 1, end - start, file_) != end - start)
-            good_ = false;
+            Failed();
         if (nl == std::string_view::npos) break;
-        if (std::fwrite("\r\n", 1, 2, file_) != 2) good_ = false;
+        if (std::fwrite("\r\n", 1, 2, file_) != 2) Failed();
         start = nl + 1;
     }
 }
@@ -152,6 +186,14 @@ void CTextWriter::Printf(const char* format, ...) {
 
 bool CTextWriter::Close() {
     if (file_ == nullptr) return good_;
+    if (replacing_) {
+        replacing_ = false;
+        file_ = nullptr;  // owned by atomic_
+        if (!good_) atomic_.MarkFailed(lastError_);
+        result_ = atomic_.Commit();
+        good_ = result_.ok();
+        return good_;
+    }
     if (std::fclose(file_) != 0) good_ = false;
     file_ = nullptr;
     return good_;
@@ -163,8 +205,27 @@ bool CLineReader::Open(const std::filesystem::path& path) {
     Close();
     lineNumber_ = 0;
     pos_ = end_ = 0;
+    skipLF_ = false;
     buffer_.resize(1 << 16);
+#if defined(_WIN32)
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
     file_ = std::fopen(path.string().c_str(), "rb");
+#else
+    // Opened without waiting, and taken only when it is a regular file: a pipe would block
+    // the open until a writer comes, and a device (/dev/zero) would be read for ever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    file_ = ::fdopen(fd, "rb");
+    if (file_ == nullptr) ::close(fd);
+#endif
     return file_ != nullptr;
 }
 
@@ -184,21 +245,57 @@ bool CLineReader::ReadLine(std::string& line) {
             pos_ = 0;
             if (end_ == 0) break;
         }
+        // The LF of a CR LF split across two reads of the file.
+        if (skipLF_) {
+            skipLF_ = false;
+            if (buffer_[pos_] == '\n') {
+                ++pos_;
+                continue;
+            }
+        }
         any = true;
         const char* begin = buffer_.data() + pos_;
-        const void* nl = std::memchr(begin, '\n', end_ - pos_);
-        size_t len = nl ? static_cast<size_t>(static_cast<const char*>(nl) - begin) : end_ - pos_;
-        size_t room = maxLength - line.size();
+        const size_t avail = end_ - pos_;
+        const void* nl = std::memchr(begin, '\n', avail);
+        size_t len = nl ? static_cast<size_t>(static_cast<const char*>(nl) - begin) : avail;
+        // A CR ends the line as well: CR LF, or a CR alone (files of old Macintosh editors).
+        const void* cr = std::memchr(begin, '\r', len);
+        size_t skip = nl ? 1 : 0;
+        if (cr != nullptr) {
+            const size_t at = static_cast<size_t>(static_cast<const char*>(cr) - begin);
+            skip = at + 1 == len && nl ? 2 : 1;
+            if (at + 1 == avail) skipLF_ = true;  // its LF, if any, is in the next read
+            len = at;
+        }
+        const size_t room = maxLength - line.size();
         line.append(begin, len < room ? len : room);
         if (len > room) tooLong_ = true;
-        pos_ += len;
-        if (nl) {
-            ++pos_;
-            break;
-        }
+        pos_ += len + skip;
+        if (skip > 0) break;
     }
     if (!any) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     ++lineNumber_;
     return true;
+}
+
+std::string UnreadableFileReason(const std::filesystem::path& path) {
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::status(path, ec);
+    if (st.type() == std::filesystem::file_type::not_found)
+        return Tr("there is no such file", "そのようなファイルはありません");
+    if (ec) return ec.message();
+    if (st.type() == std::filesystem::file_type::directory)
+        return Tr("it is a folder, not a file", "ファイルではなくフォルダーです");
+    if (st.type() != std::filesystem::file_type::regular)
+        return Tr("it is not a regular file", "通常のファイルではありません");
+    CLineReader in;
+    if (!in.Open(path)) return Tr("it cannot be read", "読み込めません");
+    return {};
+}
+
+std::string NotRegularFileMessage(const std::filesystem::path& path) {
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(st) || std::filesystem::is_regular_file(st)) return {};
+    return CannotOpenFileMessage(path) + ": " + UnreadableFileReason(path);
 }

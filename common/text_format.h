@@ -1,6 +1,6 @@
 // Text conventions shared by every file the suite reads or writes: numbers are formatted and
 // parsed in the C locale whatever the process locale is, lines are written with CR LF ends,
-// and readers accept CR LF, LF and a last line without an end.
+// and readers accept CR LF, LF, a CR alone and a last line without an end.
 #pragma once
 
 #include <cstdio>
@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/atomic_file.h"
 
 #if defined(__GNUC__)
 #define GANTREL_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
@@ -42,8 +44,12 @@ private:
 };
 
 // A text file written as the Windows programs' text-mode streams write: every "\n" becomes
-// CR LF. Writes are buffered; Close (or the destructor) flushes. Errors are sticky: Good()
-// stays false after a failed write so callers can report a full disk once at the end.
+// CR LF. Writes are buffered; Close flushes. Errors are sticky: Good() stays false after a
+// failed write so callers can report a full disk once at the end.
+//
+// Saves open with OpenReplacing: the text goes to a temporary beside the file and Close()
+// puts it in the file's place only when every write succeeded; a writer destroyed without
+// Close() leaves the old file as it was. Open writes in place (logs that are appended to).
 class CTextWriter {
 public:
     CTextWriter() = default;
@@ -53,19 +59,32 @@ public:
 
     // append = true opens for appending (created when missing).
     bool Open(const std::filesystem::path& path, bool append = false);
+    // False when no temporary can be made beside the file (or the path is not a file).
+    bool OpenReplacing(const std::filesystem::path& path);
     bool IsOpen() const { return file_ != nullptr; }
     void Printf(const char* format, ...) GANTREL_PRINTF(2, 3);
     void Write(std::string_view text);
-    bool Close();  // false when any write or the close failed
+    bool Close();  // false when any write, the close or the replacement failed
     bool Good() const { return good_; }
+    // How the last OpenReplacing save went: set by OpenReplacing and by Close(). For the
+    // user's message, SaveFailureMessage(writer.Result(), path).
+    const SaveResult& Result() const { return result_; }
 
 private:
+    void Failed();
+
     std::FILE* file_ = nullptr;
     bool good_ = true;
+    int lastError_ = 0;  // errno of the first failed write
+    bool replacing_ = false;
+    CAtomicFile atomic_;
+    SaveResult result_;
 };
 
-// Reads lines of any of the accepted line-end conventions. A line longer than maxLength is
-// returned cut at maxLength and the rest of it is discarded (lineTooLong reports it).
+// Reads lines of any of the accepted line-end conventions: CR LF, LF and CR alone. Only
+// regular files are opened (a pipe or a device would be waited on for ever). A line longer
+// than maxLength is returned cut at maxLength and the rest of it is discarded
+// (LastLineTooLong reports it).
 class CLineReader {
 public:
     CLineReader() = default;
@@ -88,5 +107,14 @@ private:
     std::vector<char> buffer_;
     size_t pos_ = 0, end_ = 0;
     bool tooLong_ = false;
+    bool skipLF_ = false;  // the last line ended at a CR that was the last byte read
     size_t lineNumber_ = 0;
 };
+
+// Why a file cannot be read as an input, in the current language: "there is no such file",
+// "it is a folder, not a file", "it is not a regular file" (a device or a pipe, which a
+// reader would wait on for ever), "it cannot be read"; empty when it can. Never throws.
+std::string UnreadableFileReason(const std::filesystem::path& path);
+// "Cannot open the file %s: <reason>" for an input that exists but is a folder, a device or a
+// pipe; empty otherwise (a missing file is left to the reader's own message).
+std::string NotRegularFileMessage(const std::filesystem::path& path);

@@ -1,7 +1,6 @@
 #include "processing/batch.h"
 
 #include <cmath>
-#include <fstream>
 #include <sstream>
 #include <system_error>
 
@@ -46,7 +45,9 @@ bool WholeDouble(const std::string& text, double& value) {
 constexpr double kMaxMarkerSpacing = 1.0e6;
 
 // Options without a value, and options followed by one.
-bool IsFlagOption(const std::string& a) { return a == "--help" || a == "--kml"; }
+bool IsFlagOption(const std::string& a) {
+    return a == "--help" || a == "--kml" || a == "--strict";
+}
 bool IsValueOption(const std::string& a) {
     static const char* const kOptions[] = {
         "--ovs",      "--res2dinv-in", "--config",        "--marker-spacing", "--file-index",
@@ -56,20 +57,6 @@ bool IsValueOption(const std::string& a) {
     for (const char* k : kOptions)
         if (a == k) return true;
     return false;
-}
-
-// Why a survey file given on the command line cannot be read; empty when it can. Never
-// throws: a name the system refuses (too long, a bad character) is a reason like any other.
-std::string UnreadableFileReason(const std::filesystem::path& path) {
-    std::error_code ec;
-    const std::filesystem::file_status st = std::filesystem::status(path, ec);
-    if (st.type() == std::filesystem::file_type::not_found) return "there is no such file";
-    if (ec) return ec.message();
-    if (st.type() == std::filesystem::file_type::directory) return "it is a folder, not a file";
-    if (st.type() != std::filesystem::file_type::regular) return "it is not a regular file";
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "it cannot be read";
-    return {};
 }
 
 }  // namespace
@@ -112,6 +99,9 @@ Outputs
   --png DISPLAY:PATH          picture of a display: line, line-vi, section, gridded, model,
                               model1d; repeatable
 General
+  --strict                    data left out of a file read (records past a capacity,
+                              unreadable records) is an error; without it the summary
+                              lists what was left out
   --lang en|ja                language of the messages (default en)
   --help                      this text
 )";
@@ -133,6 +123,7 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
         if (IsFlagOption(a)) {
             if (a == "--help") o.bHelp = true;
             if (a == "--kml") o.bKml = true;
+            if (a == "--strict") o.bStrict = true;
             continue;
         }
         if (!IsValueOption(a)) return fail("unknown option " + a + " (see --help)");
@@ -271,6 +262,8 @@ private:
         return false;
     }
     bool Save(int id, const std::filesystem::path& path, const std::string& what);
+    // Prints what the last command's reads left out; false (an error) with --strict.
+    bool LeftOut(const std::string& what);
     // Every survey file is a readable regular file, and its file index can be had.
     bool CheckSurveyFiles();
     double ModelMisfit() const;
@@ -340,6 +333,12 @@ bool CBatchRun::Save(int id, const std::filesystem::path& path, const std::strin
     return true;
 }
 
+bool CBatchRun::LeftOut(const std::string& what) {
+    for (const std::string& text : ctx_.leftOut) log_ << "summary: left out of " << text << "\n";
+    if (!o_.bStrict || ctx_.leftOut.empty()) return true;
+    return Fail(what + ": data were left out and --strict is given: " + ctx_.leftOut.front());
+}
+
 bool CBatchRun::CheckSurveyFiles() {
     for (const auto& f : o_.files) {
         const std::string reason = UnreadableFileReason(f);
@@ -395,15 +394,18 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
         int readings = 0;
         for (int i = 0; i < doc_.survey.nLine; ++i) readings += doc_.survey.Line(i).nData();
         log_ << "summary: lines " << doc_.survey.nLine << ", readings " << readings << "\n";
+        if (!LeftOut("opening the survey files")) return 1;
     }
     if (o_.ovsIn) {
         prompter_.openFiles = {*o_.ovsIn};
         if (!Invoke(kCmdOpenSection, "opening " + o_.ovsIn->string())) return 1;
+        if (!LeftOut("opening " + o_.ovsIn->string())) return 1;
     }
     if (o_.res2dinvIn) {
         prompter_.openFiles = {*o_.res2dinvIn};
         if (!Invoke(kCmdImportRes2dinv, "importing " + o_.res2dinvIn->string())) return 1;
         log_ << "summary: columns " << doc_.store.nColumn << "\n";
+        if (!LeftOut("importing " + o_.res2dinvIn->string())) return 1;
     }
     if (o_.iMedian) {
         for (int i = 0; i < doc_.survey.nLine; ++i) {

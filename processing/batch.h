@@ -50,6 +50,7 @@ struct BatchOptions {
     std::vector<BatchPicture> pictures;
     int iLanguage = 0;
     bool bHelp = false;
+    bool bStrict = false;  // data left out of a file read is an error
 };
 
 // Parses the arguments after the program name. On a bad option returns nullopt and sets error

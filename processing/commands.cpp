@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/language.h"
+#include "common/side_file.h"
 
 void CCommandTable::Register(CCommand command) {
     for (auto& c : commands_) {
@@ -46,7 +47,14 @@ bool CCommandTable::IsChecked(const CBrivaneContext& ctx, int id) const {
 
 bool CCommandTable::Invoke(CBrivaneContext& ctx, int id) const {
     if (!IsEnabled(ctx, id)) return false;
-    Find(id)->handler(ctx);
+    ctx.leftOut.clear();
+    TakeSideFileRefusals();  // notes of writes outside any command are not this one's
+    {
+        // Side files the command writes leave the files of the session alone.
+        const CSideFileGuard guard(ctx.doc.inputFiles);
+        Find(id)->handler(ctx);
+    }
+    for (const std::string& text : TakeSideFileRefusals()) ctx.prompter.Message(text);
     return true;
 }
 

@@ -119,6 +119,8 @@ public:
     std::string sUnit = "ohm-m";
     // Folder of the last data file opened: side and diagnostic files go there.
     std::filesystem::path dataFolder;
+    // Every data file read in this session: side files never replace one of them.
+    std::vector<std::filesystem::path> inputFiles;
     // Restores the model layer's saved state (installed by the model layer); called by Undo.
     std::function<void()> restoreModel;
     // Number of soundings the one-dimensional model display steps through.
@@ -144,6 +146,10 @@ struct CBrivaneContext {
     // refused step), in the current language; empty when it did. The window ignores it; the
     // batch clears it before every command and stops when it is set afterwards.
     std::optional<std::string> failure;
+    // What the last command's reads left out (records over a capacity, unreadable records),
+    // one text per file; empty when everything was read. The batch's summary prints them and
+    // --strict fails on them. Cleared by CCommandTable::Invoke.
+    std::vector<std::string> leftOut;
 
     void Redraw() { bRedraw = true; }
     // Shows the message exactly as a plain message box and records it as the failure.

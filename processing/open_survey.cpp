@@ -8,6 +8,7 @@
 
 #include "common/language.h"
 #include "common/settings.h"
+#include "common/side_file.h"
 #include "common/survey_file.h"
 #include "common/text_format.h"
 #include "exchange/kml.h"
@@ -70,11 +71,26 @@ std::vector<FileFilter> OpenFilters(bool stnFirst) {
 
 void Show(CBrivaneContext& ctx, const std::string& text) { ctx.prompter.Message(text); }
 
+// True when the files gave every reading its distance (a survey saved with distances).
+bool EveryReadingHasDistance(const CGantrelSurvey& survey) {
+    bool any = false;
+    for (int l = 0; l < survey.nLine; ++l)
+        for (const auto& d : survey.Line(l).pData) {
+            if (d.bDistance != 1) return false;
+            any = true;
+        }
+    return any;
+}
+
 // Distances from the markers; asks for the spacing when the markers carry none.
 void MarkerPath(CBrivaneContext& ctx) {
     CGantrelSurvey& survey = ctx.doc.survey;
+    // Distances the files give are kept as they are: the markers they would be interpolated
+    // from again are stored to the centimetre only, and distances placed from GPS would be
+    // replaced by a count between markers. A file saved and reopened thus saves the same.
+    const bool bFileDistances = EveryReadingHasDistance(survey);
     if (survey.CheckMarkerDistance() == 1) {
-        SetDistanceFromMarkers(survey);
+        if (!bFileDistances) SetDistanceFromMarkers(survey);
     } else {
         auto spacing = ctx.prompter.InputReal(
             "Enter number", Tr("Enter marker spacing (m)", "ﾏｰｶｰの間隔を入力してください (m)"),
@@ -91,6 +107,9 @@ void MarkerPath(CBrivaneContext& ctx) {
         SetDistanceFromMarkers(survey);
         RunEditOriginalData(survey, ctx.prompter);
         SetDistanceFromMarkers(survey);
+        // The markers now carry distances: a save writes the readings' distances too, and the
+        // file reopened is laid out as this survey is.
+        survey.CheckMarkerDistance();
     }
     ctx.view.iViewMode = kViewSectionOriginal;
     ctx.Redraw();
@@ -101,7 +120,7 @@ void MarkerPath(CBrivaneContext& ctx) {
 void FitEveryLine(CBrivaneContext& ctx) {
     CGantrelSurvey& survey = ctx.doc.survey;
     CTextWriter map;
-    map.Open(ctx.doc.dataFolder / "gps_map.txt");
+    OpenSideFile(map, ctx.doc.dataFolder / "gps_map.txt");
     for (int i = 0; i < survey.nLine; ++i) {
         CGantrelLine& line = survey.Line(i);
         if (!FitLine(line) || line.iFittedPoints != 2) continue;
@@ -144,6 +163,9 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
     const std::vector<std::filesystem::path> files = ctx.prompter.OpenFiles(
         "Open", OpenFilters(stn), doc.dataFolder / (stn ? "*.stn" : "*.sto"), true);
     if (files.empty()) return;
+    // Every file chosen is an input from now on: no side file of this read (the list, the
+    // GPS echo of another file of the selection) may replace one before it is read.
+    doc.inputFiles.insert(doc.inputFiles.end(), files.begin(), files.end());
 
     CTextWriter list;
     int index = -1;
@@ -164,15 +186,27 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
             indexKnown = entered.has_value();
         }
         survey.iFileIndex = index;
-        if (f == 0) list.Open(doc.dataFolder / "Gantrel_data_files.txt");
+        if (f == 0) OpenSideFile(list, doc.dataFolder / "Gantrel_data_files.txt");
         list.Printf("%s\n", path.string().c_str());
         lastWasMapping = IsMappingFile(path);
+        // A pipe or a device would be waited on for ever: refused with the reason.
+        const std::string notAFile = NotRegularFileMessage(path);
+        if (!notAFile.empty()) {
+            ctx.Fail(notAFile);
+            continue;
+        }
         const int nBefore = survey.nLine;
         CMessageTap tap(ctx.prompter);
-        nLine = lastWasMapping ? ReadMappingFile(survey, path, tap)
-                               : ReadSurveyFile(survey, path, tap);
+        SurveyFileStatus st;
+        nLine = lastWasMapping ? ReadMappingFile(survey, path, tap, &st)
+                               : ReadSurveyFile(survey, path, tap, &st);
+        const std::string leftOut = SurveyFileLeftOutText(st);
+        if (!leftOut.empty()) ctx.leftOut.push_back(leftOut);
         // A file that gives no line is a failure even when others do: its data are missing.
-        if (survey.nLine <= nBefore) {
+        // Lines left out because the survey is full are left-out data like those of a file
+        // that fills the survey itself: said, and not a failure.
+        const bool bFull = st.nByProblem[static_cast<size_t>(RecordProblem::SurveyFull)] > 0;
+        if (survey.nLine <= nBefore && !bFull) {
             const std::string cannotOpen = CannotOpenFileMessage(path);
             ctx.Failed(tap.LastMessage() == cannotOpen
                            ? cannotOpen
@@ -225,8 +259,19 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
         if (ctx.prompter.Message(Tr("Do you want to save GPS data as KML files ?",
                                     "GPSデータをKMLファイルに保存しますか ?"),
                                  PromptButtons::YesNo) == PromptAnswer::Yes) {
-            CXmlStatus status = WriteGPSTracksKml(survey, doc.dataFolder);
-            if (!status.ok()) ctx.Fail(status.message);
+            // File i is always line i; a track whose name is an input file is not written.
+            for (int i = 0; i < survey.nLine; ++i) {
+                const std::filesystem::path kml = GPSTrackKmlPath(doc.dataFolder, i);
+                if (!GuardedInputAt(kml).empty()) {
+                    NoteSideFileRefusal(kml);
+                    continue;
+                }
+                const CXmlStatus status = WriteGPSTrackKml(survey.Line(i), kml);
+                if (!status.ok()) {
+                    ctx.Fail(status.message);
+                    break;
+                }
+            }
         }
         switch (config) {
             case 2:

@@ -10,6 +10,7 @@
 
 #include "common/language.h"
 #include "common/settings.h"
+#include "common/side_file.h"
 #include "common/text_format.h"
 #include "common/utm.h"
 
@@ -417,7 +418,7 @@ void WriteDistanceReport(const CGantrelLine& line, std::span<const CFlagLocation
                          const std::vector<CPlacedRecord>& readings,
                          const std::vector<CPlacedRecord>& markers) {
     CTextWriter out;
-    if (!out.Open(folder / FormatC("SetDistanceFromGPS_%d.txt", iLine))) return;
+    if (!OpenSideFile(out, folder / FormatC("SetDistanceFromGPS_%d.txt", iLine))) return;
     const CLineZone zone = ZoneOfLine(line);
     for (size_t i = 0; i < flags.size(); ++i) {
         double lat = 0.0, lon = 0.0;
@@ -455,7 +456,7 @@ void WriteDistanceReport(const CGantrelLine& line, std::span<const CFlagLocation
 void WriteLatitudeLongitudeWalk(const CGantrelLine& line, std::span<const CFlagLocation> flags,
                                 int iLine, const std::filesystem::path& folder) {
     CTextWriter out;
-    if (!out.Open(folder / FormatC("Latitue_and_Longitude_along_line_%d.txt", iLine))) return;
+    if (!OpenSideFile(out, folder / FormatC("Latitue_and_Longitude_along_line_%d.txt", iLine))) return;
     const CLineZone zone = ZoneOfLine(line);
     double start = 0.0;  // distance of the segment's first flag from flag 0
     long step = 0;       // next point lies at step * kWalkStep

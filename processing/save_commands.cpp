@@ -14,18 +14,19 @@ void SaveGantrelDataFile(CBrivaneContext& ctx) {
         "Save", {{"Gantrel file(*.sto)", {"*.sto"}}, {"All files(*.*)", {"*.*"}}},
         ctx.doc.dataFolder / "*.sto");
     if (!path) return;
-    CTextWriter out;
     // A file that cannot be created or written is reported: a silent failure would let the
-    // user believe the edited survey was kept.
-    if (!out.Open(*path)) {
-        ctx.Fail(CannotOpenFileMessage(*path));
-        return;
+    // user believe the edited survey was kept. The old file is replaced only by a whole one.
+    SurveySaveReport report;
+    CTextWriter out;
+    if (out.OpenReplacing(*path)) {
+        const CGantrelSurvey& survey = ctx.doc.survey;
+        for (int i = 0; i < survey.nLine; ++i)
+            WriteSurveyLine(survey.Line(i), out, survey.bMarkerDistance, 1, &report.nLeftOut);
+        out.Close();
     }
-    const CGantrelSurvey& survey = ctx.doc.survey;
-    bool ok = true;
-    for (int i = 0; i < survey.nLine; ++i)
-        ok = WriteSurveyLine(survey.Line(i), out, survey.bMarkerDistance, 1) && ok;
-    if (!out.Close() || !ok) ctx.Fail(CannotWriteFileMessage(*path));
+    report.save = out.Result();
+    // Readings the file cannot hold are said, with how many: the save is not a whole one.
+    if (!report.ok()) ctx.Fail(SurveySaveMessage(report, *path, false));
 }
 
 void SaveMappingFile(CBrivaneContext& ctx) {
@@ -33,9 +34,9 @@ void SaveMappingFile(CBrivaneContext& ctx) {
         "Save", {{"Gantrel file(*.stn)", {"*.stn"}}, {"All files(*.*)", {"*.*"}}},
         ctx.doc.dataFolder / "*.stn");
     if (!path) return;
-    CMessageTap tap(ctx.prompter);
-    if (!WriteMappingFile(ctx.doc.survey, *path, tap))
-        ctx.Failed(tap.LastMessage().value_or(CannotWriteFileMessage(*path)));
+    SurveySaveReport report;
+    WriteMappingFile(ctx.doc.survey, *path, &report);
+    if (!report.ok()) ctx.Fail(SurveySaveMessage(report, *path, true));
 }
 
 }  // namespace

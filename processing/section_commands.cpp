@@ -9,6 +9,7 @@
 #include "analysis/inversion.h"
 #include "common/language.h"
 #include "common/settings.h"
+#include "common/side_file.h"
 #include "common/text_format.h"
 #include "processing/commands.h"
 #include "sectionfiles/dunvar.h"
@@ -46,7 +47,7 @@ float SmallestCellSize(const Res2dinvFile& file, int maxColumn) {
 }  // namespace
 
 int ImportRes2dinvFile(CTrevascDataOhm& store, const std::filesystem::path& path,
-                       CPrompter& prompter) {
+                       CPrompter& prompter, std::string* leftOut) {
     if (!store.IsAllocated()) return -1;
     const Res2dinvFile file = ReadRes2dinvFile(path);
     if (!ReportRes2dinvFile(file, prompter)) return -1;
@@ -68,6 +69,7 @@ int ImportRes2dinvFile(CTrevascDataOhm& store, const std::filesystem::path& path
         switch (r.status) {
             case Res2dinvStatus::Ok:
                 WriteSettingReal(kCellSizeKey, *entered);
+                if (leftOut != nullptr) *leftOut = Res2dinvLeftOutText(file, r.nGridded);
                 return static_cast<int>(file.points.size());
             case Res2dinvStatus::BadCellSize:
                 prompter.Message(GriddingMessage({GriddingStatus::BadCellSize}, w, store));
@@ -98,7 +100,7 @@ int ImportRes2dinvFile(CTrevascDataOhm& store, const std::filesystem::path& path
 int RecomputeModelResponse(CTrevascDataOhm& store, const std::filesystem::path& dataFolder,
                            CPrompter& prompter, const ProgressReport& progress) {
     CTextWriter log;
-    log.Open(dataFolder / "rms_error.txt");
+    OpenSideFile(log, dataFolder / "rms_error.txt");
     LayerModel model;
     SoundingData sounding;
     int computed = 0;
@@ -145,9 +147,10 @@ bool SaveDunvarFile(CBrivaneContext& ctx, int iMode, const std::filesystem::path
                          path.string().c_str()));
         return false;
     }
-    const bool ok =
-        iMode == kDunvarModeModel ? WriteDunvarST4(set, path) : WriteDunvarST1(set, path);
-    if (!ok) ctx.Fail(CannotWriteFileMessage(path));
+    SaveResult save;
+    const bool ok = iMode == kDunvarModeModel ? WriteDunvarST4(set, path, &save)
+                                              : WriteDunvarST1(set, path, &save);
+    if (!ok) ctx.Fail(SaveFailureMessage(save, path));
     return ok;
 }
 
@@ -157,10 +160,18 @@ void OpenSectionFileCommand(CBrivaneContext& ctx) {
         ctx.prompter.OpenFiles("Open", SectionFileFilters(), doc.dataFolder / "*.ovs", false);
     if (files.empty()) return;
     const std::filesystem::path& path = files.front();
+    // A pipe or a device would be waited on for ever.
+    if (const std::string notAFile = NotRegularFileMessage(path); !notAFile.empty()) {
+        ctx.Fail(notAFile);
+        return;
+    }
     doc.dataFolder = path.parent_path();
+    doc.inputFiles.push_back(path);
     const SectionFileStatus status = ReadSectionFile(doc.store, path, doc.survey);
     CMessageTap tap(ctx.prompter);
     ReportSectionFileStatus(status, tap);
+    if (const std::string leftOut = SectionFileLeftOutText(status); !leftOut.empty())
+        ctx.leftOut.push_back(leftOut);
     // A file that could not be opened, or that stops being readable part of the way, is a
     // failure: what it should have given is missing. Entries past a capacity are left out
     // with a message but what was read is whole.
@@ -185,15 +196,25 @@ void SaveSectionFileCommand(CBrivaneContext& ctx) {
         ctx.prompter.Message(Tr("Are you sure you want to overwrite ?", "上書きしますか ?"),
                              PromptButtons::OkCancel) != PromptAnswer::Ok)
         return;
-    if (!WriteSectionFile(doc.store, *path, &doc.survey)) ctx.Fail(CannotWriteFileMessage(*path));
+    SurveySaveReport report;
+    WriteSectionFile(doc.store, *path, &doc.survey, &report);
+    if (!report.ok()) ctx.Fail(SurveySaveMessage(report, *path, false));
 }
 
 void ImportRes2dinvCommand(CBrivaneContext& ctx) {
     const auto files =
         ctx.prompter.OpenFiles("Open", Res2dinvFileFilters(), ctx.doc.dataFolder / "*.dat", false);
     if (files.empty()) return;
+    if (const std::string notAFile = NotRegularFileMessage(files.front()); !notAFile.empty()) {
+        ctx.Fail(notAFile);
+        return;
+    }
+    ctx.doc.inputFiles.push_back(files.front());
     CMessageTap tap(ctx.prompter);
-    if (ImportRes2dinvFile(ctx.doc.store, files.front(), tap) < 0) {
+    std::string leftOut;
+    const int imported = ImportRes2dinvFile(ctx.doc.store, files.front(), tap, &leftOut);
+    if (!leftOut.empty()) ctx.leftOut.push_back(leftOut);
+    if (imported < 0) {
         // Cancelled at the cell size, or a refusal already explained.
         ctx.Failed(tap.LastMessage().value_or(
             FormatC(Tr("Nothing was imported from %s.", "%s から何も読み込んでいません。"),
@@ -207,8 +228,9 @@ void ExportRes2dinvCommand(CBrivaneContext& ctx) {
     const auto path =
         ctx.prompter.SaveFile("Save", Res2dinvFileFilters(), ctx.doc.dataFolder / "*.dat");
     if (!path) return;
-    const Res2dinvExportStatus status = WriteRes2dinvFile(ctx.doc.store, *path);
-    if (status != Res2dinvExportStatus::Ok) ctx.Fail(Res2dinvExportMessage(status, *path));
+    SaveResult save;
+    const Res2dinvExportStatus status = WriteRes2dinvFile(ctx.doc.store, *path, &save);
+    if (status != Res2dinvExportStatus::Ok) ctx.Fail(Res2dinvExportMessage(status, *path, &save));
 }
 
 void SaveST1Command(CBrivaneContext& ctx) {

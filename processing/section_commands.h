@@ -27,8 +27,9 @@ int ViewModeAfterSectionOpen(const CTrevascDataOhm& store, const CGantrelSurvey&
 // and grids the points into the store's section. A refused cell size is explained and asked
 // again. Returns the number of data points read, or -1 when nothing was imported (the file
 // could not be read, a list past its capacity, or Cancel); the store is then unchanged.
+// leftOut, when given, receives what an import left out of the file (Res2dinvLeftOutText).
 int ImportRes2dinvFile(CTrevascDataOhm& store, const std::filesystem::path& path,
-                       CPrompter& prompter);
+                       CPrompter& prompter, std::string* leftOut = nullptr);
 
 // The recompute pass of the .st4 export: for every data column the model response of its
 // model column is computed into fCalculated (the model itself is left exactly as it is);

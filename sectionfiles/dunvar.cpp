@@ -6,6 +6,7 @@
 #include "common/language.h"
 #include "common/prompter.h"
 #include "common/survey.h"
+#include "common/side_file.h"
 #include "common/text_format.h"
 
 std::filesystem::path DunvarDiagnosticPath() {
@@ -126,7 +127,7 @@ DunvarBuildResult BuildDunvarDataSet(const CTrevascDataOhm& store, int iMode, Du
     const int nLayer = std::clamp(store.nLayer, 0, store.MaxLayer());
 
     CTextWriter diagnostic;
-    if (!setDataPath.empty()) diagnostic.Open(setDataPath);
+    if (!setDataPath.empty()) OpenSideFile(diagnostic, setDataPath);
 
     set.data.reserve(static_cast<size_t>(total));
     for (int c = 0; c < nColumn; ++c) {
@@ -305,9 +306,24 @@ bool Assigned(const DunvarDatum& d, int nElectrode) {
 
 }  // namespace
 
-bool WriteDunvarST1(const DunvarDataSet& set, const std::filesystem::path& path) {
+namespace {
+bool Finish(CTextWriter& out, SaveResult* save) {
+    const bool ok = out.Close();
+    if (save != nullptr) *save = out.Result();
+    return ok;
+}
+
+bool OpenTarget(CTextWriter& out, const std::filesystem::path& path, SaveResult* save) {
+    if (out.OpenReplacing(path)) return true;
+    if (save != nullptr) *save = out.Result();
+    return false;
+}
+}  // namespace
+
+bool WriteDunvarST1(const DunvarDataSet& set, const std::filesystem::path& path,
+                    SaveResult* save) {
     CTextWriter out;
-    if (!out.Open(path)) return false;
+    if (!OpenTarget(out, path, save)) return false;
     out.Printf("%s\n", set.sTitle.c_str());
     out.Printf("%d\n", kDunvarModeData);
     const float lo = set.electrodes.empty() ? 0.0f : set.electrodes.front();
@@ -334,12 +350,13 @@ bool WriteDunvarST1(const DunvarDataSet& set, const std::filesystem::path& path)
                    static_cast<double>(d.Resistance()), static_cast<double>(kDunvarError),
                    static_cast<double>(kDunvarWeight), static_cast<double>(kDunvarWeight));
     }
-    return out.Close();
+    return Finish(out, save);
 }
 
-bool WriteDunvarST4(const DunvarDataSet& set, const std::filesystem::path& path) {
+bool WriteDunvarST4(const DunvarDataSet& set, const std::filesystem::path& path,
+                    SaveResult* save) {
     CTextWriter out;
-    if (!out.Open(path)) return false;
+    if (!OpenTarget(out, path, save)) return false;
     out.Printf("%s\n", set.sTitle.c_str());
     out.Printf("%d\n", kDunvarModeModel);
     WriteTopography(out, set.topographyX);
@@ -378,5 +395,5 @@ bool WriteDunvarST4(const DunvarDataSet& set, const std::filesystem::path& path)
         out.Write(DunvarValueBlock(std::span<const float>(set.cellResistivity)
                                        .subspan(static_cast<size_t>(l - 1) * nCell, nCell),
                                    true));
-    return out.Close();
+    return Finish(out, save);
 }

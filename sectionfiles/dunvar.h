@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/atomic_file.h"
 #include "sectionfiles/section_store.h"
 
 class CPrompter;
@@ -104,6 +105,9 @@ DunvarBuildResult BuildDunvarDataSet(
 // followed by an empty line).
 std::string DunvarValueBlock(std::span<const float> values, bool alwaysEnd);
 
-// The two files. False when the file cannot be created or a write fails.
-bool WriteDunvarST1(const DunvarDataSet& set, const std::filesystem::path& path);
-bool WriteDunvarST4(const DunvarDataSet& set, const std::filesystem::path& path);
+// The two files, each replacing its target only once it is whole. False when the file cannot
+// be created or a write fails (save, when given, says why); the old file is then untouched.
+bool WriteDunvarST1(const DunvarDataSet& set, const std::filesystem::path& path,
+                    SaveResult* save = nullptr);
+bool WriteDunvarST4(const DunvarDataSet& set, const std::filesystem::path& path,
+                    SaveResult* save = nullptr);

@@ -42,10 +42,19 @@ int SectionFileDataType(const CTrevascDataOhm& store) {
 // Writing
 
 bool WriteSectionFile(const CTrevascDataOhm& store, const std::filesystem::path& path,
-                      const CGantrelSurvey* survey) {
-    if (!store.IsAllocated()) return false;
+                      const CGantrelSurvey* survey, SurveySaveReport* report) {
+    SurveySaveReport local;
+    SurveySaveReport& r = report != nullptr ? *report : local;
+    r = SurveySaveReport{};
+    if (!store.IsAllocated()) {
+        r.save.eStatus = SaveStatus::WriteFailed;
+        return false;
+    }
     CTextWriter out;
-    if (!out.Open(path)) return false;
+    if (!out.OpenReplacing(path)) {
+        r.save = out.Result();
+        return false;
+    }
 
     const int type = SectionFileDataType(store);
     const int nColumn = std::clamp(store.nColumn, 0, store.MaxColumn());
@@ -127,9 +136,11 @@ bool WriteSectionFile(const CTrevascDataOhm& store, const std::filesystem::path&
         }
         out.Write("//* Original_data and Resistivity*// \n");
         for (int i = 0; i < nLine; ++i)
-            WriteSurveyLine(survey->Line(i), out, survey->bMarkerDistance, 0);
+            WriteSurveyLine(survey->Line(i), out, survey->bMarkerDistance, 0, &r.nLeftOut);
     }
-    return out.Close();
+    out.Close();
+    r.save = out.Result();
+    return r.save.ok();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -633,6 +644,22 @@ void ReportSectionFileStatus(const SectionFileStatus& st, CPrompter& prompter) {
                                      name.c_str(), st.iLine, block.c_str(), kept));
             break;
     }
+}
+
+std::string SectionFileLeftOutText(const SectionFileStatus& st) {
+    std::string text;
+    auto add = [&text](const std::string& part) {
+        text += text.empty() ? " " : "; ";
+        text += part;
+    };
+    for (const SectionCapacityNote& n : st.capacity) add(CapacityText(n));
+    if (st.nAuxSkipped > 0)
+        add(FormatC(Tr("%d entries of the fourth block skipped", "第4ブロックの %d 項目を読み飛ばし"),
+                    st.nAuxSkipped));
+    const std::string records = SurveyFileLeftOutDetail(st.survey);
+    if (!records.empty()) add(records.substr(1));
+    if (text.empty()) return {};
+    return st.path.string() + ":" + text;
 }
 
 int ReadSectionFile(CTrevascDataOhm& store, const std::filesystem::path& path,

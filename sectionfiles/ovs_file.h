@@ -98,9 +98,11 @@ struct SectionFileStatus {
 int SectionFileDataType(const CTrevascDataOhm& store);
 
 // Writes the store (and, when survey is given, the survey sections as version 8; version 7
-// without). False when the file cannot be created or a write fails.
+// without), replacing the file only once everything was written. False when the file cannot
+// be created or a write fails; the old file is then as it was. report, when given, says why
+// and how many readings of the survey were left out (values that are not numbers).
 bool WriteSectionFile(const CTrevascDataOhm& store, const std::filesystem::path& path,
-                      const CGantrelSurvey* survey);
+                      const CGantrelSurvey* survey, SurveySaveReport* report = nullptr);
 
 // Reads a section file into the store. The store is emptied once the first three values of
 // the file were read; its section, boundaries and model then hold what the file gives, up to
@@ -115,6 +117,10 @@ SectionFileStatus ReadSectionFile(CTrevascDataOhm& store, const std::filesystem:
 // file %s"; "Number of GPS flags = %d"; the survey records' status; "Number of lines = %d";
 // then what was left out or where the file stopped being readable.
 void ReportSectionFileStatus(const SectionFileStatus& status, CPrompter& prompter);
+
+// What a read left out, for a summary: entries past a capacity, entries of the fourth block
+// skipped and survey records left out; empty when nothing was.
+std::string SectionFileLeftOutText(const SectionFileStatus& status);
 
 // ReadSectionFile with its messages; 0 after reading, -1 when the file cannot be opened.
 int ReadSectionFile(CTrevascDataOhm& store, const std::filesystem::path& path,

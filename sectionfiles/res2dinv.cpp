@@ -169,6 +169,33 @@ bool ReportRes2dinvFile(const Res2dinvFile& f, CPrompter& prompter) {
     return true;
 }
 
+std::string Res2dinvLeftOutText(const Res2dinvFile& f, int nGridded) {
+    const int nPoint = static_cast<int>(f.points.size());
+    const int nMissing = std::max(f.nAnnounced - nPoint, 0);
+    const int nNotGridded = std::max(nPoint - nGridded, 0);
+    if (f.nBadLine == 0 && nMissing == 0 && nNotGridded == 0) return {};
+    std::string text = f.path.string() + ":";
+    const char* sep = "";
+    if (f.nBadLine > 0) {
+        text += FormatC(Tr(" %d unreadable data line(s) left out, the first at line %zu",
+                           " 読めないデータ行 %d 行を除外、最初は %zu 行目"),
+                        f.nBadLine, f.iFirstBadLine);
+        sep = ";";
+    }
+    if (nMissing > 0) {
+        text += FormatC(Tr("%s %d announced point(s) missing from the file",
+                           "%s 予告されたデータ点のうち %d 点がファイルにありません"),
+                        sep, nMissing);
+        sep = ";";
+    }
+    if (nNotGridded > 0)
+        text += FormatC(Tr("%s %d point(s) not in the section (no row for their array, or a "
+                           "cell average not above 0)",
+                           "%s %d 点は断面に入っていません（配置の行がないか、セルの平均が 0 以下）"),
+                        sep, nNotGridded);
+    return text;
+}
+
 int Res2dinvRowKinds::Count() const {
     int n = 0;
     for (const auto& list : separations) n += static_cast<int>(list.size());
@@ -221,14 +248,28 @@ Res2dinvStatus ClassifyRes2dinv(const Res2dinvFile& file, Res2dinvRowKinds& kind
     return Res2dinvStatus::Ok;
 }
 
+namespace {
+
+// A point this close below a cell edge (in cells) lies on the edge: positions read back from
+// a file written with six decimals fall a rounding step either side of their cell's edge.
+constexpr float kCellEdgeTolerance = 1.0e-3f;
+
+// Cell of a position q = (x - min) / w, with the edge tolerance.
+float CellQuotient(float q) {
+    return q + kCellEdgeTolerance;
+}
+
+}  // namespace
+
 int Res2dinvColumnCount(float fMin, float fMax, float w, int maxColumn) {
     if (!(w > 0.0f) || !std::isfinite(w)) return -1;
-    const float q = (fMax - fMin) / w;
+    const float q = CellQuotient((fMax - fMin) / w);
     // Compared before the conversion, so that a quotient past any int never reaches it.
-    if (!(q < static_cast<float>(maxColumn) + 1.0f)) return -2;
-    const int n = q >= 0.0f ? static_cast<int>(q) : 0;
+    if (!(q < static_cast<float>(maxColumn))) return -2;
+    // The cell of the largest position is a column of its own, as every other cell is.
+    const int n = (q >= 0.0f ? static_cast<int>(q) : 0) + 1;
     if (n > maxColumn) return -2;
-    return std::max(n, 1);
+    return n;
 }
 
 namespace {
@@ -273,8 +314,8 @@ Res2dinvGridResult GridRes2dinv(const Res2dinvFile& file, const Res2dinvRowKinds
     }
     if (ncol == -2) {
         result.status = Res2dinvStatus::TooManyColumns;
-        const float q = (file.fMaxX - file.fMinX) / w;
-        result.nColumn = q < 2.0e9f ? static_cast<int>(q) : -1;
+        const float q = CellQuotient((file.fMaxX - file.fMinX) / w);
+        result.nColumn = q < 2.0e9f ? static_cast<int>(q) + 1 : -1;
         return result;
     }
     result.nColumn = ncol;
@@ -300,7 +341,7 @@ Res2dinvGridResult GridRes2dinv(const Res2dinvFile& file, const Res2dinvRowKinds
     for (const Res2dinvPoint& p : file.points) {
         const int r = RowKindOf(p, kinds);
         if (r < 0) continue;
-        const float q = (p.fX - file.fMinX) / w;
+        const float q = CellQuotient((p.fX - file.fMinX) / w);
         int c = 0;
         if (q >= static_cast<float>(ncol - 1))
             c = ncol - 1;
@@ -348,6 +389,7 @@ Res2dinvGridResult GridRes2dinv(const Res2dinvFile& file, const Res2dinvRowKinds
     for (const Cell& cell : cells) {
         const int c = static_cast<int>(cell.cell / nKind);
         const auto r = static_cast<size_t>(cell.cell % nKind);
+        result.nGridded += cell.count;
         const int k = store.nRow[static_cast<size_t>(c)]++;
         store.fObserved[c][k] = cell.average;
         store.nAveraged[c][k] = cell.count;
@@ -381,7 +423,7 @@ bool AllPolePole(const CTrevascDataOhm& store) {
 }  // namespace
 
 Res2dinvExportStatus WriteRes2dinvFile(const CTrevascDataOhm& store,
-                                       const std::filesystem::path& path) {
+                                       const std::filesystem::path& path, SaveResult* save) {
     if (store.bGeneralArray == 1) return Res2dinvExportStatus::GeneralArray;
     const int nColumn = store.IsAllocated() ? std::clamp(store.nColumn, 0, store.MaxColumn()) : 0;
     auto rowsOf = [&](int c) {
@@ -398,7 +440,10 @@ Res2dinvExportStatus WriteRes2dinvFile(const CTrevascDataOhm& store,
     const bool polePole = nColumn > 0 && AllPolePole(store);
 
     CTextWriter out;
-    if (!out.Open(path)) return Res2dinvExportStatus::CannotCreate;
+    if (!out.OpenReplacing(path)) {
+        if (save != nullptr) *save = out.Result();
+        return Res2dinvExportStatus::CannotCreate;
+    }
     out.Printf("%s\n", path.filename().string().c_str());
     out.Printf("%f\n", static_cast<double>(smallest * 0.5f));
     out.Printf("%d\n", polePole ? kRes2dinvPolePole : kRes2dinvDipoleDipole);
@@ -420,11 +465,18 @@ Res2dinvExportStatus WriteRes2dinvFile(const CTrevascDataOhm& store,
                        rho);
         }
     }
-    return out.Close() ? Res2dinvExportStatus::Ok : Res2dinvExportStatus::WriteFailed;
+    const bool ok = out.Close();
+    if (save != nullptr) *save = out.Result();
+    return ok ? Res2dinvExportStatus::Ok : Res2dinvExportStatus::WriteFailed;
 }
 
-std::string Res2dinvExportMessage(Res2dinvExportStatus status, const std::filesystem::path& path) {
+std::string Res2dinvExportMessage(Res2dinvExportStatus status, const std::filesystem::path& path,
+                                  const SaveResult* save) {
     const std::string name = path.string();
+    if ((status == Res2dinvExportStatus::CannotCreate ||
+         status == Res2dinvExportStatus::WriteFailed) &&
+        save != nullptr && !save->ok())
+        return SaveFailureMessage(*save, path);
     switch (status) {
         case Res2dinvExportStatus::Ok:
             return {};

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/atomic_file.h"
 #include "sectionfiles/section_store.h"
 
 class CPrompter;
@@ -101,15 +102,22 @@ struct Res2dinvGridResult {
     int nColumn = 0;       // columns of the cell size (TooManyColumns: -1 when past any int)
     int iColumn = -1;      // TooManyRows: the first column that overflows
     int nRowInColumn = 0;  // TooManyRows: its non-empty rows
+    int nGridded = 0;      // Ok: points in the section's rows (the others had no row kind, or
+                           // fell in a cell whose average is not above 0)
 };
 
-// Columns of an import: trunc((fMax - fMin) / w) in single precision, and at least 1 so that
-// points all at one position still make a column. -1 when w is not a positive finite number,
-// -2 when the count would exceed maxColumn.
+// What an import left out of a file, for a summary: unreadable data lines, announced points
+// the file does not hold, and points not in the section; empty when every point is in it.
+std::string Res2dinvLeftOutText(const Res2dinvFile& file, int nGridded);
+
+// Columns of an import: trunc((fMax - fMin) / w) + 1 in single precision, so that the points
+// at the largest x have a column of their own (a section exported and imported again keeps
+// every column). A position within a thousandth of a cell below an edge counts as on it.
+// -1 when w is not a positive finite number, -2 when the count would exceed maxColumn.
 int Res2dinvColumnCount(float fMin, float fMax, float w, int maxColumn);
 
 // Grids the points into the store's section with cell size w: each point into the column
-// trunc((x - min) / w) (clamped to the last) and its first matching row kind; per column the
+// trunc((x - min) / w) (with the edge tolerance above) and its first matching row kind; per column the
 // cells with a positive average, in row-kind order. Columns sit at min + c w (the cell's
 // lower edge). Writes nColumn, fColumnX, nRow, the rows (fObserved, nAveraged, fDipoleSize,
 // fNFactor, iMarked 0), fCellSize, bGeneralArray 0 and nRowKind; the calculated values and the
@@ -130,7 +138,11 @@ enum class Res2dinvExportStatus {
 // x, a, n and the apparent resistivity, as dipole-dipole (a = 2 fDipoleSize, n = (N - 1) / 2).
 // A section whose rows are all pole-pole (N-factor -1) is written as pole-pole instead: array
 // type 2 and x, spacing, apparent resistivity per row.
+// The file is replaced only once everything was written; save, when given, tells how the
+// file itself was written (for the message of CannotCreate and WriteFailed).
 Res2dinvExportStatus WriteRes2dinvFile(const CTrevascDataOhm& store,
-                                       const std::filesystem::path& path);
-// The message for a refused export; empty for Ok.
-std::string Res2dinvExportMessage(Res2dinvExportStatus status, const std::filesystem::path& path);
+                                       const std::filesystem::path& path,
+                                       SaveResult* save = nullptr);
+// The message for a refused export; empty for Ok. With save, a failed write names its reason.
+std::string Res2dinvExportMessage(Res2dinvExportStatus status, const std::filesystem::path& path,
+                                  const SaveResult* save = nullptr);

@@ -50,9 +50,13 @@ TEST(RecordTime, ParsesTimeAndDateAsLocalTime) {
     int ms = 0;
     ASSERT_TRUE(ParseRecordTime("12:34:56.78", "06/15/09", t, ms));
     EXPECT_EQ(t, kTokyoNoon);
-    EXPECT_EQ(ms, 779);  // 56.78 in single precision lies just below 56.78
+    EXPECT_EQ(ms, 780);  // to the nearest millisecond, not truncated from 56.779999
     ASSERT_TRUE(ParseRecordTime("12:34:12.34", "06/15/09", t, ms));
     EXPECT_EQ(ms, 340);
+    ASSERT_TRUE(ParseRecordTime("12:34:12.999", "06/15/09", t, ms));  // five characters: 12.99
+    EXPECT_EQ(ms, 990);
+    ASSERT_TRUE(ParseRecordTime("12:34:5.999", "06/15/09", t, ms));
+    EXPECT_EQ(ms, 999);
     ASSERT_TRUE(ParseRecordTime("12:34:56", "06/15/09", t, ms));
     EXPECT_EQ(t, kTokyoNoon);
     EXPECT_EQ(ms, 0);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "common/record_time.h"
 #include "common/scripted_prompter.h"
 #include "common/settings.h"
+#include "common/side_file.h"
 #include "common/text_format.h"
 
 namespace fs = std::filesystem;
@@ -83,7 +85,7 @@ protected:
 void ExpectSameReading(const CGantrelData& a, const CGantrelData& b, bool bStatus) {
     ASSERT_EQ(a.nReceiver, b.nReceiver);
     EXPECT_EQ(a.time, b.time);
-    EXPECT_EQ(a.iMilliSecond / 10, b.iMilliSecond / 10);
+    EXPECT_EQ(a.iMilliSecond, b.iMilliSecond);
     for (int i = 0; i < a.nReceiver; ++i) {
         EXPECT_EQ(a.fResistance[i], b.fResistance[i]);
         EXPECT_EQ(a.fResistivity[i], b.fResistivity[i]);
@@ -114,7 +116,7 @@ TEST(SurveyRecords, ReadingRecordGivesValuesStatusAndTime) {
     EXPECT_EQ(d.iCurrentLevel[1], 1);
     EXPECT_EQ(d.iStatus[1], 3);
     EXPECT_EQ(d.time, 1245036896);
-    EXPECT_EQ(d.iMilliSecond, 779);
+    EXPECT_EQ(d.iMilliSecond, 780);
     EXPECT_EQ(d.bDistance, 0);
 }
 
@@ -140,11 +142,11 @@ TEST(SurveyRecords, ReadingFormsAndErrorWord) {
     CGantrelData d;
     ASSERT_EQ(ParseReadingRecord("30 2 12.345 55 23.456 -13 12:34:56.78 06/15/09 12.5", d), 2);
     EXPECT_EQ(FormatReadingRecord(d, ReadingForm::ZeroStatus, true),
-              "30 2     12.345 0      23.456 0  12:34:56.77 06/15/09 12.500000");
+              "30 2     12.345 0      23.456 0  12:34:56.78 06/15/09 12.500000");
     EXPECT_EQ(FormatReadingRecord(d, ReadingForm::WithStatus, false),
-              "30 2     12.345 55     23.456 -13  12:34:56.77 06/15/09");
+              "30 2     12.345 55     23.456 -13  12:34:56.78 06/15/09");
     EXPECT_EQ(FormatReadingRecord(d, ReadingForm::Logging, false),
-              "30 2    12.345 55     23.456 13  12:34:56.77 06/15/09");
+              "30 2    12.345 55     23.456 13  12:34:56.78 06/15/09");
     d.fResistance[1] = -1.5e8f;
     EXPECT_EQ(FormatReadingRecord(d, ReadingForm::ZeroStatus, false), "ERROR");
     d.fResistance[1] = std::nanf("");
@@ -198,7 +200,7 @@ TEST(SurveyRecords, RawConsoleRecord) {
     EXPECT_FLOAT_EQ(d.fReceiverLevel[1], 5.0f);
     EXPECT_EQ(d.iCurrentLevel[1], 4);
     EXPECT_EQ(d.iStatus[1], 6);
-    EXPECT_EQ(d.iMilliSecond, 779);
+    EXPECT_EQ(d.iMilliSecond, 780);
     EXPECT_EQ(ParseRawRecord("21 12.5,55,80,55,8.1 12:34:56.78 06/15/09", d), 0);
     EXPECT_EQ(ParseRawRecord("21 1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1 12:34:56.78 06/15/09", d),
               0);
@@ -418,9 +420,11 @@ TEST_F(SurveyFileTest, ReadingWithoutACurrentLevelStaysValidThroughASave) {
 TEST_F(SurveyFileTest, WriterLayoutIsExact) {
     CGantrelSurvey s;
     ReadSurveyFile(s, Write("a.sto", kLoggerLine));
-    s.Line(0).pData[1].fResistance[0] = 2.0e8f;  // becomes "ERROR": left out with its values
+    // Above 1e8, which the reader takes: written like any other value, wider than its field.
+    s.Line(0).pData[1].fResistance[0] = 2.0e8f;
     const std::string out = Slurp(SaveSurvey(s, "out.sto", 1));
     const std::string rho0 = FormatResistivityLine(s.Line(0).pData[0]);
+    const std::string rho1 = FormatResistivityLine(s.Line(0).pData[1]);
     const std::string rho2 = FormatResistivityLine(s.Line(0).pData[2]);
     EXPECT_EQ(
         out,
@@ -435,6 +439,9 @@ TEST_F(SurveyFileTest, WriterLayoutIsExact) {
             "\r\n"
             "3         0.00        10.00  12:00:02.50 06/15/09         0           3           1 "
             "5\r\n"
+            "30 2 200000000.000 0       9.875 0  12:00:02.00 06/15/09\r\n" +
+            rho1 +
+            "\r\n"
             "30 1    100.250 0  12:00:03.75 06/15/09\r\n" +
             rho2 +
             "\r\n"
@@ -482,6 +489,160 @@ TEST_F(SurveyFileTest, RoundTripKeepsEveryFieldAndBytes) {
     // The layout is deterministic: writing what was read gives the same bytes.
     ReadSurveyFile(again, SaveSurvey(back, "second.sto", 0));
     EXPECT_EQ(Slurp(first), Slurp(SaveSurvey(again, "third.sto", 0)));
+}
+
+// A line as the console delivers it, with every hundredth from .00 to .99 once.
+std::string LoggerLineWithEveryHundredth() {
+    std::string text =
+        "33  GOHM      7.500      2.500      0.000      2.500 12:00:00.00 06/15/09 1 \n"
+        "3         0.00         0.00  12:00:00.00 06/15/09         0           0           0 5\n";
+    for (int i = 0; i < 100; ++i)
+        text += FormatC("30 2%10.3f 40 %10.3f 41  12:%02d:%02d.%02d 06/15/09\n", 10.0 + i * 0.125,
+                        3.5 + i * 0.001, 1 + i / 60, i % 60, i);
+    text += "3         0.00         0.00  12:03:00.00 06/15/09         0           0           1 5\n";
+    return text;
+}
+
+TEST_F(SurveyFileTest, FileSavedAndReopenedSavesToTheSameBytes) {
+    // Both layouts: the survey file save (zero status) and the section file's (with status).
+    for (int bZeroStatus = 0; bZeroStatus <= 1; ++bZeroStatus) {
+        CGantrelSurvey logger, first;
+        ReadSurveyFile(logger, Write("logger.sto", LoggerLineWithEveryHundredth()));
+        const std::string a = Slurp(SaveSurvey(logger, "a.sto", bZeroStatus));
+        ReadSurveyFile(first, dir_ / "a.sto");
+        const std::string b = Slurp(SaveSurvey(first, "b.sto", bZeroStatus));
+        EXPECT_EQ(a, b) << "zero status " << bZeroStatus;
+        // The logger's times are the saved ones, to the hundredth.
+        for (int i = 0; i < 100; ++i) {
+            const std::string time = FormatC(" 12:%02d:%02d.%02d 06/15/09", 1 + i / 60, i % 60, i);
+            EXPECT_NE(a.find(time), std::string::npos) << time;
+            EXPECT_EQ(first.Line(0).pData[i].iMilliSecond, 10 * i);
+        }
+    }
+}
+
+TEST_F(SurveyFileTest, ExcludedLineStaysExcludedThroughASaveAndAReopen) {
+    CGantrelSurvey s, back;
+    ReadSurveyFile(s, Write("a.sto", std::string(kLoggerLine) + kLoggerLine));
+    ASSERT_EQ(s.nLine, 2);
+    EXPECT_EQ(s.Line(0).bUse, 1);  // the logger's field 9
+    s.Line(1).bUse = 0;
+    s.Line(1).bReceiverUse[2] = 0;
+    ReadSurveyFile(back, SaveSurvey(s, "out.sto", 1));
+    ASSERT_EQ(back.nLine, 2);
+    EXPECT_EQ(back.Line(0).bUse, 1);
+    EXPECT_EQ(back.Line(1).bUse, 0);
+    EXPECT_EQ(back.Line(1).bReceiverUse[2], 0);
+    // A geometry record without the field leaves the line in use.
+    CGantrelSurvey bare;
+    std::string text = kLoggerLine;
+    text.replace(text.find(" 06/15/09 1 \n"), 13, " 06/15/09\n");
+    ReadSurveyFile(bare, Write("bare.sto", text));
+    EXPECT_EQ(bare.Line(0).bUse, 1);
+}
+
+TEST_F(SurveyFileTest, EveryReadingTheReaderTakesIsWrittenAndTheRestIsCounted) {
+    CGantrelSurvey s, back;
+    ReadSurveyFile(s, Write("a.sto", kLoggerLine));
+    s.Line(0).pData[0].fResistance[1] = 3.0e38f;  // far above 1e8, and still a number
+    s.Line(0).pData[2].fResistance[0] = std::nanf("");
+    CTextWriter out;
+    ASSERT_TRUE(out.OpenReplacing(dir_ / "out.sto"));
+    int nLeftOut = 0;
+    EXPECT_TRUE(WriteSurveyLine(s.Line(0), out, 0, 1, &nLeftOut));
+    ASSERT_TRUE(out.Close());
+    EXPECT_EQ(nLeftOut, 1);
+    ReadSurveyFile(back, dir_ / "out.sto");
+    ASSERT_EQ(back.Line(0).nData(), 2);
+    EXPECT_EQ(back.Line(0).pData[0].fResistance[1], 3.0e38f);
+    EXPECT_EQ(SurveySaveMessage({{}, 1}, dir_ / "out.sto", false),
+              (dir_ / "out.sto").string() +
+                  ": 1 reading(s) hold a value that is not a number, which no survey file can "
+                  "hold; they were left out of the file.");
+
+    // The mapping format keeps its word for both, and the save says so.
+    SurveySaveReport report;
+    ASSERT_TRUE(WriteMappingFile(s, dir_ / "out.stn", &report));
+    EXPECT_EQ(report.nLeftOut, 2);
+    const std::string stn = Slurp(dir_ / "out.stn");
+    size_t nError = 0;
+    for (size_t at = stn.find("\nERROR\r\n"); at != std::string::npos;
+         at = stn.find("\nERROR\r\n", at + 1))
+        ++nError;
+    EXPECT_EQ(nError, 2u);
+    CScriptedPrompter prompter;
+    EXPECT_FALSE(WriteMappingFile(s, dir_ / "out.stn", prompter));
+    EXPECT_EQ(prompter.Messages(),
+              std::vector<std::string>{
+                  (dir_ / "out.stn").string() +
+                  ": 2 reading(s) hold a value above 100000000 or one that is not a number; the "
+                  "mapping file holds each of them as the word ERROR, without its values."});
+}
+
+TEST_F(SurveyFileTest, CrOnlyLineEndsReadAsCrLfDo) {
+    std::string cr = kLoggerLine;
+    std::replace(cr.begin(), cr.end(), '\n', '\r');
+    CGantrelSurvey a, b;
+    const SurveyFileStatus st = ReadSurveyFile(a, Write("cr.sto", cr));
+    ReadSurveyFile(b, Write("lf.sto", kLoggerLine));
+    EXPECT_EQ(st.nBad, 0);
+    ASSERT_EQ(a.nLine, 1);
+    EXPECT_EQ(a.Line(0).nData(), b.Line(0).nData());
+    EXPECT_EQ(a.Line(0).nMarker(), b.Line(0).nMarker());
+    EXPECT_EQ(a.Line(0).nGPS(), b.Line(0).nGPS());
+    // The mapping reader too.
+    std::string stn = "99 0 0 1\r" + FormatReadingRecord(b.Line(0).pData[0], ReadingForm::ZeroStatus,
+                                                          false) +
+                      "\r" + FormatMarkerRecord(b.Line(0).pMarker[0], MarkerForm::Mapping) + "\r";
+    CGantrelSurvey m;
+    const SurveyFileStatus ms = ReadMappingFile(m, Write("cr.stn", stn));
+    EXPECT_EQ(ms.nBad, 0);
+    ASSERT_EQ(m.nLine, 1);
+    EXPECT_EQ(m.Line(0).nData(), 1);
+}
+
+TEST_F(SurveyFileTest, EchoNeverReplacesAFileBeingRead) {
+    TakeSideFileRefusals();
+    // The data file itself carries the echo's name.
+    const fs::path named = Write("gps.nmea", kLoggerLine);
+    CGantrelSurvey s;
+    const SurveyFileStatus st = ReadSurveyFile(s, named);
+    EXPECT_EQ(st.nLine, 1);
+    EXPECT_TRUE(st.bEchoRefused);
+    EXPECT_EQ(Slurp(named), kLoggerLine);
+    EXPECT_EQ(TakeSideFileRefusals(),
+              std::vector<std::string>{"The side file " + named.string() +
+                                       " was not written: it is a file being read."});
+    // Another file of the same selection carries it: read after this one, it must survive.
+    CGantrelSurvey t;
+    {
+        const std::vector<fs::path> inputs{dir_ / "a.sto", named};
+        const CSideFileGuard guard(inputs);
+        ReadSurveyFile(t, Write("a.sto", kLoggerLine));
+    }
+    EXPECT_EQ(Slurp(named), kLoggerLine);
+    EXPECT_EQ(TakeSideFileRefusals().size(), 1u);
+    // Without a clash the echo is written as ever.
+    fs::remove(named);
+    ReadSurveyFile(t, dir_ / "a.sto");
+    EXPECT_EQ(Slurp(named).rfind("$GPRMC,", 0), 0u);
+    EXPECT_TRUE(TakeSideFileRefusals().empty());
+}
+
+TEST_F(SurveyFileTest, LeftOutTextCountsEveryKind) {
+    const std::string text = std::string(kLoggerLine) +
+                             "30 6 1 0 2 0 3 0 4 0 5 0 6 0 12:00:05.00 06/15/09\n"
+                             "3 x 0.00 12:00:06.00 06/15/09 0 3 3 5\n";
+    CGantrelSurvey s;
+    const SurveyFileStatus st = ReadSurveyFile(s, Write("a.sto", text));
+    EXPECT_TRUE(st.LeftOut());
+    EXPECT_EQ(st.OverCapacity(), 0);
+    EXPECT_EQ(SurveyFileLeftOutText(st),
+              (dir_ / "a.sto").string() +
+                  ": 2 record(s) left out (1 reading with a receiver count outside 1 to 5, 1 "
+                  "marker with an unreadable position, time or date), the first at line 9");
+    CGantrelSurvey clean;
+    EXPECT_EQ(SurveyFileLeftOutText(ReadSurveyFile(clean, Write("b.sto", kLoggerLine))), "");
 }
 
 TEST_F(SurveyFileTest, FixFromAMappingFileSurvivesASurveyFileSave) {

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <clocale>
 #include <fstream>
 #include <sstream>
+
+#include "common/language.h"
 
 namespace {
 
@@ -134,6 +138,59 @@ TEST(LineReader, MissingFile) {
     EXPECT_FALSE(r.Open("/nonexistent-folder/none.txt"));
     std::string line;
     EXPECT_FALSE(r.ReadLine(line));
+}
+
+std::vector<std::string> ReadLines(const std::string& bytes, size_t maxLength = 1 << 20) {
+    auto p = TempFile("gantrel_reader_ends.txt");
+    WriteAll(p, bytes);
+    CLineReader r;
+    r.maxLength = maxLength;
+    EXPECT_TRUE(r.Open(p));
+    std::string line;
+    std::vector<std::string> lines;
+    while (r.ReadLine(line)) lines.push_back(line);
+    std::filesystem::remove(p);
+    return lines;
+}
+
+TEST(LineReader, CrAloneEndsALineAsCrLfDoes) {
+    EXPECT_EQ(ReadLines("one\rtwo\r\rthree\r"),
+              (std::vector<std::string>{"one", "two", "", "three"}));
+    EXPECT_EQ(ReadLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    // A line of exactly the limit is not overlong whichever end it has.
+    EXPECT_EQ(ReadLines(std::string(8, 'x') + "\ry", 8),
+              (std::vector<std::string>{std::string(8, 'x'), "y"}));
+}
+
+TEST(LineReader, CrLfSplitBetweenTwoReadsIsOneLineEnd) {
+    // The reader fills 64 KiB at a time: the CR is the last byte of the first fill.
+    const std::string first(65535, 'a');
+    EXPECT_EQ(ReadLines(first + "\r\nnext\r\n"), (std::vector<std::string>{first, "next"}));
+    EXPECT_EQ(ReadLines(first + "\rnext"), (std::vector<std::string>{first, "next"}));
+    EXPECT_EQ(ReadLines(first + "\r\n"), std::vector<std::string>{first});
+}
+
+TEST(LineReader, PipesDevicesAndFoldersAreNotOpened) {
+    // Each would be waited on for ever: a pipe blocks its open until a writer comes, a device
+    // like /dev/zero never ends. The open must refuse at once.
+    SetLanguage(kLanguageEnglish);
+    const auto pipe = TempFile("gantrel_reader_pipe");
+    std::filesystem::remove(pipe);
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::filesystem::path& p : {pipe, std::filesystem::path("/dev/zero"),
+                                         std::filesystem::temp_directory_path()}) {
+        CLineReader r;
+        EXPECT_FALSE(r.Open(p)) << p;
+        EXPECT_EQ(UnreadableFileReason(p), p == std::filesystem::temp_directory_path()
+                                               ? "it is a folder, not a file"
+                                               : "it is not a regular file");
+        EXPECT_EQ(NotRegularFileMessage(p),
+                  "Cannot open the file " + p.string() + ": " + UnreadableFileReason(p));
+    }
+    std::filesystem::remove(pipe);
+    EXPECT_EQ(UnreadableFileReason("/nonexistent-folder/none.txt"), "there is no such file");
+    // A missing file is left to the reader's own message.
+    EXPECT_EQ(NotRegularFileMessage("/nonexistent-folder/none.txt"), "");
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <fstream>
 #include <sstream>
 
 #include "common/text_format.h"
@@ -10,6 +13,7 @@
 #include "common/memory_settings.h"
 #include "common/settings.h"
 #include "tests/processing/logger_file.h"
+#include "tests/support/small_disk.h"
 
 namespace {
 
@@ -247,14 +251,21 @@ TEST_F(BatchRunTest, Res2dinvImportTakesTheGridCellSize) {
         << log.str();
     EXPECT_NE(log.str().find("summary: columns "), std::string::npos);
     EXPECT_TRUE(fs::exists(folder / "imported.ovs"));
+    // Every point of the export comes back: the same columns, nothing left out.
+    log.str("");
+    ASSERT_EQ(Run({Path("line01.sto"), "--grid", "2", "--res2dinv", Path("out.dat")}), 0);
+    const std::string gridded = log.str().substr(log.str().find("summary: columns "));
+    log.str("");
+    ASSERT_EQ(Run({"--res2dinv-in", Path("out.dat"), "--grid", "2", "--strict"}), 0) << log.str();
+    EXPECT_EQ(log.str().substr(log.str().find("summary: columns ")),
+              gridded.substr(0, gridded.find('\n') + 1));
 }
 
 TEST_F(BatchRunTest, Res2dinvImportOfAFolderFails) {
     fs::create_directories(folder / "in.dat");
     EXPECT_EQ(Run({"--res2dinv-in", Path("in.dat"), "--grid", "2"}), 1);
-    EXPECT_EQ(ErrorLine(), "error: importing " + Path("in.dat") + ": Cannot read the file " +
-                               Path("in.dat") + " as a RES2DINV file: line 1 does not hold the "
-                               "title.");
+    EXPECT_EQ(ErrorLine(), "error: importing " + Path("in.dat") + ": Cannot open the file " +
+                               Path("in.dat") + ": it is a folder, not a file");
 }
 
 TEST_F(BatchRunTest, RefusedSaveFailsEvenOverAStaleFile) {
@@ -271,17 +282,20 @@ TEST_F(BatchRunTest, JapaneseSaveFailureIsAFailure) {
     const std::string target = Path("no_such_folder/out.ovs");
     EXPECT_EQ(Run({Path("line01.sto"), "--grid", "2", "--lang", "ja", "--save-ovs", target}), 1);
     EXPECT_EQ(ErrorLine(),
-              "error: saving the section file: ファイル " + target + " に書き込めません");
+              "error: saving the section file: ファイル " + target +
+                  " を開けません: No such file or directory。何も保存していません。");
 }
 
 TEST_F(BatchRunTest, SurveySavesThatCannotOpenTheirFileFail) {
     testdata::WriteLoggerFile(folder / "line01.sto", 20, 10, 10.0, false);
     const std::string sto = Path("no_such_folder/out.sto"), stn = Path("no_such_folder/out.stn");
     EXPECT_EQ(Run({Path("line01.sto"), "--save-sto", sto}), 1);
-    EXPECT_EQ(ErrorLine(), "error: saving the survey file: Cannot open the file " + sto);
+    const std::string noFolder = ": No such file or directory. Nothing was saved.";
+    EXPECT_EQ(ErrorLine(), "error: saving the survey file: Cannot open the file " + sto + noFolder);
     log.str("");
     EXPECT_EQ(Run({Path("line01.sto"), "--save-stn", stn}), 1);
-    EXPECT_EQ(ErrorLine(), "error: saving the mapping file: Cannot open the file " + stn);
+    EXPECT_EQ(ErrorLine(),
+              "error: saving the mapping file: Cannot open the file " + stn + noFolder);
 }
 
 TEST_F(BatchRunTest, RefusedGriddingFailsThoughASectionWasOpenedBefore) {
@@ -293,6 +307,191 @@ TEST_F(BatchRunTest, RefusedGriddingFailsThoughASectionWasOpenedBefore) {
     EXPECT_EQ(Run({Path("line01.sto"), "--ovs", Path("old.ovs"), "--grid", "0.0001"}), 1);
     EXPECT_EQ(ErrorLine().rfind("error: converting to grid data: ", 0), 0u) << log.str();
     EXPECT_EQ(log.str().find("summary: columns"), std::string::npos);
+}
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteBytes(const fs::path& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+// n lines of two readings each, as the logging program records them, the first numbered from.
+std::string LoggerLines(int n, int from) {
+    std::string text;
+    for (int i = from; i < from + n; ++i) {
+        const int m = i % 60, h = 10 + i / 60 % 10;
+        text += FormatC("33  GOHM      7.500      2.500      0.000      2.500 %02d:%02d:00.00 "
+                        "06/15/09 1 \n",
+                        h, m);
+        for (int k = 0; k < 2; ++k)
+            text += FormatC("3         0.00         0.00  %02d:%02d:%02d.00 06/15/09         0 "
+                            "%11d %11d 5\n",
+                            h, m, 10 * k, i, k);
+        for (int k = 1; k <= 2; ++k)
+            text += FormatC("30 1     0.050 40  %02d:%02d:%02d.00 06/15/09\n", h, m, 3 * k);
+    }
+    return text;
+}
+
+TEST_F(BatchRunTest, LeftOutRecordsAreSummedUpAndStrictMakesThemAnError) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 20, 10, 10.0, false);
+    std::string text = Slurp(folder / "line01.sto");
+    text.insert(text.find("\r\n30 ") + 2, "30 6 1 0 2 0 3 0 4 0 5 0 6 0 10:00:01.00 06/15/09\r\n");
+    WriteBytes(folder / "line01.sto", text);
+    ASSERT_EQ(Run({Path("line01.sto")}), 0) << log.str();
+    const std::string summary =
+        Path("line01.sto") +
+        ": 1 record(s) left out (1 reading with a receiver count outside 1 to 5), the first at "
+        "line 3";
+    EXPECT_NE(log.str().find("summary: left out of " + summary + "\n"), std::string::npos)
+        << log.str();
+    log.str("");
+    EXPECT_EQ(Run({Path("line01.sto"), "--strict"}), 1);
+    EXPECT_EQ(ErrorLine(),
+              "error: opening the survey files: data were left out and --strict is given: " +
+                  summary);
+    // A clean file passes --strict.
+    log.str("");
+    testdata::WriteLoggerFile(folder / "line02.sto", 20, 10, 10.0, false);
+    EXPECT_EQ(Run({Path("line02.sto"), "--strict"}), 0) << log.str();
+    EXPECT_EQ(log.str().find("left out"), std::string::npos);
+}
+
+TEST_F(BatchRunTest, LinePastTheSurveyIsLeftOutAlikeFromOneFileOrThree) {
+    WriteText(folder / "all01.sto", LoggerLines(1001, 0));
+    WriteText(folder / "part01.sto", LoggerLines(500, 0));
+    WriteText(folder / "part02.sto", LoggerLines(500, 500));
+    WriteText(folder / "part03.sto", LoggerLines(1, 1000));  // every line of it past the limit
+    const std::vector<std::string> one{Path("all01.sto")};
+    const std::vector<std::string> three{Path("part01.sto"), Path("part02.sto"), Path("part03.sto")};
+    for (const auto& files : {one, three}) {
+        log.str("");
+        EXPECT_EQ(Run(files), 0) << log.str();
+        EXPECT_NE(log.str().find("summary: lines 1000, readings 2000\n"), std::string::npos);
+        EXPECT_NE(log.str().find("the survey already holds 1000 lines"), std::string::npos);
+        log.str("");
+        std::vector<std::string> strict = files;
+        strict.push_back("--strict");
+        EXPECT_EQ(Run(strict), 1) << log.str();
+        EXPECT_NE(ErrorLine().find("--strict is given"), std::string::npos) << log.str();
+    }
+}
+
+TEST_F(BatchRunTest, PipesAndDevicesAreRefusedWithoutWaiting) {
+    const fs::path pipe = folder / "pipe.ovs";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& input : {pipe.string(), std::string("/dev/zero")}) {
+        log.str("");
+        EXPECT_EQ(Run({"--ovs", input}), 1);
+        EXPECT_EQ(ErrorLine(), "error: opening " + input + ": Cannot open the file " + input +
+                                   ": it is not a regular file");
+        log.str("");
+        EXPECT_EQ(Run({"--res2dinv-in", input, "--grid", "2"}), 1);
+        EXPECT_EQ(ErrorLine(), "error: importing " + input + ": Cannot open the file " + input +
+                                   ": it is not a regular file");
+        log.str("");
+        EXPECT_EQ(Run({input, "--file-index", "1"}), 1);
+        EXPECT_EQ(ErrorLine(), "error: opening the survey files: cannot open the file " + input +
+                                   ": it is not a regular file");
+    }
+}
+
+TEST_F(BatchRunTest, SideFilesNeverReplaceAnInput) {
+    // Survey files that carry the names of side files the same run writes.
+    for (const char* name : {"gps.nmea", "Gantrel_data_files.txt", "rms_error.txt"}) {
+        testdata::WriteLoggerFile(folder / name, 60, 10, 10.0, true);
+        const std::string before = Slurp(folder / name);
+        log.str("");
+        EXPECT_EQ(Run({Path(name), "--file-index", "1", "--grid", "2", "--initial-model",
+                       "0:10:4", "--invert", "1"}),
+                  0)
+            << log.str();
+        EXPECT_EQ(Slurp(folder / name), before) << name;
+        EXPECT_NE(log.str().find("message: The side file " + Path(name) +
+                                 " was not written: it is a file being read.\n"),
+                  std::string::npos)
+            << log.str();
+    }
+    // The echo of the first file of a selection would replace the second before it is read.
+    testdata::WriteLoggerFile(folder / "line01.sto", 60, 10, 10.0, true);
+    testdata::WriteLoggerFile(folder / "gps.nmea", 60, 10, 10.0, true, 1);
+    const std::string echoNamed = Slurp(folder / "gps.nmea");
+    log.str("");
+    EXPECT_EQ(Run({Path("line01.sto"), Path("gps.nmea")}), 0) << log.str();
+    EXPECT_NE(log.str().find("summary: lines 2, "), std::string::npos) << log.str();
+    EXPECT_EQ(Slurp(folder / "gps.nmea"), echoNamed);
+}
+
+TEST_F(BatchRunTest, SurveySavedAndReopenedSavesTheSameFile) {
+    // Markers without distances: the spacing places them, and the first save carries the
+    // readings' distances as a reopened file does. A spacing of three decimals would be
+    // changed by the markers' two if distances were interpolated again on the reopen.
+    for (const char* spacing : {"10", "3.333"}) {
+        testdata::WriteLoggerFile(folder / "line01.sto", 95, 10, 0.0, false);
+        log.str("");
+        ASSERT_EQ(Run({Path("line01.sto"), "--marker-spacing", spacing, "--save-sto",
+                       Path("save1.sto")}),
+                  0)
+            << log.str();
+        ASSERT_EQ(Run({Path("save1.sto"), "--save-sto", Path("save2.sto")}), 0) << log.str();
+        const std::string first = Slurp(folder / "save1.sto");
+        EXPECT_EQ(first, Slurp(folder / "save2.sto")) << "spacing " << spacing;
+        // "30 5", five values and statuses, time, date and the distance: 15 tokens.
+        const size_t at = first.find("\r\n30 ") + 2;
+        std::string_view tokens[16];
+        EXPECT_EQ(SplitTokens(std::string_view(first).substr(at, first.find('\r', at) - at),
+                              tokens, 16),
+                  15u);
+    }
+}
+
+TEST_F(BatchRunTest, HugeValueIsSavedAndTheMappingFileSaysWhatItCannotHold) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 20, 10, 10.0, false);
+    std::string text = Slurp(folder / "line01.sto");
+    text.replace(text.find("     0.050 40"), 13, " 200000000.000 40");
+    WriteBytes(folder / "line01.sto", text);
+    ASSERT_EQ(Run({Path("line01.sto"), "--save-sto", Path("out1.sto")}), 0) << log.str();
+    log.str("");
+    ASSERT_EQ(Run({Path("out1.sto")}), 0) << log.str();
+    EXPECT_NE(log.str().find("summary: lines 1, readings 20\n"), std::string::npos) << log.str();
+    log.str("");
+    EXPECT_EQ(Run({Path("line01.sto"), "--save-stn", Path("out.stn")}), 1);
+    EXPECT_EQ(ErrorLine(), "error: saving the mapping file: " + Path("out.stn") +
+                               ": 1 reading(s) hold a value above 100000000 or one that is not "
+                               "a number; the mapping file holds each of them as the word ERROR, "
+                               "without its values.");
+}
+
+TEST_F(BatchRunTest, SavesOnAFullDiskKeepTheFilesTheyWouldReplace) {
+    testdata::CSmallDisk disk("batch");
+    if (!disk.Mounted()) GTEST_SKIP() << disk.Reason();
+    testdata::WriteLoggerFile(folder / "line01.sto", 120, 10, 10.0, false);
+    const std::vector<std::pair<std::string, std::string>> saves = {
+        {"--save-sto", "out.sto"}, {"--save-stn", "out.stn"}, {"--save-ovs", "out.ovs"},
+        {"--res2dinv", "out.dat"}, {"--st1", "out.st1"},      {"--st4", "out.st4"}};
+    for (const auto& [option, name] : saves) WriteText(disk.Folder() / name, "kept " + name);
+    ASSERT_TRUE(disk.Fill());
+    const auto names = disk.Names();
+    for (const auto& [option, name] : saves) {
+        log.str("");
+        const std::string target = (disk.Folder() / name).string();
+        EXPECT_EQ(Run({Path("line01.sto"), "--grid", "2", "--initial-model", "0:10:4", option,
+                       target}),
+                  1)
+            << option;
+        EXPECT_NE(ErrorLine().find("Cannot write the file " + target +
+                                   ": No space left on device. The file as it was before the "
+                                   "save is kept."),
+                  std::string::npos)
+            << log.str();
+        EXPECT_EQ(Slurp(target), "kept " + name);
+        EXPECT_EQ(disk.Names(), names) << "no temporary is left behind";
+    }
 }
 
 TEST_F(BatchRunTest, RefusedInitialModelIsJudgedByItsOwnReport) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 
@@ -231,6 +234,43 @@ TEST_F(OpenSurveyTest, MissingFileIsReportedAndTheOthersRead) {
     EXPECT_EQ(messages[0], "Cannot open the file " + (folder / "l0.sto").string());
     EXPECT_EQ(doc.survey.nLine, 1);
     EXPECT_EQ(ctx.failure, messages[0]) << "the window reads on; the batch must not";
+}
+
+TEST_F(OpenSurveyTest, PipesAndDevicesAreRefusedAndTheOthersRead) {
+    WriteLoggerFile(folder / "l1.sto", 5, 0, 10.0, false);
+    const fs::path pipe = folder / "l2.sto";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    prompter.Push(std::vector<fs::path>{pipe, "/dev/zero", folder / "l1.sto"});
+    PushConfiguration(0);
+    ASSERT_TRUE(Open());  // returns: nothing waits on the pipe or reads the device for ever
+    const auto messages = prompter.Messages();
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages[0], "Cannot open the file " + pipe.string() + ": it is not a regular file");
+    EXPECT_EQ(messages[1], "Cannot open the file /dev/zero: it is not a regular file");
+    EXPECT_EQ(doc.survey.nLine, 1);
+    EXPECT_EQ(ctx.failure, messages[0]);
+}
+
+TEST_F(OpenSurveyTest, FilesOpenedAreKeptFromSideFilesLater) {
+    // A survey file that carries the name of the list file of the opening.
+    WriteLoggerFile(folder / "Gantrel_data_files.txt", 5, 0, 10.0, false);
+    const std::string before = [&] {
+        std::ifstream in(folder / "Gantrel_data_files.txt", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+    prompter.Push(std::vector<fs::path>{folder / "Gantrel_data_files.txt"});
+    prompter.Push(3);  // its name gives no file index
+    PushConfiguration(0);
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(doc.survey.nLine, 1);
+    std::ifstream in(folder / "Gantrel_data_files.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), before);
+    const auto messages = prompter.Messages();
+    EXPECT_NE(std::find(messages.begin(), messages.end(),
+                        "The side file " + (folder / "Gantrel_data_files.txt").string() +
+                            " was not written: it is a file being read."),
+              messages.end());
+    EXPECT_EQ(doc.inputFiles, std::vector<fs::path>{folder / "Gantrel_data_files.txt"});
 }
 
 }  // namespace

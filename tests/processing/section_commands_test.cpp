@@ -184,8 +184,9 @@ TEST_F(SectionCommands, ImportAsksTheCellSizeAndRemembersIt) {
               (std::vector<std::string>{"dipole-dipole method : nDipoleIndex=1",
                                         "0 nSeparationIndex=1"}));
     EXPECT_EQ(prompter.History().back().sText, "Horizontal cell size");
-    EXPECT_EQ(doc.store.nColumn, 2);
-    EXPECT_EQ(doc.store.fObserved[1][0], 115.0f);
+    // 0, 2 and 4 m in cells of 2 m: the point at the largest x has a column of its own.
+    EXPECT_EQ(doc.store.nColumn, 3);
+    EXPECT_EQ(doc.store.fObserved[2][0], 120.0f);
     EXPECT_EQ(ReadSettingString("xCellSize", ""), "2.000000");
     EXPECT_EQ(view.iViewMode, kViewModel1D);
 }
@@ -208,9 +209,9 @@ TEST_F(SectionCommands, TooSmallCellSizeIsExplainedAndAskedAgain) {
     prompter.Push(2.5);
     EXPECT_EQ(ImportRes2dinvFile(small, folder / "in.dat", prompter), 2);
     EXPECT_EQ(prompter.Messages().back(),
-              "A horizontal cell size of 1 m needs 10 columns; a section can hold at most 5.\n"
-              "Enter a cell size of at least 2.000 m.");
-    EXPECT_EQ(small.nColumn, 4);
+              "A horizontal cell size of 1 m needs 11 columns; a section can hold at most 5.\n"
+              "Enter a cell size of at least 2.001 m.");
+    EXPECT_EQ(small.nColumn, 5);
 }
 
 TEST_F(SectionCommands, ExportWritesTheGriddedSection) {
@@ -299,16 +300,19 @@ TEST_F(SectionCommands, WritesThatFailAreReportedAsFailures) {
     const fs::path nowhere = folder / "no folder";
     prompter.Push(nowhere / "a.ovs");
     Run(kCmdSaveSection);
-    EXPECT_EQ(ctx.failure, "Cannot write the file " + (nowhere / "a.ovs").string());
+    const auto cannotCreate = [&](const char* name) {
+        return "Cannot open the file " + (nowhere / name).string() +
+               ": No such file or directory. Nothing was saved.";
+    };
+    EXPECT_EQ(ctx.failure, cannotCreate("a.ovs"));
     ctx.failure.reset();
     prompter.Push(nowhere / "a.dat");
     Run(kCmdExportRes2dinv);
-    EXPECT_EQ(ctx.failure,
-              Res2dinvExportMessage(Res2dinvExportStatus::CannotCreate, nowhere / "a.dat"));
+    EXPECT_EQ(ctx.failure, cannotCreate("a.dat"));
     ctx.failure.reset();
     prompter.Push(nowhere / "a.st1");
     Run(kCmdSaveST1);
-    EXPECT_EQ(ctx.failure, "Cannot write the file " + (nowhere / "a.st1").string());
+    EXPECT_EQ(ctx.failure, cannotCreate("a.st1"));
     // Each failure was shown exactly as before, once.
     const std::vector<std::string> shown = prompter.Messages();
     EXPECT_EQ(shown.back(), *ctx.failure);

@@ -12,6 +12,7 @@
 #include "common/settings.h"
 #include "common/text_format.h"
 #include "tests/sectionfiles/section_test_support.h"
+#include "tests/support/small_disk.h"
 
 namespace {
 
@@ -280,6 +281,73 @@ TEST_F(SectionFile, SurveyRecordsAndFlagsAreReadBackInResistivityMode) {
     ASSERT_EQ(line.nMarker(), 2);
     EXPECT_EQ(line.fMinDistance, 0.0f);
     EXPECT_EQ(line.fMaxDistance, 20.0f);
+}
+
+TEST_F(SectionFile, CrOnlyLineEndsKeepTheSurveyAndTheFlags) {
+    MakeSurvey();
+    FillDipoleSection(store);
+    ASSERT_TRUE(WriteSectionFile(store, folder / "s.ovs", &survey));
+    std::string text = ReadText(folder / "s.ovs");
+    std::string cr;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\n' && i > 0 && text[i - 1] == '\r')) cr += text[i];
+    ASSERT_EQ(cr.find('\n'), std::string::npos);
+    WriteText(folder / "cr.ovs", cr);
+    ASSERT_EQ(ReadSectionFile(back, folder / "cr.ovs", readSurvey, prompter), 0);
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{"Number of GPS flags = 2", "Number of lines = 1"}));
+    ExpectSameSection(store, back);
+    ASSERT_EQ(readSurvey.nLine, 1);
+    EXPECT_EQ(readSurvey.Line(0).nData(), 2);
+    EXPECT_EQ(readSurvey.nFlag, 2);
+}
+
+TEST_F(SectionFile, LeftOutTextNamesWhatTheReadLeftOut) {
+    MakeSurvey();
+    FillDipoleSection(store);
+    ASSERT_TRUE(WriteSectionFile(store, folder / "s.ovs", &survey));
+    const SectionFileStatus clean = ReadSectionFile(back, folder / "s.ovs", readSurvey);
+    EXPECT_EQ(SectionFileLeftOutText(clean), "");
+    // A store of two columns holds two of the three, and a reading of six receivers is not
+    // a reading.
+    std::string text = ReadText(folder / "s.ovs");
+    const size_t at = text.find("\r\n30 ");
+    ASSERT_NE(at, std::string::npos);
+    text.insert(at + 2, "30 6 1 0 2 0 3 0 4 0 5 0 6 0 12:00:05.00 06/15/09\r\n 1 \r\n");
+    WriteText(folder / "more.ovs", text);
+    CTrevascDataOhm small;
+    ASSERT_TRUE(small.Initialise(2, 10, 2, 10));
+    CGantrelSurvey other;
+    const SectionFileStatus st = ReadSectionFile(small, folder / "more.ovs", other);
+    const std::string left = SectionFileLeftOutText(st);
+    EXPECT_EQ(left.rfind((folder / "more.ovs").string() +
+                             ": the section holds more than 2 non-empty columns; the others were "
+                             "left out; ",
+                         0),
+              0u)
+        << left;
+    EXPECT_NE(left.find("1 reading with a receiver count outside 1 to 5"), std::string::npos)
+        << left;
+}
+
+TEST_F(SectionFile, SaveOnAFullDiskKeepsTheFileItWouldReplace) {
+    testdata::CSmallDisk disk("ovs");
+    if (!disk.Mounted()) GTEST_SKIP() << disk.Reason();
+    MakeSurvey();
+    FillDipoleSection(store);
+    const std::filesystem::path target = disk.Folder() / "s.ovs";
+    ASSERT_TRUE(WriteSectionFile(store, target, &survey));
+    const std::string before = ReadText(target);
+    FillModel(store, 20);  // more to write than the disk has room for
+    ASSERT_TRUE(disk.Fill());
+    const auto names = disk.Names();
+    SurveySaveReport report;
+    EXPECT_FALSE(WriteSectionFile(store, target, &survey, &report));
+    EXPECT_EQ(report.save.eStatus, SaveStatus::WriteFailed);
+    EXPECT_EQ(ReadText(target), before);
+    EXPECT_EQ(disk.Names(), names);
+    EXPECT_NE(SurveySaveMessage(report, target, false).find("No space left on device"),
+              std::string::npos);
 }
 
 TEST_F(SectionFile, LinesOfADipoleSectionDoNotKeepAnEarlierSurveysDifferentSizes) {

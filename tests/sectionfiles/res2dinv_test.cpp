@@ -2,15 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "common/language.h"
 #include "common/scripted_prompter.h"
 #include "common/text_format.h"
 #include "tests/sectionfiles/section_test_support.h"
+#include "tests/support/small_disk.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using sectiontest::Crlf;
 using sectiontest::ReadText;
 using sectiontest::TempFolder;
@@ -70,20 +73,112 @@ TEST_F(Res2dinv, PolePolePointKeepsItsSpacingAndNFactorMinusOne) {
     EXPECT_EQ(WriteRes2dinvFile(store, folder / "pp.dat"), Res2dinvExportStatus::Ok);
     EXPECT_EQ(ReadText(folder / "pp.dat"),
               Crlf("pp.dat\n5.000000\n2\n2\n1\n0\n0.000000 5.000000 80.000000\n"
-                   "3.000000 5.000000 90.000000\n"));
+                   "4.000000 5.000000 90.000000\n"));
 }
 
-TEST_F(Res2dinv, LastCellIsSharedByThePointsAtTheLargestPosition) {
+TEST_F(Res2dinv, PointsAtTheLargestPositionHaveAColumnOfTheirOwn) {
     std::string text = Header(3, 11);
     for (int x = 0; x <= 10; ++x) text += FormatC("%d.0 2.0 1 %d.0\n", x, 100 + x);
     ASSERT_EQ(Import(text, 1.0f), Res2dinvStatus::Ok);
-    ASSERT_EQ(store.nColumn, 10);
+    ASSERT_EQ(store.nColumn, 11);
     EXPECT_EQ(store.fColumnX[0], 0.0f);
-    EXPECT_EQ(store.fColumnX[9], 9.0f);
-    EXPECT_EQ(store.nAveraged[9][0], 2);
-    EXPECT_EQ(store.fObserved[9][0], 109.5f);
+    EXPECT_EQ(store.fColumnX[10], 10.0f);
+    EXPECT_EQ(store.nAveraged[9][0], 1);
+    EXPECT_EQ(store.fObserved[9][0], 109.0f);
+    EXPECT_EQ(store.fObserved[10][0], 110.0f);
     EXPECT_EQ(store.fCellSize, 1.0f);
     EXPECT_EQ(store.nRowKind, 1);
+}
+
+TEST_F(Res2dinv, ExportedSectionImportedAgainKeepsEveryPoint) {
+    // As gridding leaves it: columns at cell centres min + (c + 0.5) w, a cell size and an
+    // origin with no exact binary form, one column without rows.
+    const float w = 0.7f, fMin = 0.3f;
+    CTrevascDataOhm grid;
+    ASSERT_TRUE(grid.Initialise(kStoreMaxColumn, kStoreMaxRow, kStoreMaxColumn, kStoreMaxLayer));
+    grid.nColumn = 202;
+    grid.fCellSize = w;
+    int points = 0;
+    for (int c = 0; c < grid.nColumn; ++c) {
+        grid.fColumnX[c] = (static_cast<float>(c) + 0.5f) * w + fMin;
+        grid.nRow[c] = c == 100 ? 0 : 5;
+        for (int k = 0; k < grid.nRow[c]; ++k) {
+            grid.fDipoleSize[c][k] = 1.25f;
+            grid.fNFactor[c][k] = 3.0f + 2.0f * static_cast<float>(k);
+            grid.fObserved[c][k] = 100.0f + static_cast<float>(c) + 0.125f * static_cast<float>(k);
+            grid.nAveraged[c][k] = 3;
+        }
+        points += grid.nRow[c];
+    }
+    ASSERT_EQ(points, 1005);
+    ASSERT_EQ(WriteRes2dinvFile(grid, folder / "out.dat"), Res2dinvExportStatus::Ok);
+    ASSERT_EQ(Import(ReadText(folder / "out.dat"), w), Res2dinvStatus::Ok);
+    ASSERT_EQ(file.points.size(), 1005u);
+    ASSERT_EQ(store.nColumn, grid.nColumn);
+    int back = 0;
+    for (int c = 0; c < store.nColumn; ++c) {
+        ASSERT_EQ(store.nRow[c], grid.nRow[c]) << "column " << c;
+        EXPECT_NEAR(store.fColumnX[c], grid.fColumnX[c], 1e-4) << "column " << c;
+        for (int k = 0; k < store.nRow[c]; ++k) {
+            EXPECT_EQ(store.nAveraged[c][k], 1);
+            EXPECT_EQ(store.fObserved[c][k], grid.fObserved[c][k]);
+            EXPECT_NEAR(store.fNFactor[c][k], grid.fNFactor[c][k], 1e-5);
+        }
+        back += store.nRow[c];
+    }
+    EXPECT_EQ(back, 1005);
+    // And once more: the second trip gives the first trip's file.
+    ASSERT_EQ(WriteRes2dinvFile(store, folder / "again.dat"), Res2dinvExportStatus::Ok);
+    const Res2dinvFile again = ReadRes2dinvFile(folder / "again.dat");
+    EXPECT_EQ(again.nAnnounced, 1005);
+    EXPECT_EQ(again.points.size(), 1005u);
+    EXPECT_EQ(Res2dinvLeftOutText(file, 1005), "");
+}
+
+TEST_F(Res2dinv, CrOnlyLineEndsAreRead) {
+    std::string text = Header(3, 2) + "0.0 2.0 1 100.0\n1.0 2.0 2 110.0\n";
+    std::replace(text.begin(), text.end(), '\n', '\r');
+    const Res2dinvFile f = Read(text);
+    EXPECT_TRUE(f.bHeaderRead);
+    EXPECT_EQ(f.nBadLine, 0);
+    EXPECT_EQ(f.points.size(), 2u);
+}
+
+TEST_F(Res2dinv, LeftOutTextNamesLinesPointsAndCells) {
+    // One unreadable line, a point whose cell average is not above 0, one announced point
+    // missing.
+    ASSERT_EQ(Import(Header(3, 4) + "0.0 2.0 1 100.0\nbad line\n1.0 2.0 1 -5.0\n2.0 2.0 1 90\n",
+                     1.0f),
+              Res2dinvStatus::Ok);
+    int gridded = 0;
+    for (int c = 0; c < store.nColumn; ++c)
+        for (int k = 0; k < store.nRow[c]; ++k) gridded += store.nAveraged[c][k];
+    EXPECT_EQ(gridded, 2);
+    EXPECT_EQ(Res2dinvLeftOutText(file, gridded),
+              (folder / "in.dat").string() +
+                  ": 1 unreadable data line(s) left out, the first at line 8; 1 announced "
+                  "point(s) missing from the file; 1 point(s) not in the section (no row for "
+                  "their array, or a cell average not above 0)");
+}
+
+TEST_F(Res2dinv, ExportOnAFullDiskKeepsTheFileItWouldReplace) {
+    testdata::CSmallDisk disk("res2dinv");
+    if (!disk.Mounted()) GTEST_SKIP() << disk.Reason();
+    std::string text = Header(3, 2000);
+    for (int i = 0; i < 2000; ++i) text += FormatC("%d.0 2.0 %d %d.5\n", i / 20, 1 + i % 20, 100 + i);
+    ASSERT_EQ(Import(text, 1.0f), Res2dinvStatus::Ok);
+    const fs::path target = disk.Folder() / "out.dat";
+    WriteText(target, "the export before\n");
+    ASSERT_TRUE(disk.Fill());
+    const auto names = disk.Names();
+    SaveResult save;
+    const Res2dinvExportStatus st = WriteRes2dinvFile(store, target, &save);
+    EXPECT_EQ(st, Res2dinvExportStatus::WriteFailed);
+    EXPECT_EQ(ReadText(target), "the export before\n");
+    EXPECT_EQ(disk.Names(), names);
+    EXPECT_EQ(Res2dinvExportMessage(st, target, &save),
+              "Cannot write the file " + target.string() +
+                  ": No space left on device. The file as it was before the save is kept.");
 }
 
 TEST_F(Res2dinv, CommasSeparateValuesLikeBlanks) {
@@ -101,7 +196,7 @@ TEST_F(Res2dinv, OtherArrayTypesGiveNoRows) {
               Res2dinvStatus::Ok);
     EXPECT_EQ(prompter.Messages(),
               std::vector<std::string>{"dipole-dipole method : nDipoleIndex=0"});
-    EXPECT_EQ(store.nColumn, 3);
+    EXPECT_EQ(store.nColumn, 4);
     for (int c = 0; c < store.nColumn; ++c) EXPECT_EQ(store.nRow[c], 0);
 }
 
@@ -116,8 +211,8 @@ TEST_F(Res2dinv, OneMessagePerDipoleSizeInAscendingOrder) {
     // Rows in kind order: (1 m, N 3), (1 m, N 5), (2 m, N 3); column 0 lacks the second.
     ASSERT_EQ(store.nRow[0], 2);
     EXPECT_EQ(store.fDipoleSize[0][1], 2.0f);
-    EXPECT_EQ(store.fNFactor[1][1], 5.0f);
-    EXPECT_EQ(store.fObserved[1][0], 40.0f);
+    EXPECT_EQ(store.fNFactor[2][1], 5.0f);
+    EXPECT_EQ(store.fObserved[2][0], 40.0f);
 }
 
 TEST_F(Res2dinv, FilesAsRealProgramsWriteThemAreRead) {
