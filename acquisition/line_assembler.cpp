@@ -49,9 +49,9 @@ std::string_view CLineAssembler::Line(int i) const {
     const auto& line = (*lines_)[static_cast<std::size_t>(i)];
     const std::size_t len = length_[static_cast<std::size_t>(i)];
     const void* nul = std::memchr(line.data(), '\0', len);
-    return {line.data(), nul != nullptr ? static_cast<std::size_t>(
-                                              static_cast<const char*>(nul) - line.data())
-                                        : len};
+    return {line.data(), nul != nullptr
+                             ? static_cast<std::size_t>(static_cast<const char*>(nul) - line.data())
+                             : len};
 }
 
 int SplitFields(std::string_view line, CFieldTable& fields) {

@@ -20,8 +20,9 @@ constexpr const char* kDifferentKey = "GeometrybDifferentSize";
 // Reads the instrument's key, for the second instrument falling back to the first's value.
 int ReadGeometryInt(const char* base, int instrument, int iDefault) {
     const int first = ReadSettingInt(base, iDefault);
-    return instrument == kFirstInstrument ? first
-                                          : ReadSettingInt(LoggerGeometryKey(base, instrument), first);
+    return instrument == kFirstInstrument
+               ? first
+               : ReadSettingInt(LoggerGeometryKey(base, instrument), first);
 }
 
 float ReadGeometryReal(const char* base, int instrument, float fDefault) {
@@ -88,8 +89,9 @@ float LoggerGeometricFactor(const CGantrelGeometry& g, int i) {
     const float C = T / 2.0f;
     const float B = 0.75f * T + L + static_cast<float>(2 * i + 1) * R / 4.0f;
     const float D = B + R / 2.0f;
-    const double S = 1.0 / std::fabs(static_cast<double>(C - B)) + 1.0 / std::fabs(static_cast<double>(D)) -
-                     1.0 / std::fabs(static_cast<double>(C - D)) - 1.0 / std::fabs(static_cast<double>(B));
+    const double S =
+        1.0 / std::fabs(static_cast<double>(C - B)) + 1.0 / std::fabs(static_cast<double>(D)) -
+        1.0 / std::fabs(static_cast<double>(C - D)) - 1.0 / std::fabs(static_cast<double>(B));
     return static_cast<float>(6.28318530718 / S);
 }
 
@@ -115,7 +117,7 @@ std::string LoggerGeometryRecord(const CGantrelGeometry& g) {
 // "Gantrel geometry" dialog
 
 const std::array<const char*, 11> CDlgGantrelGeometry::kDipoleButtons = {
-    "1m (cylinder)", "2m (1m)",     "2.5m (1.25m)", "5m (2.5m)",   "10m (5m)",  "15m (7.5m)",
+    "1m (cylinder)", "2m (1m)",     "2.5m (1.25m)", "5m (2.5m)",   "10m (5m)", "15m (7.5m)",
     "20m (10m)",     "25m (12.5m)", "30m (15m)",    "35m (17.5m)", "40m (20m)"};
 
 CDlgGantrelGeometry CDlgGantrelGeometry::From(const CGantrelGeometry& g) {
@@ -155,7 +157,8 @@ std::string CDlgGantrelGeometry::FirstGroupCaption() const {
 
 void CDlgGantrelGeometry::SetDifferentSize(int bOn) {
     bDifferentSize = bOn != 0 ? 1 : 0;
-    if (bDifferentSize != 0 && ePreview == GeometryPreview::NSpace) ePreview = GeometryPreview::Geometry;
+    if (bDifferentSize != 0 && ePreview == GeometryPreview::NSpace)
+        ePreview = GeometryPreview::Geometry;
 }
 
 void CDlgGantrelGeometry::ChooseMode(GeometryPreview mode) {
@@ -181,7 +184,8 @@ struct PreviewFrame {
     float fStart, fEnd;            // data range across
     int X(float v) const {
         const float span = fEnd - fStart;
-        return left + PageUnits(span > 0.0f ? (v - fStart) / span * static_cast<float>(right - left) : 0.0f);
+        return left + PageUnits(span > 0.0f ? (v - fStart) / span * static_cast<float>(right - left)
+                                            : 0.0f);
     }
 };
 
@@ -211,8 +215,12 @@ void DrawAxis(CCanvas& canvas, PreviewFrame& f, const std::string& title) {
 
 void CDlgGantrelGeometry::DrawPreview(CCanvas& canvas, int width, int height) const {
     CCanvasStateSaver keep(canvas);
-    PreviewFrame f{kPreviewMarginX, width - kPreviewMarginX, kPreviewMarginY,
-                   height - kPreviewMarginY, 0.0f, 1.0f};
+    PreviewFrame f{kPreviewMarginX,
+                   width - kPreviewMarginX,
+                   kPreviewMarginY,
+                   height - kPreviewMarginY,
+                   0.0f,
+                   1.0f};
     if (f.right <= f.left || f.bottom <= f.top) return;  // no room inside the margins
     CGantrelGeometry g = PreviewGeometry();
     constexpr int kReceivers = kMaxReceiver;
@@ -252,7 +260,8 @@ void CDlgGantrelGeometry::DrawPreview(CCanvas& canvas, int width, int height) co
     f.fStart = 0.0f;
     f.fEnd = *std::max_element(values, values + kReceivers);
     if (!std::isfinite(f.fEnd) || f.fEnd > 1e6f) f.fEnd = 1.0f;
-    DrawAxis(canvas, f, bDepth ? Tr("Apparent depth (m)", "見掛深度 (m)") : Tr("N-space", "隔離係数"));
+    DrawAxis(canvas, f,
+             bDepth ? Tr("Apparent depth (m)", "見掛深度 (m)") : Tr("N-space", "隔離係数"));
     canvas.SetFont(LanguageFont(GetLanguage(), 30));
     canvas.SetTextAlign({HAlign::Left, VAlign::Baseline});
     for (int i = 0; i < kReceivers; ++i) {

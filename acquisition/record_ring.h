@@ -38,7 +38,9 @@ class CLineLog : public CRecordRing<std::string> {
 public:
     static constexpr std::size_t kLimit = 20;
     CLineLog() : CRecordRing<std::string>(kLimit) {}
-    int Append(std::string_view line) { return CRecordRing<std::string>::Append(std::string(line)); }
+    int Append(std::string_view line) {
+        return CRecordRing<std::string>::Append(std::string(line));
+    }
     // Every kept line followed by " \r\n", as the multi-line boxes show them.
     std::string Text() const {
         std::string s;

@@ -9,7 +9,9 @@ namespace {
 // Discovery never collects more port numbers than this.
 constexpr size_t kMaxReportedPorts = 255;
 
-std::string Key(const std::string& prefix, const char* name) { return prefix + "_" + name; }
+std::string Key(const std::string& prefix, const char* name) {
+    return prefix + "_" + name;
+}
 
 // Puts the system's names of the ports it reports into the table; returns the reports taken.
 std::vector<SerialPortReport> ApplyReportedNames(CSerialPortList& list, CSerialPortSystem& system) {
@@ -120,12 +122,13 @@ bool ChooseSerialPort(CSerialPortSetting& setting, CSerialPortSystem& system,
     const auto at = std::find(tableIndex.begin(), tableIndex.end(), current);
     dlg.iPort = at == tableIndex.end() ? 0 : static_cast<int>(at - tableIndex.begin());
     dlg.iBaudRate = std::clamp(setting.iBaudIndex, 0, static_cast<int>(kBaudRateTable.size()) - 1);
-    dlg.iStopBits = std::clamp(setting.iStopBitsIndex, 0, static_cast<int>(kStopBitsText.size()) - 1);
+    dlg.iStopBits =
+        std::clamp(setting.iStopBitsIndex, 0, static_cast<int>(kStopBitsText.size()) - 1);
 
     if (!prompter.EditDialog(dlg)) return false;
 
-    const bool bTyped = !dlg.sDevice.empty() &&
-                        std::find(dlg.ports.begin(), dlg.ports.end(), dlg.sDevice) == dlg.ports.end();
+    const bool bTyped = !dlg.sDevice.empty() && std::find(dlg.ports.begin(), dlg.ports.end(),
+                                                          dlg.sDevice) == dlg.ports.end();
     if (bTyped) {
         setting.iPortIndex = list.nPort();
         setting.sPortName = dlg.sDevice;
@@ -144,7 +147,8 @@ bool ChooseSerialPort(CSerialPortSetting& setting, CSerialPortSystem& system,
         }
     }
     setting.iBaudIndex = std::clamp(dlg.iBaudRate, 0, static_cast<int>(kBaudRateTable.size()) - 1);
-    setting.iStopBitsIndex = std::clamp(dlg.iStopBits, 0, static_cast<int>(kStopBitsText.size()) - 1);
+    setting.iStopBitsIndex =
+        std::clamp(dlg.iStopBits, 0, static_cast<int>(kStopBitsText.size()) - 1);
     setting.Save();
     return true;
 }
@@ -258,7 +262,9 @@ void CPortTestWindow::Close() {
     ports_.clear();
 }
 
-CSerialLogs::CSerialLogs() { bSave_ = ReadSettingInt("bSaveSerialPortLog", 0) != 0 ? 1 : 0; }
+CSerialLogs::CSerialLogs() {
+    bSave_ = ReadSettingInt("bSaveSerialPortLog", 0) != 0 ? 1 : 0;
+}
 
 void CSerialLogs::Toggle() {
     bSave_ = bSave_ != 0 ? 0 : 1;

@@ -16,5 +16,7 @@ bool SetCustomBaudRate(int fd, int iBaudRate) {
     return ioctl(fd, TCSETS2, &t) == 0;
 }
 #else
-bool SetCustomBaudRate(int, int) { return false; }
+bool SetCustomBaudRate(int, int) {
+    return false;
+}
 #endif

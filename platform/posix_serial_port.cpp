@@ -18,25 +18,40 @@ namespace fs = std::filesystem;
 
 namespace {
 // errno values that mean the device itself went away rather than one call failing.
-bool IsGoneError(int e) { return e == EIO || e == ENXIO || e == ENODEV || e == EBADF; }
+bool IsGoneError(int e) {
+    return e == EIO || e == ENXIO || e == ENODEV || e == EBADF;
+}
 
 speed_t StandardSpeed(int iBaudRate) {
     switch (iBaudRate) {
-        case 110: return B110;
-        case 300: return B300;
-        case 600: return B600;
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
+        case 110:
+            return B110;
+        case 300:
+            return B300;
+        case 600:
+            return B600;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
 #ifdef B230400
-        case 230400: return B230400;
+        case 230400:
+            return B230400;
 #endif
-        default: return B0;
+        default:
+            return B0;
     }
 }
 

@@ -19,7 +19,8 @@ TEST(LineAssembler, CarriageReturnThenLineFeedInTheNextReadIsOneLine) {
     CLineAssembler a;
     EXPECT_EQ(Feed(a, "12.345,131,135,55\r"), std::vector<std::string>{"12.345,131,135,55"});
     EXPECT_TRUE(Feed(a, "\n").empty()) << "the line feed after the CR starts no line";
-    EXPECT_EQ(Feed(a, "1.0,1,1,11\r\n2.0,2,2,22\n"), (std::vector<std::string>{"1.0,1,1,11", "2.0,2,2,22"}));
+    EXPECT_EQ(Feed(a, "1.0,1,1,11\r\n2.0,2,2,22\n"),
+              (std::vector<std::string>{"1.0,1,1,11", "2.0,2,2,22"}));
     EXPECT_EQ(a.Pending(), 0u);
 }
 

@@ -119,7 +119,8 @@ TEST_F(LoggerGeometry, DialogShowsWhatTheCheckBoxChooses) {
 
     dlg.ChooseMode(GeometryPreview::NSpace);
     dlg.SetDifferentSize(1);
-    EXPECT_EQ(dlg.ePreview, GeometryPreview::Geometry) << "N-space has no meaning for different sizes";
+    EXPECT_EQ(dlg.ePreview, GeometryPreview::Geometry)
+        << "N-space has no meaning for different sizes";
     EXPECT_FALSE(dlg.NSpaceButtonShown());
     EXPECT_TRUE(dlg.ReceiverGroupShown());
     EXPECT_EQ(dlg.FirstGroupCaption(), "Transmitter dipole size (cable length)");
@@ -177,7 +178,8 @@ TEST_F(LoggerGeometry, PreviewDiagramsHaveTheirTitlesAndStayInsideTheMargins) {
     CRecordingCanvas depth;
     dlg.ChooseMode(GeometryPreview::ApparentDepth);
     dlg.DrawPreview(depth, w, h);
-    EXPECT_NE(depth.FindText("1: 2.50"), nullptr) << "receiver 1's apparent depth, rope 5 m, 5 m dipoles";
+    EXPECT_NE(depth.FindText("1: 2.50"), nullptr)
+        << "receiver 1's apparent depth, rope 5 m, 5 m dipoles";
     EXPECT_EQ(depth.OfKind(CanvasPrimitive::Rectangle).size(), 6u) << "the frame and five bars";
 
     CRecordingCanvas tiny;

@@ -150,7 +150,8 @@ TEST_F(SerialPorts, FirstOpenOfASlotShowsTheLineSettingsOnce) {
     CPortSlots slots;
     ASSERT_TRUE(OpenSerialPort(slots, kSlotGantrel, g, system, prompter, clock));
     EXPECT_TRUE(slots.IsOpen(kSlotGantrel));
-    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{a.Path() + ": Baud rate=1200 Stop bits=1"});
+    EXPECT_EQ(prompter.Messages(),
+              std::vector<std::string>{a.Path() + ": Baud rate=1200 Stop bits=1"});
     slots.Close(kSlotGantrel);
     EXPECT_FALSE(slots.IsOpen(kSlotGantrel));
 
@@ -187,8 +188,8 @@ TEST_F(SerialPorts, PortTestWindowShowsTheLatestTwentyLinesOfEveryPort) {
     a.Send("first\r\nsecond\r");
     b.Send("$GPGGA,1\r\n");
     window.Tick();
-    EXPECT_EQ(window.Text(), a.Path() + ":first \r\n" + a.Path() + ":second \r\n" + b.Path() +
-                                 ":$GPGGA,1 \r\n");
+    EXPECT_EQ(window.Text(),
+              a.Path() + ":first \r\n" + a.Path() + ":second \r\n" + b.Path() + ":$GPGGA,1 \r\n");
     a.Consumed();
     b.Consumed();
     std::string many;
@@ -201,7 +202,8 @@ TEST_F(SerialPorts, PortTestWindowShowsTheLatestTwentyLinesOfEveryPort) {
 
     b.CloseMaster();
     window.Tick();
-    EXPECT_EQ(window.OpenPorts(), std::vector<std::string>{a.Path()}) << "an unplugged port is let go";
+    EXPECT_EQ(window.OpenPorts(), std::vector<std::string>{a.Path()})
+        << "an unplugged port is let go";
     window.Close();
     EXPECT_TRUE(window.OpenPorts().empty());
 }
