@@ -18,7 +18,7 @@
 #include <string_view>
 #include <thread>
 
-#include "acquisition/serial_ports.h"
+#include "acquisition/acquisition_state.h"
 #include "common/memory_settings.h"
 #include "common/record_time.h"
 #include "common/settings.h"
@@ -66,10 +66,12 @@ public:
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         int queued = 0;
         while (std::chrono::steady_clock::now() < until) {
-            if (ioctl(slave_, FIONREAD, &queued) == 0 && static_cast<size_t>(queued) >= expected_) return;
+            if (ioctl(slave_, FIONREAD, &queued) == 0 && static_cast<size_t>(queued) >= expected_)
+                return;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        ADD_FAILURE() << "the pseudo-terminal did not pass " << expected_ << " bytes on, only " << queued;
+        ADD_FAILURE() << "the pseudo-terminal did not pass " << expected_ << " bytes on, only "
+                      << queued;
     }
     // The engine has read what was queued.
     void Consumed() { expected_ = 0; }
@@ -105,17 +107,39 @@ protected:
     void SetUp() override {
         SetSettingsBackend(&settings);
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::temp_directory_path() /
-              ("gantrel-acq-" + std::to_string(getpid()) + "-" + info->test_suite_name() + "-" + info->name());
+        dir = fs::temp_directory_path() / ("gantrel-acq-" + std::to_string(getpid()) + "-" +
+                                           info->test_suite_name() + "-" + info->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         WriteSettingString("FolderPath", dir.string());
         clock.Set(StartTime());
     }
     void TearDown() override {
+        state.reset();
         SetSettingsBackend(nullptr);
         std::error_code ec;
         fs::remove_all(dir, ec);
+    }
+
+    CAcquisitionState& MakeState() {
+        state = std::make_unique<CAcquisitionState>(ports, prompter, clock);
+        return *state;
+    }
+
+    // Answers the serial port dialog with the pseudo-terminal and the given baud index.
+    void AnswerPort(const CPty& pty, int iBaud = 12) {
+        ports.AddKnownDevice(pty.Path());
+        const std::string path = pty.Path();
+        prompter.script.PushDialog<CDlgRS232C>([path, iBaud](CDlgRS232C& d) {
+            d.sDevice = path;
+            d.iBaudRate = iBaud;
+        });
+    }
+
+    // One poll-timer tick 100 ms after the last.
+    void Tick() {
+        clock.Advance(100);
+        state->Tick(CAcquisitionState::kPollTimer);
     }
 
     CMemorySettingsBackend settings;
@@ -123,6 +147,7 @@ protected:
     CManualClock clock;
     CScriptedLoggerPrompter prompter;
     CPosixSerialPortSystem ports;
+    std::unique_ptr<CAcquisitionState> state;
 };
 
 }  // namespace acqtest
