@@ -40,10 +40,12 @@ void CAcquisitionState::HandleGGA(std::string_view line, CClockTime t, int bPubl
     if (bPosition) {
         fix.dLatitude = fix.iLatitudeDegree + fix.dLatitudeMinute / 60.0;
         fix.dLongitude = fix.iLongitudeDegree + fix.dLongitudeMinute / 60.0;
-        fix.sNorthSouth = IsHemisphere(field(3), 'S') ? "S" : "N";
-        fix.sEastWest = IsHemisphere(field(5), 'W') ? "W" : "E";
-        if (fix.sNorthSouth == "S") fix.dLatitude = -fix.dLatitude;
-        if (fix.sEastWest == "W") fix.dLongitude = -fix.dLongitude;
+        const bool bSouth = IsHemisphere(field(3), 'S');
+        const bool bWest = IsHemisphere(field(5), 'W');
+        fix.sNorthSouth.assign(1, bSouth ? 'S' : 'N');
+        fix.sEastWest.assign(1, bWest ? 'W' : 'E');
+        if (bSouth) fix.dLatitude = -fix.dLatitude;
+        if (bWest) fix.dLongitude = -fix.dLongitude;
         // Noise that happens to parse is no place on the globe; such a fix is not taken.
         bPosition = std::fabs(fix.dLatitude) <= 90.0 && std::fabs(fix.dLongitude) <= 180.0;
     }
