@@ -334,6 +334,17 @@ TEST_F(Recording, FreshInstallationRecordsToItsHomeFolderAndEveryRunTakesTheNext
     if (oldHome != nullptr) setenv("HOME", saved.c_str(), 1);
 }
 
+TEST_F(Recording, ADataFolderThatCannotBeMadeFallsBackToOneThatCan) {
+    WriteSettingString("FolderPath", "/proc/no-such-folder/GantrelData");
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir);
+    auto& s = MakeState();
+    fs::current_path(previous);
+    EXPECT_EQ(s.sDataFolder, dir / "GantrelData");
+    EXPECT_TRUE(fs::is_directory(dir / "GantrelData"));
+    EXPECT_EQ(ReadSettingString("FolderPath", ""), (dir / "GantrelData").string());
+}
+
 TEST_F(Recording, FileID9999IsFollowedBy0) {
     WriteSettingInt("iFileID", 9998);
     auto& s = MakeState();

@@ -208,6 +208,14 @@ TEST_F(SerialPorts, PortTestWindowShowsTheLatestTwentyLinesOfEveryPort) {
     EXPECT_TRUE(window.OpenPorts().empty());
 }
 
+TEST_F(SerialPorts, ShowAvailableSerialPortsWarnsThenListsWhatOpens) {
+    CPty a;
+    auto system = OnlyKnown({a.Path()});
+    EXPECT_EQ(ShowAvailableSerialPorts(system, prompter), 1);
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{kTryAllPortsMessage, a.Path() + "\n"}));
+}
+
 TEST_F(SerialPorts, PortTestWindowWithNothingToOpen) {
     auto none = OnlyKnown({});
     CPortTestWindow window(none, prompter);
