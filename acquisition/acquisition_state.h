@@ -1,0 +1,252 @@
+// The field logger's engine without a window: the acquisition state of the program with its
+// devices, record rings and logs, the poll-timer tick that reads the serial ports and
+// dispatches every line (console readings, GGA sentences), the recording of survey files
+// and the operator's commands (START/MARK, PAUSE, END LINE, file ID, folder and prefix).
+//
+// Everything runs on one thread: the shell calls Tick from its timer and the commands from
+// its buttons, keys and menus, never at the same time. What the control form shows (button
+// captions, colours, enabled states, the file, line and marker numbers) is plain data in
+// `form`, kept up to date by the commands.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "acquisition/line_assembler.h"
+#include "acquisition/logger_geometry.h"
+#include "acquisition/logger_prompter.h"
+#include "acquisition/record_ring.h"
+#include "acquisition/serial_ports.h"
+#include "acquisition/survey_appender.h"
+#include "common/canvas.h"
+#include "common/clock.h"
+#include "common/survey.h"
+
+// A reading as the logger keeps it.
+struct CLoggerReading : CGantrelData {
+    int bRecorded = 0;  // 1 when taken while a line was recorded and not paused
+};
+
+// Kinds of DispatchLine.
+inline constexpr int kLineGantrel = 0;    // first-instrument reading handled
+inline constexpr int kLineGGA = 1;        // GGA sentence handled
+inline constexpr int kLineOtherGPS = 2;   // other GPS-port line
+inline constexpr int kLineGantrel2 = 3;   // second-instrument reading handled
+inline constexpr int kLineNotSaved = -1;  // a reading that could not be written to its file
+inline constexpr int kLineNoKind = -2;    // handling raised an exception
+
+// Button face colours.
+inline constexpr CColor kButtonGrey{230, 230, 230};
+inline constexpr CColor kButtonRed{255, 0, 0};
+inline constexpr CColor kButtonGreen{0, 255, 0};
+inline constexpr CColor kButtonYellow{255, 255, 0};
+
+struct CButtonState {
+    std::string sCaption;
+    CColor color = kButtonGrey;
+    bool bEnabled = true;
+    friend bool operator==(const CButtonState&, const CButtonState&) = default;
+};
+
+// The control form's acquisition controls and fields.
+struct CControlFormState {
+    CButtonState gantrel;               // 2101 start/stop first instrument
+    CButtonState gps;                   // 2102 start/stop GPS
+    CButtonState endLine;               // 2103 END LINE
+    CButtonState startMark;             // 2104 START / MARK
+    CButtonState pause;                 // 2105 PAUSE / Re-START
+    bool bSetUpGeometryEnabled = true;  // 1012
+    // "File ID=", "Line ID=", "Mark =": negative values show as 0.
+    int iFileID = 0, iLineID = 0, iMarker = 0;
+    std::filesystem::path sFilePath;  // "File path and name="
+};
+
+// Uploads a recorded reading with the latest fix to the collecting service; false on failure.
+// response receives the service's answer (shown in the received-lines log).
+class CReadingUploader {
+public:
+    virtual ~CReadingUploader() = default;
+    virtual bool Upload(const CGantrelData& reading, const CGPSData& latestFix,
+                        std::string& response) = 0;
+};
+
+// The data folder a fresh installation records to: "GantrelData" in the user's home folder.
+std::filesystem::path DefaultDataFolder();
+// Where the logger records when the data folder can be neither found nor made.
+std::filesystem::path FallbackDataFolder();
+// "<folder>/<prefix>_%04d.sto", or "..._sub.sto" for the second instrument.
+std::filesystem::path SurveyFilePath(const std::filesystem::path& folder, const std::string& prefix,
+                                     int iFileID, int instrument);
+
+// "File name and folder " dialog.
+struct CDlgSetFileNameAndFolder : CDialogValues {
+    std::string DialogName() const override { return "File name and folder "; }
+    std::string sPrefix;            // edit "File name prefix"
+    std::filesystem::path sFolder;  // read-only "Folder path", set with "SET"
+    static constexpr const char* kChooseFolderTitle = "Select destination folder";
+};
+
+class CAcquisitionState {
+public:
+    static constexpr int kPollTimer = 0;
+    static constexpr int kPollPeriod = 100;            // ms
+    static constexpr int kDemonstrationPeriod = 1000;  // ms
+    static constexpr std::size_t kReadBufferSize = 8192;
+
+    // Creating the state is the document's start: settings are read (file ID incremented and
+    // written back, data folder made), "GPS_Active" is set to 0.
+    CAcquisitionState(CSerialPortSystem& ports, CLoggerPrompter& prompter, CClock& clock);
+    // Sets "GPS_Active" to 0 and closes every port.
+    ~CAcquisitionState();
+    CAcquisitionState(const CAcquisitionState&) = delete;
+    CAcquisitionState& operator=(const CAcquisitionState&) = delete;
+
+    // ---- console lines and dispatch ----
+
+    // One tick of a control-form timer (0 the poll timer, 1 to 3 the demonstration timers).
+    void Tick(int iTimer = kPollTimer);
+    // Reads what the slot's port has queued and dispatches every complete line; returns the
+    // number of lines of kinds 0, 1 and 3. A port that has gone is reported once in both logs
+    // and its device stopped.
+    int PollSerialPort(int slot);
+    // Handles one received line of a slot and returns its kind (kLine...).
+    int DispatchLine(std::string_view line, int slot, CClockTime t, int bPublish);
+    // Parses an instrument console line into a reading for the ring and, while recording, the
+    // survey file. Returns the receiver count, 0 for a line that is no reading, -1 when it
+    // could not be written to the survey file.
+    int ParseConsoleRecord(std::string_view line, int iMilliSecond, int instrument,
+                           std::int64_t time);
+
+    // ---- GPS ----
+
+    // A GGA sentence from the GPS port, the registry or a demonstration.
+    void HandleGGA(std::string_view line, CClockTime t, int bPublish);
+    // Registry mode: takes a sentence another program published; 1 when one was taken.
+    int ReadRegistryGPS();
+    // Writes the fix to the shared values, "GPS_Active" 1 before the sentence.
+    static void PublishFix(const CGPSData& fix);
+    // "Get GPS from registry".
+    void ToggleRegistryGPS();
+
+    // ---- devices ----
+
+    void ToggleGantrel();  // button 2101
+    void ToggleGPS();      // button 2102
+    bool StartGantrel();
+    bool StartGPS();
+    bool StartGantrel2();
+    void StopGantrel();
+    void StopGPS();
+    void StopGantrel2();
+
+    // ---- line recording ----
+
+    void StartMark();  // button 2104, key M, menu "MARK"
+    void Pause();      // button 2105, key P, menu "PAUSE"
+    void EndLine();    // button 2103, key E, menu "END LINE"
+    // Keys taken from the form before any control: M, E and P while the first instrument
+    // is started. True when the key was one of them and acted.
+    bool OnKey(char key);
+    void IncrementFileID();
+    bool DataFileNameAndFolder();
+    // "Set up geometry" (button 1012 and menu) or "Set up geometry (2nd Gantrel)".
+    bool SetUpGeometry(int instrument);
+    void ToggleSaveSerialPortLog() { serialLogs.Toggle(); }
+
+    // ---- when the menu items are enabled ----
+    bool CanStartGantrel() const { return bGantrelStarted == 0; }
+    bool CanStopGantrel() const { return bGantrelStarted != 0 && iRecordState == 0; }
+    bool CanStartGPS() const { return bGPSStarted == 0; }
+    bool CanStopGPS() const { return bGPSStarted != 0 && iRecordState == 0; }
+    bool CanStartGantrel2() const { return bGantrel2Started == 0; }
+    bool CanStopGantrel2() const { return bGantrel2Started != 0 && iRecordState == 0; }
+    bool CanMark() const { return bGantrelStarted != 0 && bPaused == 0; }
+    bool CanPause() const { return iRecordState == 1; }
+    bool CanEndLine() const { return iRecordState == 1; }
+    bool CanIdleCommand() const { return iRecordState == 0; }  // file ID, folder, geometry
+    bool RegistryGPSEnabled() const { return bGPSStarted == 0 || bRegistryGPS != 0; }
+    bool RegistryGPSChecked() const { return bGPSStarted != 0 && bRegistryGPS != 0; }
+
+    // ---- state ----
+
+    int bGantrelStarted = 0, bGPSStarted = 0, bGantrel2Started = 0;
+    int bGantrelDemonstration = 0, bGPSDemonstration = 0;
+    int iRecordState = 0;  // 0 idle, 1 recording
+    int bPaused = 0;
+    int iLineID = -1;        // incremented at every START
+    int iMarkerNumber = -1;  // 0 at START, +1 at every MARK and at END LINE
+    std::filesystem::path sDataFolder;
+    std::string sFileNamePrefix;
+    int iFileID = 0;
+    std::array<std::filesystem::path, 2> sSurveyPath;  // first and second instrument
+    std::array<CGantrelGeometry, 2> geometry;          // time: the latest START
+
+    CSerialLogs serialLogs;
+    CSerialPortSetting gantrelSetting{"Gantrel"};
+    CSerialPortSetting gpsSetting{"GPS"};
+    CSerialPortSetting gantrel2Setting{"Gantrel2"};
+    CPortSlots slots;
+    std::array<CLineAssembler, kPortSlots> assembler;  // by slot; slot 2 unused
+
+    CRecordRing<CLoggerReading> readings{200};  // both instruments
+    CRecordRing<CGPSData> fixes{200};
+    CRecordRing<CMarkerData> markers{100};
+    CGPSData latestFix;  // all members 0 until the first fix
+    int bRegistryGPS = 0;
+
+    CLineLog receivedLines;  // the logging window
+    CLineLog dataLines;      // the control form's big text box
+
+    int bUpload = 0;
+    int nUploadFailure = 0;
+    std::string sUploadResponse;
+    CReadingUploader* pUploader = nullptr;
+
+    // Demonstration steps (the demonstration data generator plugs in here): called on ticks
+    // of timers 1 to 3 while the device's demonstration flag is set; true when data came.
+    std::function<bool(int iTimer)> gantrelDemonstrationStep;
+    std::function<bool(int iTimer)> gpsDemonstrationStep;
+
+    CControlFormState form;
+    bool bPollTimerRunning = false;
+    int nViewUpdates = 0;    // the views were asked to redraw
+    int nFormRefreshes = 0;  // the control form was asked to refresh
+    // Told when the poll timer is to be created (true) or destroyed (false), when the views
+    // are to redraw and when the control form is to refresh.
+    std::function<void(bool)> onPollTimer;
+    std::function<void()> onViewsUpdate;
+    std::function<void()> onFormRefresh;
+    CClockTime lastRefresh;
+
+    CSurveyAppender& Appender() { return appender_; }
+    CClock& Clock() { return clock_; }
+
+private:
+    void LogBoth(const std::string& line);
+    void RefreshForm();
+    void UpdateViews();
+    void UpdateFormFields();
+    void RebuildPaths();
+    void StartPollTimerIfNeeded();
+    void StopPollTimerIfIdle();
+    void StopDevice(int slot);
+    void DeviceLost(int slot);
+    void ShowGantrelButtons();
+    void ShowGPSButton();
+    void WriteMarker(int iKind, CClockTime t);
+    bool WriteRecord(int instrument, const std::string& record);
+    void CautionNotSaved();
+    void UploadReading(const CGantrelData& reading);
+    void FlushRecords();
+    bool StartDevice(int slot);
+
+    CSerialPortSystem& ports_;
+    CLoggerPrompter& prompter_;
+    CClock& clock_;
+    CSurveyAppender appender_;
+    std::array<char, kReadBufferSize> readBuffer_{};
+};

@@ -1,0 +1,41 @@
+// What the field logger asks the user: plain messages and its dialogs (serial port, geometry,
+// file name and folder), each taking and returning a plain struct of values. The window shows
+// real dialogs; tests and the headless logger answer from a script.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/prompter.h"
+#include "common/scripted_prompter.h"
+
+class CLoggerPrompter {
+public:
+    virtual ~CLoggerPrompter() = default;
+    // A modal message with an OK button.
+    virtual void Message(const std::string& text) = 0;
+    // One of the logger's dialogs; false when cancelled (values then unchanged).
+    virtual bool EditDialog(CDialogValues& values) = 0;
+};
+
+// The logger's prompts on any of the suite's prompters (the window's real dialogs).
+class CLoggerPrompterOn : public CLoggerPrompter {
+public:
+    explicit CLoggerPrompterOn(CPrompter& prompter) : prompter_(prompter) {}
+    void Message(const std::string& text) override { prompter_.Message(text); }
+    bool EditDialog(CDialogValues& values) override { return prompter_.EditDialog(values); }
+
+private:
+    CPrompter& prompter_;
+};
+
+// Answers from a script and keeps every text shown (see CScriptedPrompter): queue dialog
+// answers with script.PushDialog<CDlgRS232C>(...), read messages with script.Messages().
+class CScriptedLoggerPrompter : public CLoggerPrompter {
+public:
+    void Message(const std::string& text) override { script.Message(text); }
+    bool EditDialog(CDialogValues& values) override { return script.EditDialog(values); }
+    std::vector<std::string> Messages() const { return script.Messages(); }
+
+    CScriptedPrompter script;
+};

@@ -1,0 +1,430 @@
+// The acquisition state's life, the devices and the operator's commands: START/MARK, PAUSE,
+// END LINE, file ID, data folder and prefix, geometry.
+#include <algorithm>
+#include <cstdlib>
+#include <system_error>
+
+#include "acquisition/acquisition_state.h"
+#include "common/language.h"
+#include "common/settings.h"
+#include "common/survey_file.h"
+#include "common/text_format.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr int kMaxFileID = 9999;
+
+// The next file ID after id: 0 after 9999 (and for anything that is no file ID).
+int NextFileID(int id) {
+    return id >= -1 && id < kMaxFileID ? id + 1 : 0;
+}
+
+const char* DeviceLabel(int slot) {
+    switch (slot) {
+        case kSlotGantrel:
+            return "Gantrel";
+        case kSlotGPS:
+            return "GPS";
+        default:
+            return "2nd Gantrel";
+    }
+}
+}  // namespace
+
+fs::path DefaultDataFolder() {
+#if defined(_WIN32)
+    return "C:\\GantrelData";
+#else
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') return fs::path(home) / "GantrelData";
+    return FallbackDataFolder();
+#endif
+}
+
+fs::path FallbackDataFolder() {
+#if defined(_WIN32)
+    return "D:\\GantrelData";
+#else
+    std::error_code ec;
+    const fs::path cwd = fs::current_path(ec);
+    return (ec ? fs::path("/tmp") : cwd) / "GantrelData";
+#endif
+}
+
+fs::path SurveyFilePath(const fs::path& folder, const std::string& prefix, int iFileID,
+                        int instrument) {
+    const char* format = instrument == kSecondInstrument ? "%s_%04d_sub.sto" : "%s_%04d.sto";
+    return folder / FormatC(format, prefix.c_str(), iFileID);
+}
+
+CAcquisitionState::CAcquisitionState(CSerialPortSystem& ports, CLoggerPrompter& prompter,
+                                     CClock& clock)
+    : ports_(ports), prompter_(prompter), clock_(clock) {
+    geometry[kFirstInstrument] = LoadLoggerGeometry(kFirstInstrument);
+    geometry[kSecondInstrument] = LoadLoggerGeometry(kSecondInstrument);
+    for (CSerialPortSetting* s : {&gantrelSetting, &gpsSetting, &gantrel2Setting}) {
+        s->Load();
+        if (!s->sPortName.empty()) ports_.AddKnownDevice(s->sPortName);
+    }
+
+    // Every run of the program starts a new file number.
+    iFileID = NextFileID(ReadSettingInt("iFileID", -1));
+    WriteSettingInt("iFileID", iFileID);
+
+    sDataFolder = ReadSettingString("FolderPath", DefaultDataFolder().string());
+    std::error_code ec;
+    if (!fs::is_directory(sDataFolder, ec)) {
+        fs::create_directories(sDataFolder, ec);
+        if (!fs::is_directory(sDataFolder, ec)) {
+            sDataFolder = FallbackDataFolder();
+            fs::create_directories(sDataFolder, ec);
+        }
+    }
+    WriteSettingString("FolderPath", sDataFolder.string());
+    sFileNamePrefix = ReadSettingString("FileNamePrefix", "gant");
+    RebuildPaths();
+
+    latestFix.dLatitude = 0.0;
+    latestFix.dLongitude = 0.0;
+    WriteSuiteInt("GPS_Active", 0);
+
+    form.gantrel = {Tr("Start Gantrel", "ｶﾞﾝﾄﾚﾙの受信"), kButtonGrey, true};
+    form.gps = {Tr("Start GPS", "GPSの受信"), kButtonGrey, true};
+    form.endLine = {"N/A", kButtonGrey, true};
+    form.startMark = {"N/A", kButtonGrey, true};
+    form.pause = {"N/A", kButtonGrey, true};
+    UpdateFormFields();
+    lastRefresh = clock_.Now();
+}
+
+CAcquisitionState::~CAcquisitionState() {
+    WriteSuiteInt("GPS_Active", 0);
+    for (int slot = 0; slot < kPortSlots; ++slot) slots.Close(slot);
+    appender_.Flush();
+}
+
+void CAcquisitionState::LogBoth(const std::string& line) {
+    dataLines.Append(line);
+    receivedLines.Append(line);
+}
+
+void CAcquisitionState::RefreshForm() {
+    UpdateFormFields();
+    ++nFormRefreshes;
+    if (onFormRefresh) onFormRefresh();
+}
+
+void CAcquisitionState::UpdateViews() {
+    ++nViewUpdates;
+    if (onViewsUpdate) onViewsUpdate();
+}
+
+void CAcquisitionState::UpdateFormFields() {
+    form.iFileID = std::max(iFileID, 0);
+    form.iLineID = std::max(iLineID, 0);
+    form.iMarker = std::max(iMarkerNumber, 0);
+    form.sFilePath = sSurveyPath[kFirstInstrument];
+}
+
+void CAcquisitionState::RebuildPaths() {
+    sSurveyPath[kFirstInstrument] =
+        SurveyFilePath(sDataFolder, sFileNamePrefix, iFileID, kFirstInstrument);
+    sSurveyPath[kSecondInstrument] =
+        SurveyFilePath(sDataFolder, sFileNamePrefix, iFileID, kSecondInstrument);
+}
+
+void CAcquisitionState::StartPollTimerIfNeeded() {
+    if (bPollTimerRunning) return;
+    bPollTimerRunning = true;
+    if (onPollTimer) onPollTimer(true);
+}
+
+void CAcquisitionState::StopPollTimerIfIdle() {
+    if (bGantrelStarted != 0 || bGantrel2Started != 0 || bGPSStarted != 0 || !bPollTimerRunning)
+        return;
+    bPollTimerRunning = false;
+    if (onPollTimer) onPollTimer(false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Devices
+
+bool CAcquisitionState::StartDevice(int slot) {
+    int& started = slot == kSlotGantrel ? bGantrelStarted
+                   : slot == kSlotGPS   ? bGPSStarted
+                                        : bGantrel2Started;
+    CSerialPortSetting& setting = slot == kSlotGantrel ? gantrelSetting
+                                  : slot == kSlotGPS   ? gpsSetting
+                                                       : gantrel2Setting;
+    if (started != 0) return false;
+    if (!ChooseSerialPort(setting, ports_, prompter_)) return false;
+    serialLogs.FixPaths(sDataFolder);
+    if (!OpenSerialPort(slots, slot, setting, ports_, prompter_, clock_)) {
+        prompter_.Message(FormatC("Could not open serial port for %s", DeviceLabel(slot)));
+        return false;
+    }
+    started = 1;
+    StartPollTimerIfNeeded();
+    return true;
+}
+
+void CAcquisitionState::StopDevice(int slot) {
+    int& started = slot == kSlotGantrel ? bGantrelStarted
+                   : slot == kSlotGPS   ? bGPSStarted
+                                        : bGantrel2Started;
+    if (started == 0) return;
+    WriteSuiteInt("GPS_Active", 0);
+    slots.Close(slot);
+    started = 0;
+    if (slot == kSlotGantrel) bGantrelDemonstration = 0;
+    if (slot == kSlotGPS) {
+        bGPSDemonstration = 0;
+        bRegistryGPS = 0;  // the GPS stopped is the GPS the registry fed too
+    }
+    StopPollTimerIfIdle();
+}
+
+void CAcquisitionState::DeviceLost(int slot) {
+    const std::string name = slots.sName[static_cast<size_t>(slot)];
+    LogBoth(FormatC("Caution !!! The serial port %s of %s was disconnected.", name.c_str(),
+                    DeviceLabel(slot)));
+    StopDevice(slot);
+    // Its button must stay usable for starting it again, even in the middle of a line.
+    if (slot == kSlotGantrel) {
+        ShowGantrelButtons();
+        form.gantrel.bEnabled = true;
+    } else if (slot == kSlotGPS) {
+        ShowGPSButton();
+        form.gps.bEnabled = true;
+    }
+    RefreshForm();
+}
+
+void CAcquisitionState::ShowGantrelButtons() {
+    if (bGantrelStarted == 0) {
+        form.gantrel.sCaption = Tr("Start Gantrel", "ｶﾞﾝﾄﾚﾙの受信");
+        form.gantrel.color = kButtonGrey;
+        form.startMark = {"N/A", kButtonGrey, form.startMark.bEnabled};
+        return;
+    }
+    form.gantrel.sCaption = Tr("Stop Gantrel", "ｶﾞﾝﾄﾚﾙの終了");
+    form.gantrel.color = kButtonGreen;
+    // What START/MARK does now.
+    if (bPaused != 0)
+        form.startMark = {"N/A", kButtonGrey, form.startMark.bEnabled};
+    else if (iRecordState == 1)
+        form.startMark = {Tr("MARK (M)", "マーカー (M)"), kButtonGreen, form.startMark.bEnabled};
+    else
+        form.startMark = {Tr("START (M)", "測定開始 (M)"), kButtonGreen, form.startMark.bEnabled};
+}
+
+void CAcquisitionState::ShowGPSButton() {
+    if (bGPSStarted != 0 && bRegistryGPS == 0) {
+        form.gps.sCaption = Tr("Stop GPS", "GPSの終了");
+        form.gps.color = kButtonGreen;
+    } else {
+        form.gps.sCaption = Tr("Start GPS", "GPSの受信");
+        form.gps.color = kButtonGrey;
+    }
+}
+
+bool CAcquisitionState::StartGantrel() {
+    const bool ok = StartDevice(kSlotGantrel);
+    if (ok && iRecordState == 1) form.gantrel.bEnabled = false;  // back in its line
+    ShowGantrelButtons();
+    return ok;
+}
+
+bool CAcquisitionState::StartGPS() {
+    const bool ok = StartDevice(kSlotGPS);
+    if (ok && iRecordState == 1) form.gps.bEnabled = false;
+    ShowGPSButton();
+    return ok;
+}
+
+bool CAcquisitionState::StartGantrel2() {
+    return StartDevice(kSlotGantrel2);
+}
+
+void CAcquisitionState::StopGantrel() {
+    StopDevice(kSlotGantrel);
+    ShowGantrelButtons();
+}
+
+void CAcquisitionState::StopGPS() {
+    StopDevice(kSlotGPS);
+    ShowGPSButton();
+}
+
+void CAcquisitionState::StopGantrel2() {
+    StopDevice(kSlotGantrel2);
+}
+
+void CAcquisitionState::ToggleGantrel() {
+    if (bGantrelStarted != 0)
+        StopDevice(kSlotGantrel);
+    else
+        StartGantrel();
+    clock_.SleepMs(50);
+    ShowGantrelButtons();
+}
+
+void CAcquisitionState::ToggleGPS() {
+    if (bGPSStarted != 0)
+        StopDevice(kSlotGPS);
+    else
+        StartGPS();
+    clock_.SleepMs(50);
+    ShowGPSButton();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Line recording
+
+void CAcquisitionState::WriteMarker(int iKind, CClockTime t) {
+    CMarkerData m;
+    m.time = t.time;
+    m.iMilliSecond = t.iMilliSecond;
+    m.iLineID = iLineID;
+    m.iMarkerNumber = iMarkerNumber;
+    m.iKind = iKind;
+    m.iRecordType = 5;
+    markers.Append(m);
+    const std::string record = FormatMarkerRecord(m, MarkerForm::Survey);
+    bool ok = WriteRecord(kFirstInstrument, record);
+    if (bGantrel2Started != 0) ok = WriteRecord(kSecondInstrument, record) && ok;
+    if (!ok) CautionNotSaved();
+}
+
+void CAcquisitionState::StartMark() {
+    if (!CanMark()) return;
+    if (iRecordState == 0) {
+        const CClockTime t = clock_.Now();
+        for (auto& g : geometry) {
+            g.time = t.time;
+            g.iMilliSecond = t.iMilliSecond;
+        }
+        bool ok = WriteRecord(kFirstInstrument, LoggerGeometryRecord(geometry[kFirstInstrument]));
+        if (bGantrel2Started != 0)
+            ok =
+                WriteRecord(kSecondInstrument, LoggerGeometryRecord(geometry[kSecondInstrument])) &&
+                ok;
+        if (!ok) CautionNotSaved();
+        form.startMark = {Tr("MARK (M)", "マーカー (M)"), kButtonGreen, true};
+        form.endLine = {Tr("END LINE (E)", "測定終了 (E)"), kButtonRed, true};
+        form.pause = {Tr("PAUSE (P)", "一時停止 (P)"), kButtonYellow, true};
+        ++iLineID;
+        iRecordState = 1;
+        iMarkerNumber = 0;
+        LogBoth(Tr(">>Start acquisition", ">>測定開始"));
+        form.bSetUpGeometryEnabled = false;
+        form.gantrel.bEnabled = false;
+        form.gps.bEnabled = false;
+        WriteMarker(1, t);
+    } else {
+        ++iMarkerNumber;
+        LogBoth(FormatC(Tr(">>Marker (%d)", ">>ﾏｰｶｰ (%d)"), iMarkerNumber));
+        WriteMarker(1, clock_.Now());
+    }
+    FlushRecords();
+    RefreshForm();
+}
+
+void CAcquisitionState::Pause() {
+    if (bGantrelStarted == 0) return;
+    if (bPaused != 0) {
+        if (iRecordState == 1) {
+            form.pause = {Tr("PAUSE (P)", "一時停止 (P)"), kButtonYellow, true};
+            form.startMark = {Tr("MARK (M)", "マーカー (M)"), kButtonGreen, true};
+        } else {
+            // Paused and re-started between lines: the buttons show what they do now.
+            form.pause = {"N/A", kButtonGrey, true};
+            form.startMark = {Tr("START (M)", "測定開始 (M)"), kButtonGreen, true};
+        }
+        LogBoth(Tr(">>Pause end", ">>再開"));
+        bPaused = 0;
+    } else {
+        form.pause = {Tr("Re-START (P)", "再開 (P)"), kButtonGreen, true};
+        form.startMark = {"N/A", kButtonGrey, true};
+        LogBoth(Tr(">>Pause start", ">>一時停止"));
+        bPaused = 1;
+    }
+    RefreshForm();
+}
+
+void CAcquisitionState::EndLine() {
+    if (iRecordState != 1 || bGantrelStarted == 0) return;
+    form.startMark = {Tr("START (M)", "測定開始 (M)"), kButtonGreen, true};
+    form.endLine = {"N/A", kButtonGrey, true};
+    form.pause = {"N/A", kButtonGrey, true};
+    ++iMarkerNumber;
+    iRecordState = 0;
+    bPaused = 0;
+    WriteMarker(2, clock_.Now());
+    LogBoth(Tr(">>End line", ">>測定終了"));
+    form.bSetUpGeometryEnabled = true;
+    form.gantrel.bEnabled = true;
+    form.gps.bEnabled = true;
+    FlushRecords();
+    RefreshForm();
+}
+
+bool CAcquisitionState::OnKey(char key) {
+    if (bGantrelStarted == 0) return false;
+    switch (key) {
+        case 'M':
+        case 'm':
+            StartMark();
+            return true;
+        case 'E':
+        case 'e':
+            EndLine();
+            return true;
+        case 'P':
+        case 'p':
+            Pause();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CAcquisitionState::IncrementFileID() {
+    // A new file in the middle of a line would hold readings without their geometry record.
+    if (!CanIdleCommand()) return;
+    iFileID = NextFileID(iFileID);
+    WriteSettingInt("iFileID", iFileID);
+    RebuildPaths();
+    LogBoth(FormatC(Tr(">>Incremented File ID (ID=%d)", ">>ﾌｧｲﾙIDを進めました (ID=%d)"), iFileID));
+    RefreshForm();
+}
+
+bool CAcquisitionState::DataFileNameAndFolder() {
+    if (!CanIdleCommand()) return false;
+    CDlgSetFileNameAndFolder dlg;
+    dlg.sPrefix = sFileNamePrefix;
+    dlg.sFolder = sDataFolder;
+    if (!prompter_.EditDialog(dlg)) return false;
+    sFileNamePrefix = dlg.sPrefix;
+    sDataFolder = dlg.sFolder;
+    RebuildPaths();
+    WriteSettingString("FolderPath", sDataFolder.string());
+    WriteSettingString("FileNamePrefix", sFileNamePrefix);
+    LogBoth(FormatC(">>File name prefix was changed to '%s'", sFileNamePrefix.c_str()));
+    LogBoth(FormatC(">>Data folder was changed to '%s'", sDataFolder.string().c_str()));
+    RefreshForm();
+    return true;
+}
+
+bool CAcquisitionState::SetUpGeometry(int instrument) {
+    if (!CanIdleCommand()) return false;
+    instrument = instrument == kSecondInstrument ? kSecondInstrument : kFirstInstrument;
+    CGantrelGeometry& g = geometry[static_cast<size_t>(instrument)];
+    CDlgGantrelGeometry dlg = CDlgGantrelGeometry::From(g);
+    if (!prompter_.EditDialog(dlg)) return false;
+    dlg.ApplyTo(g);
+    SaveLoggerGeometry(g, instrument);
+    RefreshForm();
+    return true;
+}
