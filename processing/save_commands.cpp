@@ -33,8 +33,13 @@ void SaveMappingFile(CBrivaneContext& ctx) {
         "Save", {{"Gantrel file(*.stn)", {"*.stn"}}, {"All files(*.*)", {"*.*"}}},
         ctx.doc.dataFolder / "*.stn");
     if (!path) return;
+    // The writer places every marker at 10 m times its line index and retypes it for the
+    // mapping layout; those values belong in the file only, so a copy is written and the
+    // loaded survey keeps its markers (a later survey file save keeps them too).
+    CGantrelSurvey copy;
+    copy.CopyFrom(ctx.doc.survey);
     CMessageTap tap(ctx.prompter);
-    if (!WriteMappingFile(ctx.doc.survey, *path, tap))
+    if (!WriteMappingFile(copy, *path, tap))
         ctx.Failed(tap.LastMessage().value_or(CannotWriteFileMessage(*path)));
 }
 
