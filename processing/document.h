@@ -91,9 +91,18 @@ public:
     virtual ~CDocumentDisplays() = default;
 };
 
+// Where the external plotter is looked for first until a location is stored ("MarbeckString").
+#if defined(_WIN32)
+inline constexpr const char* kDefaultPlotterLocation = "c:\\Program Files (x86)\\Sarovin\\Marbeck.exe";
+#else
+inline constexpr const char* kDefaultPlotterLocation = "/usr/local/bin/marbeck";
+#endif
+
 class CBrivaneDoc {
 public:
+    // Reads the plotter location; the destructor stores it back.
     CBrivaneDoc();
+    ~CBrivaneDoc();
     CBrivaneDoc(const CBrivaneDoc&) = delete;
     CBrivaneDoc& operator=(const CBrivaneDoc&) = delete;
 
@@ -119,6 +128,8 @@ public:
     std::string sUnit = "ohm-m";
     // Folder of the last data file opened: side and diagnostic files go there.
     std::filesystem::path dataFolder;
+    // The external plotter's program, as last found or chosen.
+    std::string sPlotterLocation;
     // Restores the model layer's saved state (installed by the model layer); called by Undo.
     std::function<void()> restoreModel;
     // Number of soundings the one-dimensional model display steps through.
