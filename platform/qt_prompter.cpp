@@ -211,10 +211,7 @@ void PrepareFileDialog(QFileDialog& dialog, const std::vector<FileFilter>& filte
     if (!folder.empty()) dialog.setDirectory(QPath(folder));
     if (!name.empty() && name.find_first_of("*?") == std::string::npos)
         dialog.selectFile(QPath(initial));
-    if (bScripted) {
-        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    }
+    if (bScripted) dialog.setOption(QFileDialog::DontUseNativeDialog, true);
 }
 
 }  // namespace
@@ -246,20 +243,35 @@ std::vector<std::filesystem::path> CQtPrompter::OpenFiles(const std::string& cap
 std::optional<std::filesystem::path> CQtPrompter::SaveFile(const std::string& caption,
                                                            const std::vector<FileFilter>& filters,
                                                            const std::filesystem::path& initial) {
-    QFileDialog dialog(parent_, Q(caption));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    PrepareFileDialog(dialog, filters, initial, bScripted_);
-    // The default extension is the first filter's first pattern ("*.png" gives "png").
-    if (!filters.empty() && !filters.front().patterns.empty()) {
-        const std::string& p = filters.front().patterns.front();
-        if (p.rfind("*.", 0) == 0 && p.find_first_of("*?", 2) == std::string::npos)
-            dialog.setDefaultSuffix(Q(p.substr(2)));
+    std::filesystem::path start = initial;
+    for (;;) {
+        QFileDialog dialog(parent_, Q(caption));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        PrepareFileDialog(dialog, filters, start, bScripted_);
+        // The question below asks before a file is replaced, with the system's dialog and
+        // Qt's own alike, scripted or not; the dialogs' own question would come on top.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+        // The default extension is the first filter's first pattern ("*.png" gives "png").
+        if (!filters.empty() && !filters.front().patterns.empty()) {
+            const std::string& p = filters.front().patterns.front();
+            if (p.rfind("*.", 0) == 0 && p.find_first_of("*?", 2) == std::string::npos)
+                dialog.setDefaultSuffix(Q(p.substr(2)));
+        }
+        if (Exec(dialog, "save", caption) != QDialog::Accepted) return std::nullopt;
+        const QStringList files = dialog.selectedFiles();
+        if (files.isEmpty()) return std::nullopt;
+        const std::filesystem::path chosen = PathOf(files.front());
+        std::error_code ec;
+        if (!std::filesystem::exists(chosen, ec)) return chosen;
+        // A good file saved over by accident is lost: the user confirms, or picks again.
+        const std::string question =
+            FormatC(Tr("%s already exists.\nDo you want to replace it?",
+                       "%s は既に存在します。\n置き換えますか?"),
+                    chosen.filename().string().c_str());
+        if (Message(question, PromptButtons::YesNo) == PromptAnswer::Yes) return chosen;
+        start = chosen;
     }
-    if (Exec(dialog, "save", caption) != QDialog::Accepted) return std::nullopt;
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) return std::nullopt;
-    return PathOf(files.front());
 }
 
 std::optional<std::filesystem::path> CQtPrompter::ChooseFolder(

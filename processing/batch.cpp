@@ -53,7 +53,8 @@ bool IsValueOption(const std::string& a) {
         "--ovs",      "--res2dinv-in", "--config",        "--marker-spacing", "--file-index",
         "--median",   "--grid",        "--initial-model", "--invert",         "--smooth",
         "--save-sto", "--save-stn",    "--save-ovs",      "--res2dinv",       "--st1",
-        "--st4",      "--png",         "--lang"};
+        "--st4",      "--png",         "--lang",          "--xml",            "--surfer",
+        "--current-levels", "--line-ascii"};
     for (const char* k : kOptions)
         if (a == k) return true;
     return false;
@@ -98,6 +99,17 @@ Outputs
   --st1 PATH, --st4 PATH      electrode-array data (and model) files
   --png DISPLAY:PATH          picture of a display: line, line-vi, section, gridded, model,
                               model1d; repeatable
+  --xml PATH[:en|ja]          standard XML section document of the model, English (default)
+                              or Japanese tags
+  --surfer PATH               XYZ table of every valid value for a gridding program
+  --current-levels PATH       table of the transmitter current level of every reading
+  --line-ascii [N:]PATH       table of the values of line N (from 0; default 0)
+Converters (no survey is opened)
+  convert sto-stn SURVEY.sto OUT.stn      survey file reversed into a mapping file
+  convert text-stn CAPTURE OUT.stn        console text capture into mapping records
+  convert binary FILE OUT.txt             text dump of a binary file in 128-byte blocks
+  convert gps MAPPING.stn POSITIONS OUT.stn
+                                          the mapping file with its GPS fixes replaced
 General
   --strict                    data left out of a file read (records past a capacity,
                               unreadable records) is an error; without it the summary
@@ -107,8 +119,62 @@ General
 )";
 }
 
+namespace {
+
+// "convert KIND FILE... OUT [--lang en|ja]".
+std::optional<BatchOptions> ParseConversion(const std::vector<std::string>& args,
+                                            std::string& error) {
+    BatchOptions o;
+    std::vector<std::string> files;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--lang" && i + 1 < args.size()) {
+            const std::string& v = args[++i];
+            if (v != "en" && v != "ja") {
+                error = "--lang takes en or ja, not \"" + v + "\"";
+                return std::nullopt;
+            }
+            o.iLanguage = v == "ja" ? kLanguageJapanese : kLanguageEnglish;
+        } else if (args[i] == "--help") {
+            o.bHelp = true;
+        } else {
+            files.push_back(args[i]);
+        }
+    }
+    if (o.bHelp) return o;
+    static const struct {
+        const char* kind;
+        size_t nInput;
+        const char* usage;
+    } kKinds[] = {{"sto-stn", 1, "convert sto-stn SURVEY.sto OUT.stn"},
+                  {"text-stn", 1, "convert text-stn CAPTURE OUT.stn"},
+                  {"binary", 1, "convert binary FILE OUT.txt"},
+                  {"gps", 2, "convert gps MAPPING.stn POSITIONS OUT.stn"}};
+    if (files.empty()) {
+        error = "convert needs a kind: sto-stn, text-stn, binary or gps";
+        return std::nullopt;
+    }
+    for (const auto& k : kKinds) {
+        if (files[0] != k.kind) continue;
+        if (files.size() != k.nInput + 2) {
+            error = std::string("usage: brivane-cli ") + k.usage;
+            return std::nullopt;
+        }
+        BatchConversion c;
+        c.sKind = k.kind;
+        c.inputs.assign(files.begin() + 1, files.end() - 1);
+        c.output = files.back();
+        o.conversion = c;
+        return o;
+    }
+    error = "convert takes sto-stn, text-stn, binary or gps, not \"" + files[0] + "\"";
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args,
                                               std::string& error) {
+    if (!args.empty() && args[0] == "convert") return ParseConversion(args, error);
     BatchOptions o;
     auto fail = [&](const std::string& text) {
         error = text;
@@ -220,6 +286,34 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
                             "gridded, model, model1d, not \"" + v + "\"");
             p.path = v.substr(colon + 1);
             o.pictures.push_back(p);
+        } else if (a == "--xml") {
+            std::string path = v;
+            o.bXmlJapanese = false;
+            for (const char* lang : {":en", ":ja"}) {
+                if (path.size() > 3 && path.compare(path.size() - 3, 3, lang) == 0) {
+                    o.bXmlJapanese = std::string(lang) == ":ja";
+                    path.resize(path.size() - 3);
+                    break;
+                }
+            }
+            o.xml = path;
+        } else if (a == "--surfer") {
+            o.surfer = v;
+        } else if (a == "--current-levels") {
+            o.currentLevels = v;
+        } else if (a == "--line-ascii") {
+            // "N:PATH" when the part before the first colon is a line number.
+            const size_t colon = v.find(':');
+            int line = 0;
+            if (colon != std::string::npos && colon > 0 && WholeInt(v.substr(0, colon), line)) {
+                if (line < 0 || colon + 1 == v.size())
+                    return fail("--line-ascii takes [N:]PATH with N a line from 0, not \"" + v +
+                                "\"");
+                o.iAsciiLine = line;
+                o.lineAscii = v.substr(colon + 1);
+            } else {
+                o.lineAscii = v;
+            }
         } else if (a == "--lang") {
             if (v != "en" && v != "ja") return fail("--lang takes en or ja, not \"" + v + "\"");
             o.iLanguage = v == "ja" ? kLanguageJapanese : kLanguageEnglish;
@@ -264,6 +358,8 @@ private:
     bool Save(int id, const std::filesystem::path& path, const std::string& what);
     // Prints what the last command's reads left out; false (an error) with --strict.
     bool LeftOut(const std::string& what);
+    // One converter: its files answer the open dialogs in order, the output the save dialog.
+    int Convert(const BatchConversion& c);
     // Every survey file is a readable regular file, and its file index can be had.
     bool CheckSurveyFiles();
     double ModelMisfit() const;
@@ -371,8 +467,25 @@ double CBatchRun::ModelMisfit() const {
     return count > 0 ? std::sqrt(sum / count) : 0.0;
 }
 
+int CBatchRun::Convert(const BatchConversion& c) {
+    for (const auto& f : c.inputs) {
+        const std::string reason = UnreadableFileReason(f);
+        if (!reason.empty())
+            return Fail("converting: cannot open the file " + f.string() + ": " + reason), 1;
+    }
+    const int id = c.sKind == "sto-stn"    ? kCmdConvertSTOtoSTN
+                   : c.sKind == "text-stn" ? kCmdConvertTextToSTN
+                   : c.sKind == "binary"   ? kCmdOpenBinary
+                                           : kCmdApplyNewGPS;
+    for (const auto& f : c.inputs) prompter_.openQueue.push_back({f});
+    const bool ok = Save(id, c.output, "converting " + c.inputs.front().string());
+    prompter_.openQueue.clear();
+    return ok ? 0 : 1;
+}
+
 int CBatchRun::Run(const BatchPictureWriter& pictures) {
     SetLanguage(o_.iLanguage);
+    if (o_.conversion) return Convert(*o_.conversion);
     // Answers to the opening questions.
     prompter_.realAnswers["Enter marker spacing (m)"] = o_.dMarkerSpacing;
     prompter_.realAnswers["ﾏｰｶｰの間隔を入力してください (m)"] = o_.dMarkerSpacing;
@@ -438,6 +551,31 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
         return 1;
     if (o_.st1 && !Save(kCmdSaveST1, *o_.st1, "saving the .st1 file")) return 1;
     if (o_.st4 && !Save(kCmdSaveST4, *o_.st4, "saving the .st4 file")) return 1;
+    if (o_.xml) {
+        const PromptAnswer answer = o_.bXmlJapanese ? PromptAnswer::Yes : PromptAnswer::No;
+        prompter_.questionAnswers["Save Japanese XML file?"] = answer;
+        prompter_.questionAnswers["日本語のXMLファイルを保存しますか?"] = answer;
+        if (!Save(kCmdSaveXMLProcessed, *o_.xml, "saving the XML section document")) return 1;
+    }
+    if (o_.surfer && !Save(kCmdExportSurfer, *o_.surfer, "exporting the Surfer table")) return 1;
+    if (o_.currentLevels &&
+        !Save(kCmdSaveCurrentLevel, *o_.currentLevels, "saving the current level information"))
+        return 1;
+    if (o_.lineAscii) {
+        if (o_.iAsciiLine >= doc_.survey.nLine)
+            return Fail(FormatC("saving line %d to an ASCII file: the survey has %d lines",
+                                o_.iAsciiLine, doc_.survey.nLine)),
+                   1;
+        // The table is of the line the apparent resistivity line view shows.
+        const CBrivaneViewState before = view_;
+        view_.iViewMode = kViewLineResistivity;
+        view_.iCurrentLine = o_.iAsciiLine;
+        const bool ok = Save(kCmdSaveLineASCII, *o_.lineAscii,
+                             FormatC("saving line %d to an ASCII file", o_.iAsciiLine));
+        view_.iViewMode = before.iViewMode;
+        view_.iCurrentLine = before.iCurrentLine;
+        if (!ok) return 1;
+    }
     for (const auto& p : o_.pictures) {
         if (!pictures) return Fail("pictures cannot be drawn by this program"), 1;
         const std::string error = pictures(ctx_, p.sDisplay, p.path);

@@ -34,6 +34,13 @@ struct BatchPicture {
     std::filesystem::path path;
 };
 
+// "brivane-cli convert KIND FILE... OUT": one of the file converters, without a survey.
+struct BatchConversion {
+    std::string sKind;  // "sto-stn", "text-stn", "binary", "gps"
+    std::vector<std::filesystem::path> inputs;  // one, or for "gps" the mapping and position files
+    std::filesystem::path output;
+};
+
 struct BatchOptions {
     std::vector<std::filesystem::path> files;
     std::optional<std::filesystem::path> ovsIn, res2dinvIn;
@@ -48,6 +55,12 @@ struct BatchOptions {
     std::vector<BatchSmoothing> smoothing;
     std::optional<std::filesystem::path> saveSto, saveStn, saveOvs, res2dinvOut, st1, st4;
     std::vector<BatchPicture> pictures;
+    // Side exports: the standard XML section document (Japanese tags when bXmlJapanese), the
+    // Surfer table, the current-level table and the table of one line.
+    std::optional<std::filesystem::path> xml, surfer, currentLevels, lineAscii;
+    bool bXmlJapanese = false;
+    int iAsciiLine = 0;
+    std::optional<BatchConversion> conversion;
     int iLanguage = 0;
     bool bHelp = false;
     bool bStrict = false;  // data left out of a file read is an error

@@ -68,6 +68,11 @@ std::optional<std::string> CBatchPrompter::InputText(const std::string&, const s
 std::vector<std::filesystem::path> CBatchPrompter::OpenFiles(const std::string&,
                                                              const std::vector<FileFilter>&,
                                                              const std::filesystem::path&, bool) {
+    if (!openQueue.empty()) {
+        std::vector<std::filesystem::path> files = std::move(openQueue.front());
+        openQueue.pop_front();
+        return files;
+    }
     return openFiles;
 }
 

@@ -3,6 +3,7 @@
 // one line each, prefixed "message: ".
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <ostream>
@@ -22,7 +23,9 @@ public:
     // Dialog responders: each returns 0 when it does not handle the dialog, 1 to answer OK
     // (after editing the values) and -1 to cancel. Tried in order.
     std::vector<std::function<int(CDialogValues&)>> dialogResponders;
-    // What the next file dialogs return.
+    // What the next file dialogs return: the queued answers first, one per open dialog, then
+    // openFiles for every further one.
+    std::deque<std::vector<std::filesystem::path>> openQueue;
     std::vector<std::filesystem::path> openFiles;
     std::optional<std::filesystem::path> saveFile;
 

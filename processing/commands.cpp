@@ -224,5 +224,8 @@ CCommandTable BuildBrivaneCommands() {
     RegisterDisplayCommands(table);
     RegisterAnalysisCommands(table);
     RegisterSectionCommands(table);
+    RegisterSideExportCommands(table);
+    RegisterConversionCommands(table);
+    RegisterExchangeCommands(table);
     return table;
 }

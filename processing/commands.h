@@ -160,3 +160,6 @@ void RegisterEditCommands(CCommandTable& table);
 void RegisterDisplayCommands(CCommandTable& table);
 void RegisterAnalysisCommands(CCommandTable& table);
 void RegisterSectionCommands(CCommandTable& table);
+void RegisterSideExportCommands(CCommandTable& table);
+void RegisterConversionCommands(CCommandTable& table);
+void RegisterExchangeCommands(CCommandTable& table);

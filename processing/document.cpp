@@ -20,11 +20,14 @@ void CBrivaneViewState::SaveSettings() const {
 
 CBrivaneDoc::CBrivaneDoc() {
     sProjectName = ReadSettingString("sProjectName", "");
+    sPlotterLocation = ReadSettingString("MarbeckString", kDefaultPlotterLocation);
     (void)store.Initialise(kStoreMaxColumn, kStoreMaxRow, kStoreMaxColumn, kStoreMaxLayer, 1, 1);
     (void)undoStore.Initialise(kStoreMaxColumn, kStoreMaxRow, kStoreMaxColumn, kStoreMaxLayer, 1,
                                1);
     restoreModel = [this] { store.CopyFrom(undoStore); };
 }
+
+CBrivaneDoc::~CBrivaneDoc() { WriteSettingString("MarbeckString", sPlotterLocation); }
 
 void CBrivaneDoc::SaveSurveyForUndo() {
     undoSurvey.CopyFrom(survey);

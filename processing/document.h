@@ -91,9 +91,18 @@ public:
     virtual ~CDocumentDisplays() = default;
 };
 
+// Where the external plotter is looked for first until a location is stored ("MarbeckString").
+#if defined(_WIN32)
+inline constexpr const char* kDefaultPlotterLocation = "c:\\Program Files (x86)\\Sarovin\\Marbeck.exe";
+#else
+inline constexpr const char* kDefaultPlotterLocation = "/usr/local/bin/marbeck";
+#endif
+
 class CBrivaneDoc {
 public:
+    // Reads the plotter location; the destructor stores it back.
     CBrivaneDoc();
+    ~CBrivaneDoc();
     CBrivaneDoc(const CBrivaneDoc&) = delete;
     CBrivaneDoc& operator=(const CBrivaneDoc&) = delete;
 
@@ -121,6 +130,8 @@ public:
     std::filesystem::path dataFolder;
     // Every data file read in this session: side files never replace one of them.
     std::vector<std::filesystem::path> inputFiles;
+    // The external plotter's program, as last found or chosen.
+    std::string sPlotterLocation;
     // Restores the model layer's saved state (installed by the model layer); called by Undo.
     std::function<void()> restoreModel;
     // Number of soundings the one-dimensional model display steps through.

@@ -34,8 +34,13 @@ void SaveMappingFile(CBrivaneContext& ctx) {
         "Save", {{"Gantrel file(*.stn)", {"*.stn"}}, {"All files(*.*)", {"*.*"}}},
         ctx.doc.dataFolder / "*.stn");
     if (!path) return;
+    // The writer places every marker at 10 m times its line index and retypes it for the
+    // mapping layout; those values belong in the file only, so a copy is written and the
+    // loaded survey keeps its markers (a later survey file save keeps them too).
+    CGantrelSurvey copy;
+    copy.CopyFrom(ctx.doc.survey);
     SurveySaveReport report;
-    WriteMappingFile(ctx.doc.survey, *path, &report);
+    WriteMappingFile(copy, *path, &report);
     if (!report.ok()) ctx.Fail(SurveySaveMessage(report, *path, true));
 }
 

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
         std::cout << BatchUsage();
         return 0;
     }
-    if (options->files.empty() && !options->ovsIn && !options->res2dinvIn) {
+    if (options->files.empty() && !options->ovsIn && !options->res2dinvIn &&
+        !options->conversion) {
         std::cerr << "brivane-cli: nothing to do: give survey files, --ovs or --res2dinv-in "
                      "(see --help)\n";
         return 2;

@@ -8,6 +8,7 @@
 
 #include "display/views.h"
 #include "display/display_image.h"
+#include "display/reversed_text_canvas.h"
 #include "platform/qt_canvas.h"
 #include "platform/qt_plot_image.h"
 
@@ -21,7 +22,7 @@ QSize ClipboardPictureSize(CBrivaneContext& ctx) {
     return {e.iRight + kClipboardMarginRight, e.iBottom + kClipboardMarginBottom};
 }
 
-QByteArray RenderDisplaySvg(CBrivaneContext& ctx) {
+QByteArray RenderDisplaySvg(CBrivaneContext& ctx, bool bReverseYText) {
     const QSize size = ClipboardPictureSize(ctx);
     if (size.isEmpty()) return {};
     QByteArray bytes;
@@ -38,24 +39,27 @@ QByteArray RenderDisplaySvg(CBrivaneContext& ctx) {
     if (!painter.begin(&generator)) return {};
     {
         CQtCanvas canvas(painter, 1.0);
-        DrawDisplay(canvas, ctx);
+        CReversedYTextCanvas reversed(canvas);
+        DrawDisplay(bReverseYText ? static_cast<CCanvas&>(reversed) : canvas, ctx);
     }
     painter.end();
     return bytes;
 }
 
-QImage RenderDisplayImage(CBrivaneContext& ctx) {
+QImage RenderDisplayImage(CBrivaneContext& ctx, bool bReverseYText) {
     const CClientSize size = DisplayImageSize(ctx);
-    return RenderPlotImage(size.iWidth, size.iHeight,
-                           [&ctx](CCanvas& canvas) { DrawDisplayImage(canvas, ctx); });
+    return RenderPlotImage(size.iWidth, size.iHeight, [&ctx, bReverseYText](CCanvas& canvas) {
+        CReversedYTextCanvas reversed(canvas);
+        DrawDisplayImage(bReverseYText ? static_cast<CCanvas&>(reversed) : canvas, ctx);
+    });
 }
 
-QMimeData* DisplayClipboardData(CBrivaneContext& ctx) {
-    const QByteArray svg = RenderDisplaySvg(ctx);
+QMimeData* DisplayClipboardData(CBrivaneContext& ctx, bool bReverseYText) {
+    const QByteArray svg = RenderDisplaySvg(ctx, bReverseYText);
     if (svg.isEmpty()) return nullptr;
     auto* data = new QMimeData;
     data->setData("image/svg+xml", svg);
-    const QImage image = RenderDisplayImage(ctx);
+    const QImage image = RenderDisplayImage(ctx, bReverseYText);
     if (!image.isNull()) data->setImageData(image);
     return data;
 }

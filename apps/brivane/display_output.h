@@ -21,13 +21,16 @@ inline constexpr int kClipboardMarginBottom = 200;
 // nothing has been drawn yet.
 QSize ClipboardPictureSize(CBrivaneContext& ctx);
 // The display as "Save display image to a file" draws it; null when nothing has been drawn.
-QImage RenderDisplayImage(CBrivaneContext& ctx);
+// bReverseYText: the vertical axis titles read upwards (the clipboard's option).
+QImage RenderDisplayImage(CBrivaneContext& ctx, bool bReverseYText = false);
 // The display as an SVG document of that size (true size: one page unit is 0.1 mm); empty
 // when there are no extents.
-QByteArray RenderDisplaySvg(CBrivaneContext& ctx);
+QByteArray RenderDisplaySvg(CBrivaneContext& ctx, bool bReverseYText = false);
 // What "Copy to clipboard" puts there: the SVG document ("image/svg+xml") and the PNG image
-// of "Save display image to a file". Null when there is nothing to copy.
-QMimeData* DisplayClipboardData(CBrivaneContext& ctx);
+// of "Save display image to a file", with the vertical axis titles reading upwards when
+// bReverseYText ("Reverse Y axis text for clipbord copy" checked). Null when there is nothing
+// to copy.
+QMimeData* DisplayClipboardData(CBrivaneContext& ctx, bool bReverseYText);
 // Draws the display on a printer (or a PDF writer) from the top-left corner of its printable
 // area, one page unit being 0.1 mm on paper. False when the device cannot be painted on or
 // the display has nothing to draw.

@@ -33,6 +33,7 @@
 #include "display/views.h"
 #include "apps/brivane/dialogs/dialogs.h"
 #include "display/display_image.h"
+#include "display/plotter_handoff.h"
 #include "apps/brivane/command_icons.h"
 #include "apps/brivane/display_output.h"
 #include "apps/brivane/display_view.h"
@@ -146,6 +147,7 @@ CBrivaneMainWindow::CBrivaneMainWindow(QWidget* parent)
 
     table_ = BuildBrivaneCommandsWithViews();
     RegisterImageCommands(table_, imageWriter_);
+    RegisterPlotterCommands(table_, plotterLauncher_);
     BindWindowCommands();
 
     view_ = new CBrivaneView(ctx_, this);
@@ -496,7 +498,7 @@ void CBrivaneMainWindow::dropEvent(QDropEvent* event) {
 // Clipboard, printing, about
 
 void CBrivaneMainWindow::CopyToClipboard() {
-    QMimeData* data = DisplayClipboardData(ctx_);
+    QMimeData* data = DisplayClipboardData(ctx_, bReverseYText_);
     if (data == nullptr) {
         prompter_.Message(Tr("There is no display to copy.", "コピーする表示がありません。"));
         return;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/qt_plot_image.h"
+#include "platform/qt_process_launcher.h"
 #include "platform/qt_prompter.h"
 #include "processing/commands.h"
 #include "processing/document.h"
@@ -68,7 +69,8 @@ public:
     QStringList RecentFiles() const { return recent_; }
     // Top-level menus in their order (titles in the current language).
     QStringList MenuTitles() const;
-    // "Reverse Y axis text for clipbord copy": kept as a check mark only; no drawing reads it.
+    // "Reverse Y axis text for clipbord copy": while checked (as on start) the clipboard copy
+    // sets the vertical axis titles reading upwards; the window keeps them reading downwards.
     bool ReverseYText() const { return bReverseYText_; }
     // A long command's report between columns: the progress dialog (with its bar, the text
     // and Cancel), the status bar and the text drawn on the view. False once the user
@@ -102,6 +104,7 @@ private:
     CBrivaneViewState viewState_;
     CBrivaneContext ctx_;
     CQtPlotImageWriter imageWriter_;  // used by the table's image command
+    CQtProcessLauncher plotterLauncher_;  // starts the external plotter
     CCommandTable table_;
     CBrivaneView* view_ = nullptr;
     QToolBar* toolbar_ = nullptr;

@@ -6,6 +6,8 @@
 
 #include <fstream>
 #include <sstream>
+#include "common/survey_file.h"
+#include <fstream>
 
 #include "common/text_format.h"
 
@@ -96,6 +98,41 @@ TEST(BatchOptions, CellSizeNeedsSomethingToGrid) {
     EXPECT_FALSE(Parse({"--res2dinv-in", "a.dat"}, &e));
     EXPECT_EQ(e, "--res2dinv-in needs --grid W, the horizontal cell size of the import");
     EXPECT_TRUE(Parse({"--res2dinv-in", "a.dat", "--grid", "2"}, &e)) << e;
+}
+
+TEST(BatchOptions, SideExportsAndTheirForms) {
+    auto o = Parse({"a.sto", "--xml", "C:/out/model.xml:ja", "--surfer", "s.dat",
+                    "--current-levels", "levels.txt", "--line-ascii", "2:line.txt"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->xml, fs::path("C:/out/model.xml"));
+    EXPECT_TRUE(o->bXmlJapanese);
+    EXPECT_EQ(o->surfer, fs::path("s.dat"));
+    EXPECT_EQ(o->currentLevels, fs::path("levels.txt"));
+    EXPECT_EQ(o->lineAscii, fs::path("line.txt"));
+    EXPECT_EQ(o->iAsciiLine, 2);
+    o = Parse({"a.sto", "--xml", "m.xml", "--line-ascii", "C:/x.txt"});
+    ASSERT_TRUE(o);
+    EXPECT_FALSE(o->bXmlJapanese) << "English unless :ja";
+    EXPECT_EQ(o->lineAscii, fs::path("C:/x.txt")) << "a drive letter is no line number";
+    EXPECT_EQ(o->iAsciiLine, 0);
+    std::string e;
+    EXPECT_FALSE(Parse({"a.sto", "--line-ascii", "3:"}, &e));
+}
+
+TEST(BatchOptions, ConvertForms) {
+    auto o = Parse({"convert", "gps", "old.stn", "fixes.txt", "new.stn", "--lang", "ja"});
+    ASSERT_TRUE(o);
+    ASSERT_TRUE(o->conversion);
+    EXPECT_EQ(o->conversion->sKind, "gps");
+    EXPECT_EQ(o->conversion->inputs, (std::vector<fs::path>{"old.stn", "fixes.txt"}));
+    EXPECT_EQ(o->conversion->output, fs::path("new.stn"));
+    EXPECT_EQ(o->iLanguage, kLanguageJapanese);
+    std::string e;
+    EXPECT_FALSE(Parse({"convert", "sto-stn", "a.sto"}, &e));
+    EXPECT_EQ(e, "usage: brivane-cli convert sto-stn SURVEY.sto OUT.stn");
+    EXPECT_FALSE(Parse({"convert", "zip", "a", "b"}, &e));
+    EXPECT_EQ(e, "convert takes sto-stn, text-stn, binary or gps, not \"zip\"");
+    EXPECT_FALSE(Parse({"convert"}, &e));
 }
 
 class BatchRunTest : public ::testing::Test {
@@ -561,6 +598,57 @@ TEST_F(BatchRunTest, InversionThatFittedNothingFails) {
     EXPECT_EQ(ErrorLine().rfind("error: inversion: Updates skipped: ", 0), 0u) << text;
     EXPECT_NE(ErrorLine().find("every update was skipped"), std::string::npos);
     EXPECT_FALSE(fs::exists(folder / "out.ovs"));
+}
+
+TEST_F(BatchRunTest, SideExportsOfTheSurveyAndTheModel) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 60, 10, 10.0, false);
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder);  // the electrode-array builder's "SetData.txt" goes here
+    const int status =
+        Run({Path("line01.sto"), "--grid", "2", "--initial-model", "0:10:4", "--xml",
+             Path("model.xml") + ":ja", "--surfer", Path("surfer.dat"), "--current-levels",
+             Path("levels.txt"), "--line-ascii", Path("line.txt")});
+    fs::current_path(previous);
+    ASSERT_EQ(status, 0) << log.str();
+    const std::string text = log.str();
+    EXPECT_NE(text.find("wrote: " + Path("model.xml") + "\n"), std::string::npos);
+    EXPECT_NE(text.find("message: 60 data were saved in " + Path("levels.txt")),
+              std::string::npos);
+    std::ifstream xml(folder / "model.xml");
+    std::string head((std::istreambuf_iterator<char>(xml)), std::istreambuf_iterator<char>());
+    EXPECT_NE(head.find("<language>日本語</language>"), std::string::npos);
+    EXPECT_TRUE(fs::exists(folder / "surfer.dat"));
+    EXPECT_TRUE(fs::exists(folder / "line.txt"));
+
+    EXPECT_EQ(Run({Path("line01.sto"), "--line-ascii", "3:" + Path("x.txt")}), 1);
+    EXPECT_EQ(ErrorLine(), "error: saving line 3 to an ASCII file: the survey has 1 lines");
+    log.str("");
+    EXPECT_EQ(Run({Path("line01.sto"), "--xml", Path("m.xml")}), 1) << "no model";
+    EXPECT_EQ(ErrorLine(), "error: saving the XML section document: the command is not "
+                           "available now");
+}
+
+TEST_F(BatchRunTest, ConvertersRunWithoutASurvey) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 5, 0, 0.0, false);
+    ASSERT_EQ(Run({"convert", "sto-stn", Path("line01.sto"), Path("line01.stn")}), 0) << log.str();
+    EXPECT_NE(log.str().find("wrote: " + Path("line01.stn")), std::string::npos);
+    CGantrelSurvey survey;
+    EXPECT_EQ(ReadMappingFile(survey, folder / "line01.stn").nLine, 1);
+
+    std::ofstream(folder / "data.bin", std::ios::binary) << std::string(256, 'z');
+    ASSERT_EQ(Run({"convert", "binary", Path("data.bin"), Path("dump.txt")}), 0) << log.str();
+    EXPECT_TRUE(fs::exists(folder / "dump.txt"));
+
+    std::ofstream(folder / "fixes.txt") << "1 500000 4000000 0 10:00:00\n";
+    ASSERT_EQ(Run({"convert", "gps", Path("line01.stn"), Path("fixes.txt"), Path("new.stn")}), 0)
+        << log.str();
+    EXPECT_NE(log.str().find("message: Number of GPS data=1\n"), std::string::npos);
+
+    log.str("");
+    EXPECT_EQ(Run({"convert", "text-stn", Path("missing.txt"), Path("out.stn")}), 1);
+    EXPECT_EQ(ErrorLine(), "error: converting: cannot open the file " + Path("missing.txt") +
+                               ": there is no such file");
+    EXPECT_FALSE(fs::exists(folder / "out.stn"));
 }
 
 }  // namespace

@@ -620,6 +620,53 @@ TEST_F(MainWindowTest, CopyPutsSvgAndPngOfTheDisplayOnTheClipboard) {
     EXPECT_EQ(image.size(), QSize(e.iRight + 250, e.iBottom + 200));
 }
 
+TEST_F(MainWindowTest, ReverseYTextTurnsTheClipboardTitlesOnly) {
+    OpenExample();
+    Trigger(kCmdShowLineResistivity);
+    Paint();
+    ASSERT_TRUE(window->ReverseYText());
+    Trigger(kCmdCopy);
+    const QImage reversed =
+        qvariant_cast<QImage>(QApplication::clipboard()->mimeData()->imageData());
+    const QByteArray reversedSvg = QApplication::clipboard()->mimeData()->data("image/svg+xml");
+    Trigger(kCmdReverseYText);
+    Trigger(kCmdCopy);
+    const QImage plain = qvariant_cast<QImage>(QApplication::clipboard()->mimeData()->imageData());
+    ASSERT_FALSE(plain.isNull());
+    EXPECT_EQ(plain.size(), reversed.size());
+    EXPECT_NE(plain, reversed) << "the vertical titles differ";
+    EXPECT_NE(QApplication::clipboard()->mimeData()->data("image/svg+xml"), reversedSvg);
+    EXPECT_EQ(plain, RenderDisplayImage(Ctx())) << "unchecked, the copy is the saved image";
+}
+
+TEST_F(MainWindowTest, SideExportAsksBeforeReplacingAndWrites) {
+    OpenExample();
+    const fs::path table = dir / "surfer.dat";
+    std::ofstream(table) << "keep";
+    auto choose = [table](QDialog& d) {
+        dynamic_cast<QFileDialog&>(d).selectFile(QString::fromStdString(table.string()));
+        d.accept();
+    };
+    P().PushAnswer(choose);
+    P().PushAnswer([](QDialog& d) { ClickButton(d, "No"); });
+    P().PushAnswer([](QDialog& d) { d.reject(); });
+    Trigger(kCmdExportSurfer);
+    std::ifstream in(table);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, "keep");
+    in.close();
+    P().PushAnswer(choose);
+    P().PushAnswer([](QDialog& d) { ClickButton(d, "Yes"); });
+    Trigger(kCmdExportSurfer);
+    std::ifstream again(table);
+    std::getline(again, first);
+    EXPECT_EQ(first, "X Y HEIGHT  Nfactor Ro  Raw_reading LINE MARK DEPTH TIME DATE\r");
+    EXPECT_TRUE(Enabled(kCmdSaveCurrentLevel));
+    EXPECT_TRUE(Enabled(kCmdConvertTextToSTN));
+    EXPECT_FALSE(Enabled(kCmdSaveXMLProcessed)) << "no model yet";
+}
+
 TEST_F(MainWindowTest, SaveImageWritesThePngChosen) {
     OpenExample();
     Paint();

@@ -1,6 +1,7 @@
 #include "platform/qt_prompter.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDialog>
 #include <QFileDialog>
@@ -154,6 +155,57 @@ TEST_F(QtPrompterTest, FileDialogsUseTheFiltersAndTheDefaultExtension) {
         "Save", {{"Portable Network Graphic file (PNG)", {"*.png"}}}, dir / "*.png");
     ASSERT_TRUE(saved.has_value());
     EXPECT_EQ(saved->filename(), "picture.png");
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(QtPrompterTest, SaveDialogAsksBeforeReplacingAFile) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("gantrel-gui-overwrite-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto existing = dir / "survey.stn";
+    std::ofstream(existing) << "good";
+    auto choose = [](const std::filesystem::path& file) {
+        return [file](QDialog& d) {
+            auto& fd = dynamic_cast<QFileDialog&>(d);
+            EXPECT_TRUE(fd.testOption(QFileDialog::DontConfirmOverwrite))
+                << "one question, the prompter's own";
+            fd.selectFile(QString::fromStdString(file.string()));
+            d.accept();
+        };
+    };
+    const std::vector<FileFilter> filters = {{"Gantrel file(*.stn)", {"*.stn"}}};
+    // No: the dialog comes back with the name chosen, and another name is taken.
+    QString question, preselected;
+    Answer(choose(existing));
+    Answer([&](QDialog& d) {
+        question = dynamic_cast<QMessageBox&>(d).text();
+        ASSERT_TRUE(ClickButton(d, "No"));
+    });
+    Answer([&](QDialog& d) {
+        auto& fd = dynamic_cast<QFileDialog&>(d);
+        if (!fd.selectedFiles().isEmpty()) preselected = fd.selectedFiles().front();
+        fd.selectFile(QString::fromStdString((dir / "other.stn").string()));
+        d.accept();
+    });
+    auto saved = prompter.SaveFile("Save", filters, dir / "*.stn");
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(saved->filename(), "other.stn");
+    EXPECT_EQ(question, "survey.stn already exists.\nDo you want to replace it?");
+    EXPECT_EQ(preselected.toStdString(), existing.string());
+    // Yes replaces.
+    Answer(choose(existing));
+    Answer([](QDialog& d) { ASSERT_TRUE(ClickButton(d, "Yes")); });
+    saved = prompter.SaveFile("Save", filters, dir / "*.stn");
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(*saved, existing);
+    // A question nobody answers keeps the file: the save is cancelled.
+    Answer(choose(existing));
+    EXPECT_FALSE(prompter.SaveFile("Save", filters, dir / "*.stn").has_value());
+    // A new name is not asked about.
+    prompter.ClearHistory();
+    Answer(choose(dir / "new.stn"));
+    EXPECT_TRUE(prompter.SaveFile("Save", filters, dir / "*.stn").has_value());
+    EXPECT_EQ(prompter.History().size(), 1u);
     std::filesystem::remove_all(dir);
 }
 
