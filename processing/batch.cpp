@@ -12,6 +12,7 @@
 #include "common/text_format.h"
 #include "processing/batch_prompter.h"
 #include "processing/commands.h"
+#include "processing/database_commands.h"
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
 
@@ -52,7 +53,7 @@ bool IsValueOption(const std::string& a) {
         "--ovs",      "--res2dinv-in", "--config",        "--marker-spacing", "--file-index",
         "--median",   "--grid",        "--initial-model", "--invert",         "--smooth",
         "--save-sto", "--save-stn",    "--save-ovs",      "--res2dinv",       "--st1",
-        "--st4",      "--png",         "--lang"};
+        "--st4",      "--png",         "--lang",          "--project",        "--upload"};
     for (const char* k : kOptions)
         if (a == k) return true;
     return false;
@@ -111,6 +112,11 @@ Outputs
   --st1 PATH, --st4 PATH      electrode-array data (and model) files
   --png DISPLAY:PATH          picture of a display: line, line-vi, section, gridded, model,
                               model1d; repeatable
+Upload
+  --project NAME              the survey's project name, as "Survey property" (stored)
+  --upload URL                send the survey to the collecting service at URL, as "Upload
+                              data to database" (test.xml and UploadDataToDatabase.txt are
+                              written in the current folder)
 General
   --lang en|ja                language of the messages (default en)
   --help                      this text
@@ -228,6 +234,10 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
                             "gridded, model, model1d, not \"" + v + "\"");
             p.path = v.substr(colon + 1);
             o.pictures.push_back(p);
+        } else if (a == "--project") {
+            o.projectName = v;
+        } else if (a == "--upload") {
+            o.uploadURL = v;
         } else if (a == "--lang") {
             if (v != "en" && v != "ja") return fail("--lang takes en or ja, not \"" + v + "\"");
             o.iLanguage = v == "ja" ? kLanguageJapanese : kLanguageEnglish;
@@ -237,6 +247,8 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     // would be dropped without a word, and an import cannot be gridded without it.
     if (o.dGrid && o.files.empty() && !o.res2dinvIn)
         return fail("--grid needs survey files or --res2dinv-in: there is nothing to grid");
+    if (o.uploadURL && o.files.empty())
+        return fail("--upload needs survey files: there is nothing to upload");
     if (o.res2dinvIn && !o.dGrid)
         return fail("--res2dinv-in needs --grid W, the horizontal cell size of the import");
     return o;
@@ -308,6 +320,10 @@ int CBatchRun::Respond(CDialogValues& v) {
         if (o_.inversion->dAlpha) l->dAlpha = *o_.inversion->dAlpha;
         if (o_.inversion->dRegularization) l->dRegularization = *o_.inversion->dRegularization;
         if (o_.inversion->dDamping) l->dDamping = *o_.inversion->dDamping;
+        return 1;
+    }
+    if (auto* p = dynamic_cast<CDlgProperty*>(&v)) {
+        p->sProjectName = o_.projectName.value_or(p->sProjectName);
         return 1;
     }
     if (auto* f = dynamic_cast<CDlgMedianFilter*>(&v)) {
@@ -440,6 +456,11 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
         const std::string error = pictures(ctx_, p.sDisplay, p.path);
         if (!error.empty()) return Fail("picture " + p.path.string() + ": " + error), 1;
         log_ << "wrote: " << p.path.string() << "\n";
+    }
+    if (o_.projectName && !Invoke(kCmdSurveyProperty, "setting the project name")) return 1;
+    if (o_.uploadURL) {
+        doc_.sUploadURL = *o_.uploadURL;
+        if (!Invoke(kCmdUploadDatabase, "uploading to " + *o_.uploadURL)) return 1;
     }
     return 0;
 }

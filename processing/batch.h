@@ -48,6 +48,7 @@ struct BatchOptions {
     std::vector<BatchSmoothing> smoothing;
     std::optional<std::filesystem::path> saveSto, saveStn, saveOvs, res2dinvOut, st1, st4;
     std::vector<BatchPicture> pictures;
+    std::optional<std::string> projectName, uploadURL;
     int iLanguage = 0;
     bool bHelp = false;
 };

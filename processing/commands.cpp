@@ -216,5 +216,6 @@ CCommandTable BuildBrivaneCommands() {
     RegisterDisplayCommands(table);
     RegisterAnalysisCommands(table);
     RegisterSectionCommands(table);
+    RegisterDatabaseCommands(table);
     return table;
 }
