@@ -2,11 +2,21 @@
 
 #include <utility>
 
+#include "common/prompter.h"
 #include "upload/upload_documents.h"
 
 namespace {
 constexpr size_t kMaxEvents = 1000;
 }  // namespace
+
+bool SetupUploadURL(CPrompter& prompter, CReadingUploader& uploader) {
+    const auto url =
+        prompter.InputText("Setup Brivane database", "URL to uploading data", uploader.URL());
+    if (!url) return false;
+    uploader.SetURL(*url);
+    StoreReadingUploadURL(*url);
+    return true;
+}
 
 CReadingUploader::CReadingUploader(CHttpClient& client, UploadMode mode, size_t capacity)
     : client_(client), mode_(mode), capacity_(capacity > 0 ? capacity : 1),

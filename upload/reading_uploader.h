@@ -51,6 +51,13 @@ struct CUploadCounts {
 
 enum class UploadMode { Worker, Inline };
 
+class CPrompter;
+class CReadingUploader;
+// "Setup Brivane database": a text input labelled "URL to uploading data" showing the current
+// URL; OK makes the edit the URL and stores it as "sRegistrationURL", Cancel changes
+// nothing. True on OK.
+bool SetupUploadURL(CPrompter& prompter, CReadingUploader& uploader);
+
 class CReadingUploader {
 public:
     // The URL starts as LoadReadingUploadURL(); the switch starts off.

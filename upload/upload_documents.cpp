@@ -1,12 +1,16 @@
 #include "upload/upload_documents.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "common/text_format.h"
 
 std::string BuildReadingDocument(const CGantrelData& reading, const CGPSData* latestFix) {
-    const double latitude = latestFix != nullptr ? latestFix->dLatitude : 0.0;
-    const double longitude = latestFix != nullptr ? latestFix->dLongitude : 0.0;
+    // A fix record that never received a position still holds the -200 of an unset one.
+    const bool placed = latestFix != nullptr && std::abs(latestFix->dLatitude) <= 90.0 &&
+                        std::abs(latestFix->dLongitude) <= 180.0;
+    const double latitude = placed ? latestFix->dLatitude : 0.0;
+    const double longitude = placed ? latestFix->dLongitude : 0.0;
     std::string body = "<?xml version='1.0'?><gantrel_file><gantrel_data>";
     body += FormatC("<latitude>%f</latitude>", latitude);
     body += FormatC("<longitude>%f</longitude>", longitude);

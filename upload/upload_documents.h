@@ -15,7 +15,8 @@
 //   </gantrel_data></gantrel_file>
 // Coordinates are the fix's degrees (south and west negative) written "%f" from double
 // precision, so the sixth decimal (about 0.1 m) is real; 0.000000 for both when no fix has
-// been received yet (latestFix null). Resistances are V/I "%f". A receiver count outside
+// been received yet (latestFix null, or a fix record still unset at -200 or otherwise off
+// the globe). Resistances are V/I "%f". A receiver count outside
 // 0..5 is written as it stands, with at most five resistance elements.
 std::string BuildReadingDocument(const CGantrelData& reading, const CGPSData* latestFix);
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/memory_settings.h"
+#include "common/scripted_prompter.h"
 #include "common/settings.h"
 #include "common/text_format.h"
 #include "platform/curl_http_client.h"
@@ -69,6 +70,24 @@ TEST_F(ReadingUploaderTest, StartsOffWithTheStoredUrlAndUploadsNothingWhileOff) 
     EXPECT_TRUE(u.WaitIdle(1s));
     EXPECT_TRUE(server.Requests().empty());
     EXPECT_EQ(u.Counts().nDropped, 0) << "off is not a loss";
+}
+
+TEST_F(ReadingUploaderTest, SetupTakesTheEditedUrlAndStoresItAndCancelKeepsIt) {
+    CReadingUploader u(client, UploadMode::Inline);
+    CScriptedPrompter prompter;
+    prompter.Push(server.URL("/typed.php"));
+    EXPECT_TRUE(SetupUploadURL(prompter, u));
+    ASSERT_EQ(prompter.History().size(), 1u);
+    EXPECT_EQ(prompter.History()[0].sText, "URL to uploading data");
+    EXPECT_EQ(u.URL(), server.URL("/typed.php"));
+    EXPECT_EQ(ReadSettingString("sRegistrationURL", ""), server.URL("/typed.php"));
+    prompter.PushCancel();
+    EXPECT_FALSE(SetupUploadURL(prompter, u));
+    EXPECT_EQ(u.URL(), server.URL("/typed.php"));
+    u.SetEnabled(true);
+    EXPECT_TRUE(u.Submit(Reading(1.0f), nullptr));
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].sPath, "/typed.php");
 }
 
 TEST_F(ReadingUploaderTest, UnreachableServiceGivesThreeErrorsThenSwitchesOff) {

@@ -44,6 +44,17 @@ TEST(ReadingDocument, WithoutAFixThePositionIsZero) {
               std::string::npos);
 }
 
+TEST(ReadingDocument, AFixRecordWithoutAPositionCountsAsNoFix) {
+    const CGPSData unset;  // -200, -200
+    EXPECT_NE(BuildReadingDocument(Reading({1.0f}), &unset)
+                  .find("<latitude>0.000000</latitude><longitude>0.000000</longitude>"),
+              std::string::npos);
+    const CGPSData pole = Fix(-90.0, 180.0);
+    EXPECT_NE(BuildReadingDocument(Reading({1.0f}), &pole)
+                  .find("<latitude>-90.000000</latitude><longitude>180.000000</longitude>"),
+              std::string::npos);
+}
+
 TEST(ReadingDocument, CoordinatesKeepTheSixthDecimalOfTheFix) {
     // In single precision these would read 35.123455 and 139.765427 (a metre off).
     const CGPSData fix = Fix(35.1234567, -139.7654321);
