@@ -11,6 +11,7 @@
 #include "common/text_format.h"
 #include "processing/batch_prompter.h"
 #include "processing/commands.h"
+#include "processing/database_commands.h"
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
 
@@ -54,7 +55,8 @@ bool IsValueOption(const std::string& a) {
         "--median",   "--grid",        "--initial-model", "--invert",         "--smooth",
         "--save-sto", "--save-stn",    "--save-ovs",      "--res2dinv",       "--st1",
         "--st4",      "--png",         "--lang",          "--xml",            "--surfer",
-        "--current-levels", "--line-ascii"};
+        "--current-levels", "--line-ascii",
+        "--project",  "--upload"};
     for (const char* k : kOptions)
         if (a == k) return true;
     return false;
@@ -110,6 +112,11 @@ Converters (no survey is opened)
   convert binary FILE OUT.txt             text dump of a binary file in 128-byte blocks
   convert gps MAPPING.stn POSITIONS OUT.stn
                                           the mapping file with its GPS fixes replaced
+Upload
+  --project NAME              the survey's project name, as "Survey property" (stored)
+  --upload URL                send the survey to the collecting service at URL, as "Upload
+                              data to database" (test.xml and UploadDataToDatabase.txt are
+                              written in the current folder)
 General
   --strict                    data left out of a file read (records past a capacity,
                               unreadable records) is an error; without it the summary
@@ -314,6 +321,10 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
             } else {
                 o.lineAscii = v;
             }
+        } else if (a == "--project") {
+            o.projectName = v;
+        } else if (a == "--upload") {
+            o.uploadURL = v;
         } else if (a == "--lang") {
             if (v != "en" && v != "ja") return fail("--lang takes en or ja, not \"" + v + "\"");
             o.iLanguage = v == "ja" ? kLanguageJapanese : kLanguageEnglish;
@@ -323,6 +334,8 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     // would be dropped without a word, and an import cannot be gridded without it.
     if (o.dGrid && o.files.empty() && !o.res2dinvIn)
         return fail("--grid needs survey files or --res2dinv-in: there is nothing to grid");
+    if (o.uploadURL && o.files.empty())
+        return fail("--upload needs survey files: there is nothing to upload");
     if (o.res2dinvIn && !o.dGrid)
         return fail("--res2dinv-in needs --grid W, the horizontal cell size of the import");
     return o;
@@ -398,6 +411,10 @@ int CBatchRun::Respond(CDialogValues& v) {
         if (o_.inversion->dAlpha) l->dAlpha = *o_.inversion->dAlpha;
         if (o_.inversion->dRegularization) l->dRegularization = *o_.inversion->dRegularization;
         if (o_.inversion->dDamping) l->dDamping = *o_.inversion->dDamping;
+        return 1;
+    }
+    if (auto* p = dynamic_cast<CDlgProperty*>(&v)) {
+        p->sProjectName = o_.projectName.value_or(p->sProjectName);
         return 1;
     }
     if (auto* f = dynamic_cast<CDlgMedianFilter*>(&v)) {
@@ -581,6 +598,11 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
         const std::string error = pictures(ctx_, p.sDisplay, p.path);
         if (!error.empty()) return Fail("picture " + p.path.string() + ": " + error), 1;
         log_ << "wrote: " << p.path.string() << "\n";
+    }
+    if (o_.projectName && !Invoke(kCmdSurveyProperty, "setting the project name")) return 1;
+    if (o_.uploadURL) {
+        doc_.sUploadURL = *o_.uploadURL;
+        if (!Invoke(kCmdUploadDatabase, "uploading to " + *o_.uploadURL)) return 1;
     }
     return 0;
 }

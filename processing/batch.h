@@ -61,6 +61,7 @@ struct BatchOptions {
     bool bXmlJapanese = false;
     int iAsciiLine = 0;
     std::optional<BatchConversion> conversion;
+    std::optional<std::string> projectName, uploadURL;
     int iLanguage = 0;
     bool bHelp = false;
     bool bStrict = false;  // data left out of a file read is an error

@@ -227,5 +227,6 @@ CCommandTable BuildBrivaneCommands() {
     RegisterSideExportCommands(table);
     RegisterConversionCommands(table);
     RegisterExchangeCommands(table);
+    RegisterDatabaseCommands(table);
     return table;
 }

@@ -163,3 +163,4 @@ void RegisterSectionCommands(CCommandTable& table);
 void RegisterSideExportCommands(CCommandTable& table);
 void RegisterConversionCommands(CCommandTable& table);
 void RegisterExchangeCommands(CCommandTable& table);
+void RegisterDatabaseCommands(CCommandTable& table);

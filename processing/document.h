@@ -121,6 +121,8 @@ public:
     CTrevascDataOhm undoStore;
     InversionSettings inversionSettings;
     std::string sProjectName;
+    // Where "Upload data to database" sends the survey; empty: the service's own address.
+    std::string sUploadURL;
     // Title of the last data file opened; when not empty every plot is captioned with it.
     std::string sDataTitle;
     // Drawing objects of the displays; null until the view creates them.

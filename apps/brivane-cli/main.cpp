@@ -7,6 +7,7 @@
 
 #include "common/settings.h"
 #include "display/display_image.h"
+#include "platform/curl_http_client.h"
 #include "platform/qt_plot_image.h"
 #include "platform/qt_settings.h"
 #include "processing/batch.h"
@@ -36,12 +37,15 @@ int main(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
     CQtSettingsBackend settings(kProcessingProgramTitle);
     SetSettingsBackend(&settings);
+    CCurlHttpClient http;  // --upload
+    SetHttpClient(&http);
     CQtPlotImageWriter images;
     const int status = RunBatch(*options, std::cerr,
                                 [&images](CBrivaneContext& ctx, const std::string& display,
                                           const std::filesystem::path& path) {
                                     return SaveDisplayPNG(ctx, images, display, path);
                                 });
+    SetHttpClient(nullptr);
     SetSettingsBackend(nullptr);
     return status;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/settings.h"
+#include "platform/curl_http_client.h"
 #include "platform/qt_settings.h"
 #include "apps/brivane/main_window.h"
 
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
     CQtSettingsBackend settings(kProcessingProgramTitle);
     SetSettingsBackend(&settings);
+    CCurlHttpClient http;  // "Upload data to database"
+    SetHttpClient(&http);
     int status = 0;
     {
         CBrivaneMainWindow window;
@@ -28,6 +31,7 @@ int main(int argc, char** argv) {
         if (!files.empty()) window.OpenFiles(files);
         status = QApplication::exec();
     }
+    SetHttpClient(nullptr);
     SetSettingsBackend(nullptr);
     return status;
 }

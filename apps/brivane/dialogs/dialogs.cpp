@@ -5,6 +5,7 @@
 #include "analysis/smoothing.h"
 #include "common/axes.h"
 #include "common/color_scale.h"
+#include "processing/database_commands.h"
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
 #include "processing/positioning.h"
@@ -32,5 +33,6 @@ std::optional<bool> ShowBrivaneDialog(CQtPrompter& prompter, CDialogValues& valu
         return EditEachLineDialog(prompter, *v);
     if (auto* v = dynamic_cast<CEditOriginalDataValues*>(&values))
         return EditOriginalDataDialog(prompter, *v);
+    if (auto* v = dynamic_cast<CDlgProperty*>(&values)) return PropertyDialog(prompter, *v);
     return std::nullopt;
 }

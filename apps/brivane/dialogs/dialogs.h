@@ -10,6 +10,7 @@ struct CDlgContourInterval;
 struct CDlgInitialModel;
 struct CDlgLsm;
 struct CDlgManualAxis;
+struct CDlgProperty;
 struct CDlgMedianFilter;
 struct CEditEachLineValues;
 struct CEditMarkerValues;
@@ -38,3 +39,5 @@ bool EditOriginalDataDialog(CQtPrompter& prompter, CEditOriginalDataValues& valu
 // Display scales.
 bool ContourIntervalDialog(CQtPrompter& prompter, CDlgContourInterval& values);
 bool ManualAxisDialog(CQtPrompter& prompter, CDlgManualAxis& values);
+// Database: the survey's project name.
+bool PropertyDialog(CQtPrompter& prompter, CDlgProperty& values);

@@ -155,7 +155,8 @@ TEST_F(MainWindowTest, FirstStartAsksTheLanguageOnceAndJapaneseAddsTheDatabaseMe
     ASSERT_NE(database, nullptr) << "the Japanese option menu carries the database commands";
     EXPECT_TRUE(database->actions().contains(&A(kCmdUploadDatabase)));
     EXPECT_TRUE(database->actions().contains(&A(kCmdSurveyProperty)));
-    EXPECT_FALSE(Enabled(kCmdUploadDatabase)) << "no upload yet";
+    EXPECT_FALSE(Enabled(kCmdUploadDatabase)) << "no survey to upload";
+    EXPECT_TRUE(Enabled(kCmdSurveyProperty));
     EXPECT_TRUE(A(kCmdJapanese).isChecked());
     EXPECT_EQ(A(kCmdUndo).text(), "元に戻す(&U)");
 

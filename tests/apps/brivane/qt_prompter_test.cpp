@@ -18,6 +18,7 @@
 #include "analysis/smoothing.h"
 #include "common/axes.h"
 #include "common/color_scale.h"
+#include "processing/database_commands.h"
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
 #include "processing/positioning.h"
@@ -373,14 +374,33 @@ TEST_F(QtPrompterTest, SmallDialogsReturnWhatWasEntered) {
     EXPECT_EQ(latLon.dValue2, 139.7);
 }
 
+TEST_F(QtPrompterTest, PropertyDialogEditsTheProjectNameAndCancelKeepsIt) {
+    CDlgProperty property;
+    property.sProjectName = "North field";
+    Answer([](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), "Property");
+        EXPECT_EQ(FieldText(d, "sProjectName"), "North field");
+        SetFieldText(d, "sProjectName", "River \xE6\x97\xA5 2");
+        Ok(d);
+    });
+    ASSERT_TRUE(prompter.EditDialog(property));
+    EXPECT_EQ(property.sProjectName, "River \xE6\x97\xA5 2");
+    Answer([](QDialog& d) {
+        SetFieldText(d, "sProjectName", "dropped");
+        ASSERT_TRUE(ClickNamed(d, "cancel"));
+    });
+    EXPECT_FALSE(prompter.EditDialog(property));
+    EXPECT_EQ(property.sProjectName, "River \xE6\x97\xA5 2");
+}
+
 TEST_F(QtPrompterTest, UnknownDialogIsReportedNotSilentlyCancelled) {
     struct CUnknown : CDialogValues {
-        std::string DialogName() const override { return "Survey property"; }
+        std::string DialogName() const override { return "Not built"; }
     } unknown;
     EXPECT_FALSE(prompter.EditDialog(unknown));
     EXPECT_EQ(prompter.Messages(),
               std::vector<std::string>{
-                  "The dialog \"Survey property\" is not available in this version."});
+                  "The dialog \"Not built\" is not available in this version."});
 }
 
 // A survey of two lines with five markers 10 m apart and a reading at every metre.
