@@ -1,6 +1,6 @@
-// Files written whole or not at all: the bytes go to a temporary file in the destination's
-// folder, which replaces the destination by a rename only once everything was written. A
-// failed or abandoned write leaves the previous file as it was and removes the temporary.
+// Files written whole or not at all, with the plain messages of the export commands: the
+// saves of common/atomic_file.h (a synced temporary beside the destination, renamed over it)
+// behind "Cannot open the file %s" and "Cannot write the file %s".
 #pragma once
 
 #include <filesystem>
@@ -33,7 +33,7 @@ public:
     const std::string& Error() const { return error_; }
 
 private:
-    std::filesystem::path target_, temp_;
+    std::filesystem::path target_;
     CTextWriter out_;
     std::string error_;
 };

@@ -199,6 +199,16 @@ bool CTextWriter::Close() {
     return good_;
 }
 
+void CTextWriter::Abandon() {
+    if (replacing_) {
+        replacing_ = false;
+        file_ = nullptr;  // owned by atomic_
+        atomic_.Discard();
+        return;
+    }
+    Close();
+}
+
 CLineReader::~CLineReader() { Close(); }
 
 bool CLineReader::Open(const std::filesystem::path& path) {

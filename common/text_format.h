@@ -65,6 +65,9 @@ public:
     void Printf(const char* format, ...) GANTREL_PRINTF(2, 3);
     void Write(std::string_view text);
     bool Close();  // false when any write, the close or the replacement failed
+    // Ends the file without replacing anything: a replacing save is abandoned (its temporary
+    // removed, the old file kept); a plain file is closed.
+    void Abandon();
     bool Good() const { return good_; }
     // How the last OpenReplacing save went: set by OpenReplacing and by Close(). For the
     // user's message, SaveFailureMessage(writer.Result(), path).

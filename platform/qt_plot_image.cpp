@@ -1,8 +1,6 @@
 #include "platform/qt_plot_image.h"
 
-#include <QFile>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QPainter>
 #include <QString>
 #include <QTransform>
@@ -12,6 +10,7 @@
 #include <map>
 #include <tuple>
 
+#include "common/atomic_file.h"
 #include "common/language.h"
 #include "common/text_format.h"
 #include "platform/qt_canvas.h"
@@ -139,16 +138,13 @@ QImage RenderPlotImage(int width, int height, const std::function<void(CCanvas&)
 
 std::string WritePngFile(const QImage& image, const std::filesystem::path& path) {
     if (image.isNull()) return Tr("There is no display to save.", "保存する表示がありません。");
-    // QSaveFile writes a temporary beside the target and renames it only when every byte
-    // was written.
-    QSaveFile file(QString::fromStdU16String(path.u16string()));
-    if (!file.open(QIODevice::WriteOnly)) return CannotOpenFileMessage(path);
-    QImageWriter writer(&file, "png");
-    if (!writer.write(image) || !file.commit()) {
-        file.cancelWriting();
-        return CannotOpenFileMessage(path);
-    }
-    return {};
+    const SaveResult result = SaveAtomically(path, [&image](const std::filesystem::path& temp) {
+        QImageWriter writer(QString::fromStdU16String(temp.u16string()), "png");
+        return writer.write(image);
+    });
+    if (result.ok()) return {};
+    return result.eStatus == SaveStatus::CannotCreate ? CannotOpenFileMessage(path)
+                                                      : SaveFailureMessage(result, path);
 }
 
 std::string CQtPlotImageWriter::WritePng(int width, int height,

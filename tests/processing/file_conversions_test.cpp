@@ -107,7 +107,7 @@ TEST_F(Conversions, CaptureLineOfFourReceiversBecomesAReadingRecord) {
     CGantrelData d;
     ASSERT_EQ(ParseReadingRecord(out, d), 4) << "a record the mapping reader takes";
     EXPECT_FLOAT_EQ(d.fResistance[3], 4.25f);
-    EXPECT_EQ(d.iMilliSecond, 779);
+    EXPECT_EQ(d.iMilliSecond, 780) << "hundredths read to the nearest millisecond";
 }
 
 TEST_F(Conversions, CaptureLinesDroppedCopiedOrLeftOut) {

@@ -185,6 +185,12 @@ bool LsmDialog(CQtPrompter& prompter, CDlgLsm& values) {
         result.bRobustEstimation = robust->isChecked() ? 1 : 0;
         result.bKeepFirstLayer = keepFirst->isChecked() ? 1 : 0;
         result.bSaveMatrixInformation = saveMatrix->isChecked() ? 1 : 0;
+        // The command's own rule, so that a refusal keeps the dialog open with what was typed.
+        const std::string error = result.Validate();
+        if (!error.empty()) {
+            prompter.Message(error);
+            return false;
+        }
         return true;
     });
     if (prompter.Exec(f.dialog) != QDialog::Accepted) return false;
