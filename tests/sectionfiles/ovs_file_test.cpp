@@ -302,6 +302,21 @@ TEST_F(SectionFile, CrOnlyLineEndsKeepTheSurveyAndTheFlags) {
     EXPECT_EQ(readSurvey.nFlag, 2);
 }
 
+TEST_F(SectionFile, EveryReadingTheSurveyReaderTakesIsSaved) {
+    MakeSurvey();
+    FillDipoleSection(store);
+    survey.Line(0).pData[0].fResistance[0] = 2.5e9f;  // above 1e8: once dropped without a word
+    survey.Line(0).pData[1].fResistance[1] = std::nanf("");
+    SurveySaveReport report;
+    ASSERT_TRUE(WriteSectionFile(store, folder / "s.ovs", &survey, &report));
+    EXPECT_EQ(report.nLeftOut, 1);
+    EXPECT_FALSE(report.ok());
+    ASSERT_EQ(ReadSectionFile(back, folder / "s.ovs", readSurvey, prompter), 0);
+    ASSERT_EQ(readSurvey.nLine, 1);
+    ASSERT_EQ(readSurvey.Line(0).nData(), 1);
+    EXPECT_EQ(readSurvey.Line(0).pData[0].fResistance[0], 2.5e9f);
+}
+
 TEST_F(SectionFile, LeftOutTextNamesWhatTheReadLeftOut) {
     MakeSurvey();
     FillDipoleSection(store);
