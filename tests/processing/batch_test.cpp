@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "common/text_format.h"
+#include "processing/open_survey.h"
 
 #include "common/language.h"
 #include "common/memory_settings.h"
@@ -77,12 +78,20 @@ TEST(BatchOptions, UnknownOptionLastIsUnknownNotShortOfAValue) {
     EXPECT_EQ(e, "option --save-ovs needs a value");
 }
 
-TEST(BatchOptions, MarkerSpacingIsBounded) {
+TEST(BatchOptions, MarkerSpacingIsRefusedAsTheWindowRefusesIt) {
     std::string e;
+    const std::string rule = "The marker spacing must be more than 0 m and at most 1000000 m.";
     EXPECT_FALSE(Parse({"a.sto", "--marker-spacing", "1e300"}, &e));
-    EXPECT_EQ(e, "--marker-spacing takes a positive distance in m up to 1000000, not \"1e300\"");
+    EXPECT_EQ(e, "--marker-spacing 1e300: " + rule);
+    EXPECT_EQ(MarkerSpacingRefusal(1e300), rule) << "the window's prompt says the same";
     EXPECT_FALSE(Parse({"a.sto", "--marker-spacing", "1000000.5"}, &e));
+    EXPECT_FALSE(Parse({"a.sto", "--marker-spacing", "0"}, &e));
+    EXPECT_EQ(e, "--marker-spacing 0: " + rule);
+    EXPECT_FALSE(Parse({"a.sto", "--marker-spacing", "-10"}, &e));
+    EXPECT_FALSE(Parse({"a.sto", "--marker-spacing", "ten"}, &e));
+    EXPECT_EQ(e, "--marker-spacing takes a distance in m, not \"ten\"");
     EXPECT_TRUE(Parse({"a.sto", "--marker-spacing", "1000000"}, &e)) << e;
+    EXPECT_TRUE(Parse({"a.sto", "--marker-spacing", "0.5"}, &e)) << e;
 }
 
 TEST(BatchOptions, CellSizeNeedsSomethingToGrid) {
