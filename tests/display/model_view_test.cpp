@@ -118,7 +118,7 @@ TEST_F(ModelViewTest, ObservationsOfTheShownColumnsAreGreenAndMarkedOnesGetARedD
     EXPECT_EQ(red[0].points[1].x - red[0].points[0].x, 28);
     EXPECT_NE(canvas_.FindText("Current model = 2. Distance = 20.0 (m) Observed data=2 to 6"),
               nullptr);
-    EXPECT_NE(canvas_.FindText("Number of data = 12. Numver of layers = 3."), nullptr);
+    EXPECT_NE(canvas_.FindText("Number of data = 12. Number of layers = 3."), nullptr);
     EXPECT_NE(canvas_.FindText("Dipole-dipole"), nullptr);
     EXPECT_NE(canvas_.FindText("Resistivity model"), nullptr);
 }
@@ -181,7 +181,7 @@ TEST(ModelViewAveraged, OneDimensionalSurveyShowsItsAveragedSoundingAsOneColumn)
     CRecordingCanvas canvas;
     int model = 0, right = 0, bottom = 0;
     ASSERT_TRUE(display.Draw(canvas, doc, model, kHScale, kVScale, right, bottom));
-    EXPECT_NE(canvas.FindText("Number of data = 1. Numver of layers = 10."), nullptr);
+    EXPECT_NE(canvas.FindText("Number of data = 1. Number of layers = 10."), nullptr);
     EXPECT_EQ(canvas.OfKind(CanvasPrimitive::Polyline).size(), 1u) << "the inverted model";
     int green = 0;
     for (const auto& r : canvas.OfKind(CanvasPrimitive::Ellipse))
