@@ -163,6 +163,21 @@ TEST_F(BatchRunTest, WholeJobFromSurveyFilesToModel) {
     EXPECT_TRUE(fs::exists(folder / "rms_error.txt")) << "side files go to the data folder";
 }
 
+TEST_F(BatchRunTest, OneDimensionalSurveyIsInvertedAndSaved) {
+    testdata::WriteLoggerFile(folder / "sounding03.sto", 60, 0, 10.0, false);
+    const std::string ovs = Path("sounding.ovs");
+    EXPECT_EQ(Run({Path("sounding03.sto"), "--config", "5", "--initial-model", "1:3:6",
+                   "--invert", "4", "--save-ovs", ovs}),
+              0)
+        << log.str();
+    const std::string text = log.str();
+    EXPECT_NE(text.find("message: Number of data = 5\n"), std::string::npos);
+    EXPECT_NE(text.find("progress: i=0/1\n"), std::string::npos) << "one column: the sounding";
+    EXPECT_NE(text.find("message: Inversion finished !\n"), std::string::npos);
+    EXPECT_NE(text.find("summary: final misfit "), std::string::npos);
+    EXPECT_TRUE(fs::exists(ovs));
+}
+
 TEST_F(BatchRunTest, FailuresSayWhatAndWhich) {
     EXPECT_EQ(Run({(folder / "missing.sto").string()}), 1);
     EXPECT_EQ(ErrorLine(), "error: opening the survey files: cannot open the file " +
