@@ -142,6 +142,29 @@ TEST_F(ModelViewTest, CalculatedDataAreTheModelsResponseInBlue) {
     EXPECT_EQ(blue[0].points[0].x + 10, 799);
 }
 
+TEST_F(ModelViewTest, ObservationsAndModelOffTheGraphAreClippedAndTheExtentHoldsTheDepthTitle) {
+    doc_.store.fObserved[0][0] = 1.0e7f;  // two decades right of the graph
+    int model = 0;
+    int right = 0, bottom = 0;
+    // A short graph: 5 page units per metre, 100 high.
+    ASSERT_TRUE(display_.Draw(canvas_, doc_, model, kHScale, 5.0f, right, bottom));
+    const auto green = DiscsFilled({0, 255, 0});
+    ASSERT_FALSE(green.empty());
+    for (const CCanvasRecord& disc : green) {
+        ASSERT_TRUE(disc.bClipped);
+        EXPECT_EQ(disc.clip[0], (CPoint{400, -300}));
+        EXPECT_EQ(disc.clip[1], (CPoint{1400, -400}));
+    }
+    EXPECT_GT(green[0].points[0].x, 1400) << "the value lies off the graph";
+    for (const CCanvasRecord& band : canvas_.OfKind(CanvasPrimitive::Polygon))
+        EXPECT_TRUE(band.bClipped);
+    // The depth title runs down from 20 mm below the frame's middle: the caption goes under it.
+    const CCanvasRecord* title = canvas_.FindText("Depth (m)");
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->points[0].y, -(300 + 50 + 200));
+    EXPECT_GE(bottom, 300 + 50 + 200 + 9 * 35 / 2);
+}
+
 TEST(ObservationDepth, WennerAndPolePoleRowsLieAtTheirDipoleSize) {
     SoundingRow row;
     row.fDipoleSize = 4.0f;
