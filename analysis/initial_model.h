@@ -19,7 +19,7 @@ inline constexpr float kMaxInitialResistivity = 1000000.0f;
 inline constexpr int kMaxInitialLayers = 100;
 
 enum InitialModelMode : int {
-    kInitialConstantAll = 0,       // "Comstant resistivity (all)"
+    kInitialConstantAll = 0,       // "Constant resistivity (all)"
     kInitialConstantVertical = 1,  // "Constant resistivity (vertical)"
     kInitialApparent = 2,          // "Apparent resistivity"
 };

@@ -1,5 +1,6 @@
 #include "common/axes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -36,29 +37,49 @@ const char* ByLanguage(int language, const char* english, const char* japanese) 
     return language == kLanguageJapanese ? japanese : english;
 }
 
-// x tick label text. A start a rounding step below 0 would read "-0".
-std::string XLabel(double value) {
-    std::string text = FormatC("%.0f", value);
-    if (text == "-0") text = "0";
+// Most decimals a tick label shows.
+constexpr int kMaxLabelDecimals = 3;
+
+// Decimals that tell ticks of this interval apart: 0 for whole intervals, 1 for 0.5, 2 for
+// 0.25. Logarithmic axes step whole decades and take none.
+int IntervalDecimals(float interval, bool bLog) {
+    if (bLog || !(interval > 0.0f) || !std::isfinite(interval)) return 0;
+    double scaled = interval;
+    for (int d = 0; d < kMaxLabelDecimals; ++d, scaled *= 10.0)
+        if (std::fabs(scaled - std::round(scaled)) < 1e-3) return d;
+    return kMaxLabelDecimals;
+}
+
+// A value a rounding step below 0 would read "-0" (or "-0.0").
+std::string WithoutNegativeZero(std::string text) {
+    if (!text.empty() && text.front() == '-' &&
+        text.find_first_not_of("0.", 1) == std::string::npos)
+        text.erase(0, 1);
     return text;
 }
 
-// y tick label text: decades shown as values, depths as positive numbers.
+// x tick label text.
+std::string XLabel(double value, int decimals) {
+    return WithoutNegativeZero(FormatC("%.*f", decimals, value));
+}
+
+// y tick label text: decades shown as values, depths as positive numbers. Small values keep
+// the decimals they always had; the interval may ask for more.
 std::string YLabel(const CAxes& axes, float v, double& labelValue) {
+    const int fromInterval = IntervalDecimals(axes.fYInterval, axes.bYLog != 0);
     if (axes.bYLog) {
         labelValue = std::pow(10.0, static_cast<double>(v));
     } else if (axes.bYNegated) {
         if (std::fabs(v) < 1e-7f) {
             labelValue = 0.0;
-            return "0";
+            return FormatC("%.*f", fromInterval, 0.0);
         }
         labelValue = -v;
     } else {
         labelValue = v;
     }
-    if (labelValue < 0.1) return FormatC("%.2f", labelValue);
-    if (labelValue < 1.0) return FormatC("%.1f", labelValue);
-    return FormatC("%.0f", labelValue);
+    const int byValue = labelValue < 0.1 ? 2 : labelValue < 1.0 ? 1 : 0;
+    return WithoutNegativeZero(FormatC("%.*f", std::max(byValue, fromInterval), labelValue));
 }
 
 }  // namespace
@@ -202,6 +223,7 @@ CFrameEdges DrawFrameAndAxes(CCanvas& canvas, const CDrawingParameter& param, co
     // Vertical grid lines and x labels.
     int lastLabelLeft = 0;
     bool anyLabel = false;
+    const int xDecimals = IntervalDecimals(axes.fXInterval, axes.bXLog != 0);
     for (int k = 0; k < axes.nXTick; ++k) {
         const float v = static_cast<float>(k) * axes.fXInterval + axes.fXFirstTick;
         const float xf = (v - axes.fXStart) * axes.fXScale + static_cast<float>(left);
@@ -212,7 +234,7 @@ CFrameEdges DrawFrameAndAxes(CCanvas& canvas, const CDrawingParameter& param, co
             const double value = axes.bXLog ? std::pow(10.0, static_cast<double>(v)) : v;
             const int labelLeft = x - TextWidthEstimate(value) / 2;
             if (!anyLabel || labelLeft >= lastLabelLeft + kMinLabelSpacing) {
-                canvas.Text(labelLeft, -(top - 50), XLabel(value));
+                canvas.Text(labelLeft, -(top - 50), XLabel(value, xDecimals));
                 lastLabelLeft = labelLeft;
                 anyLabel = true;
             }

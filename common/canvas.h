@@ -102,6 +102,22 @@ public:
     // background is left as it is.
     void Text(int x, int y, std::string_view text) { PaintText({x, y}, text); }
 
+    // Clipping: while a clip rectangle is set (two opposite corners, page units), nothing is
+    // drawn outside it. A plot clips its data to its frame. CCanvasClip sets and restores it.
+    void SetClip(CPoint a, CPoint b) {
+        clipA_ = a;
+        clipB_ = b;
+        bClip_ = true;
+        ApplyClip();
+    }
+    void ClearClip() {
+        bClip_ = false;
+        ApplyClip();
+    }
+    bool HasClip() const { return bClip_; }
+    CPoint ClipCorner1() const { return clipA_; }
+    CPoint ClipCorner2() const { return clipB_; }
+
 protected:
     virtual void PaintLine(CPoint a, CPoint b) = 0;
     virtual void PaintPolyline(const std::vector<CPoint>& points) = 0;
@@ -109,6 +125,9 @@ protected:
     virtual void PaintRectangle(CPoint a, CPoint b) = 0;
     virtual void PaintEllipse(CPoint a, CPoint b) = 0;
     virtual void PaintText(CPoint at, std::string_view text) = 0;
+    // Follows the clip state (HasClip, ClipCorner1, ClipCorner2) on the device; the default,
+    // for canvases that record or discard what is drawn, does nothing.
+    virtual void ApplyClip() {}
 
 private:
     CPen pen_ = kBlackPen;
@@ -116,6 +135,33 @@ private:
     CFont font_;
     CColor textColor_ = kColorBlack;
     CTextAlign align_;
+    bool bClip_ = false;
+    CPoint clipA_, clipB_;
+};
+
+// Clips a canvas to a rectangle for its lifetime, then restores the clip it had.
+class CCanvasClip {
+public:
+    CCanvasClip(CCanvas& canvas, CPoint a, CPoint b)
+        : canvas_(canvas),
+          bHad_(canvas.HasClip()),
+          a_(canvas.ClipCorner1()),
+          b_(canvas.ClipCorner2()) {
+        canvas_.SetClip(a, b);
+    }
+    ~CCanvasClip() {
+        if (bHad_)
+            canvas_.SetClip(a_, b_);
+        else
+            canvas_.ClearClip();
+    }
+    CCanvasClip(const CCanvasClip&) = delete;
+    CCanvasClip& operator=(const CCanvasClip&) = delete;
+
+private:
+    CCanvas& canvas_;
+    bool bHad_;
+    CPoint a_, b_;
 };
 
 // Keeps the caller's pen, brush, font, text colour and alignment across a drawing routine.

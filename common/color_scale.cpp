@@ -221,3 +221,63 @@ std::string CDlgContourInterval::DialogName() const {
 std::string ContourTooManyMessage() {
     return Tr("Number of contour is too many.", "コンターの数が多すぎます。");
 }
+
+std::string ContourLevelsRefusal(float fMinimum, float fMaximum, float fInterval) {
+    if (IntervalCount(fMinimum, fMaximum, fInterval) > 0) return {};
+    if (!(fMinimum > 0.0f) || !(fMaximum > 0.0f) || !std::isfinite(fMinimum) ||
+        !std::isfinite(fMaximum))
+        return Tr("The minimum and the maximum must both be above 0.",
+                  "最小値と最大値はどちらも 0 より大きくしてください。");
+    if (!(fMaximum > fMinimum))
+        return Tr("The maximum must be above the minimum.", "最大値は最小値より大きくしてください。");
+    if (!(fInterval > 0.0f) || !std::isfinite(fInterval))
+        return Tr("The interval must be above 0.", "間隔は 0 より大きくしてください。");
+    if ((fMaximum - fMinimum) / fInterval < static_cast<float>(kMinIntervals))
+        return FormatC(Tr("Number of contour is too few: at least %d intervals are needed "
+                          "between the minimum and the maximum. Enter a smaller interval.",
+                          "コンターの数が少なすぎます: 最小値と最大値の間に %d 以上の間隔が必要"
+                          "です。間隔を小さくしてください。"),
+                       kMinIntervals);
+    return FormatC(Tr("Number of contour is too many: at most %d intervals fit between the "
+                      "minimum and the maximum. Enter a larger interval.",
+                      "コンターの数が多すぎます: 最小値と最大値の間に入る間隔は %d までです。間隔を"
+                      "大きくしてください。"),
+                   kMaxIntervals);
+}
+
+CDlgContourInterval UsableContourInterval(float fMinimum, float fMaximum, float fInterval,
+                                          float fDataMinimum, float fDataMaximum,
+                                          const CColorScale& scale) {
+    CDlgContourInterval d;
+    d.fMinimum = fMinimum;
+    d.fMaximum = fMaximum;
+    d.fInterval = fInterval;
+    if (IntervalCount(fMinimum, fMaximum, fInterval) > 0) return d;
+    auto usable = [](float lo, float hi) {
+        return lo > 0.0f && hi > lo && std::isfinite(lo) && std::isfinite(hi);
+    };
+    if (!usable(d.fMinimum, d.fMaximum)) {
+        if (usable(fDataMinimum, fDataMaximum)) {
+            d.fMinimum = fDataMinimum;
+            d.fMaximum = fDataMaximum;
+        } else {
+            // No data yet: the span of the levels shown now.
+            d.fMinimum = scale.fBound[0];
+            d.fMaximum = scale.fBound[std::clamp(scale.nLevel - 2, 0, CColorScale::kCapacity - 1)];
+            if (!usable(d.fMinimum, d.fMaximum)) {
+                d.fMinimum = kDefaultTable[0].fBound;
+                d.fMaximum = kDefaultTable[CColorScale::kDefaultLevelCount - 2].fBound;
+            }
+        }
+    }
+    // About ten intervals, on a step of 1, 2 or 5 times a power of ten.
+    const double raw = (static_cast<double>(d.fMaximum) - d.fMinimum) / 10.0;
+    const double decade = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = decade;
+    for (double m : {2.0, 5.0, 10.0})
+        if (m * decade <= raw) step = m * decade;
+    d.fInterval = static_cast<float>(step);
+    if (IntervalCount(d.fMinimum, d.fMaximum, d.fInterval) == 0)
+        d.fInterval = static_cast<float>(raw);
+    return d;
+}

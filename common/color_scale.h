@@ -85,5 +85,15 @@ struct CDlgContourInterval : CDialogValues {
     std::string DialogName() const override;
 };
 
-// The message shown whenever manual levels cannot be built.
+// "Number of contour is too many.", the refusal of too many manual levels.
 std::string ContourTooManyMessage();
+// Why manual (or automatic) levels of these limits cannot be built, in the current language:
+// a limit not above 0, the maximum not above the minimum, an interval not above 0, or too
+// few or too many intervals between the limits. Empty when they can be built.
+std::string ContourLevelsRefusal(float fMinimum, float fMaximum, float fInterval);
+// What the "Contour interval" dialog opens with: the values given when they build levels;
+// otherwise their limits when usable (else the data's, else the span of the scale's levels)
+// with an interval of 1, 2 or 5 times a power of ten giving about ten intervals.
+CDlgContourInterval UsableContourInterval(float fMinimum, float fMaximum, float fInterval,
+                                          float fDataMinimum, float fDataMaximum,
+                                          const CColorScale& scale);

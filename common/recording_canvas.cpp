@@ -38,6 +38,9 @@ void CRecordingCanvas::Add(CanvasPrimitive kind, std::vector<CPoint> points,
     r.brush = Brush();
     r.font = Font();
     r.textColor = TextColor();
+    r.bClipped = HasClip();
+    r.clip[0] = ClipCorner1();
+    r.clip[1] = ClipCorner2();
     r.align = TextAlign();
     r.sText = std::string(text);
     records_.push_back(std::move(r));
@@ -61,3 +64,4 @@ void CRecordingCanvas::PaintEllipse(CPoint a, CPoint b) {
 void CRecordingCanvas::PaintText(CPoint at, std::string_view text) {
     Add(CanvasPrimitive::Text, {at}, text);
 }
+

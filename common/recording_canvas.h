@@ -21,6 +21,9 @@ struct CCanvasRecord {
     CColor textColor;
     CTextAlign align;
     std::string sText;
+    // The clip rectangle in force (two opposite corners), when there was one.
+    bool bClipped = false;
+    CPoint clip[2];
 };
 
 class CRecordingCanvas : public CCanvas {

@@ -33,7 +33,8 @@ int ReceiverCount(const CGantrelData& data) {
 }  // namespace
 
 std::string LineStatusText(int nLine, int iCurrentLine) {
-    return FormatC("Number of lines = %d. Current line = %d.", nLine, iCurrentLine);
+    return FormatC(Tr("Number of lines = %d. Current line = %d.", "測線数 = %d. 現在の測線 = %d."),
+                   nLine, iCurrentLine);
 }
 
 std::string GatePromptText(int iGateState) {
@@ -112,6 +113,8 @@ bool CGantrelLineView::DrawPlot(CCanvas& canvas, const CGantrelLine& line, int& 
     iRight = edges.iRight;
     iBottom = edges.iBottom;
     const int top = parameter.iTopMargin;
+    // Values off the vertical range stay inside the frame rather than run over the caption.
+    CCanvasClip clip(canvas, {parameter.iLeftMargin, -top}, {edges.iRight, -edges.iBottom});
 
     if (bShowCurrentLevel) DrawCurrentLevel(canvas, line, edges.iRight);
     DrawDots(canvas, line);
@@ -216,7 +219,8 @@ int CGantrelLineView::Pick(CGantrelLine& line, int x, int y, int tolerance, int&
             int X = 0, Y = 0;
             if (!DotPosition(data, j, X, Y)) continue;
             if (std::abs(X - x) < tolerance && std::abs(-Y - y) < tolerance) {
-                data.bDeleted[j] = 1;
+                // A second click on a marked dot takes the mark back.
+                data.bDeleted[j] = data.bDeleted[j] == 1 ? 0 : 1;
                 px = X;
                 py = -Y;
                 return 1;

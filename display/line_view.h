@@ -37,8 +37,8 @@ public:
     virtual bool Draw(CCanvas& canvas, const CGantrelLine& line, int& iRight, int& iBottom,
                       const CClientSize* client);
     // The first dot (readings, then receivers) drawn within `tolerance` of (x, y) in both
-    // directions (strictly): marks its value for deletion, gives its position and returns 1;
-    // 0 when there is none.
+    // directions (strictly): marks its value for deletion, or unmarks it when it was marked,
+    // gives its position and returns 1; 0 when there is none.
     virtual int Pick(CGantrelLine& line, int x, int y, int tolerance, int& px, int& py);
     // Marks for deletion every shown, valid dot inside the rectangle (edges included) of a
     // reading with receivers; returns the number of dots marked.

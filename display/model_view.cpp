@@ -163,12 +163,14 @@ float ObservationDepth(const SoundingRow& row) {
 }
 
 std::string ModelCountText(int nColumn, int nLayer) {
-    return FormatC("Number of data = %d. Numver of layers = %d.", nColumn, nLayer);
+    return FormatC(Tr("Number of data = %d. Number of layers = %d.", "データ数 = %d. 層数 = %d."),
+                   nColumn, nLayer);
 }
 
 std::string ModelCurrentText(int iModel, float fPosition, int nColumnShown) {
-    return FormatC("Current model = %d. Distance = %.1f (m) Observed data=%d to %d", iModel,
-                   static_cast<double>(fPosition), iModel, iModel + nColumnShown - 1);
+    return FormatC(Tr("Current model = %d. Distance = %.1f (m) Observed data=%d to %d",
+                      "現在のモデル = %d. 距離 = %.1f (m) 観測データ = %d ～ %d"),
+                   iModel, static_cast<double>(fPosition), iModel, iModel + nColumnShown - 1);
 }
 
 std::string ModelTitleText(int language) {
@@ -296,7 +298,15 @@ bool CModelDisplay::Draw(CCanvas& canvas, const CBrivaneDoc& doc, int& iModel, f
     canvas.Text(10, -15, ModelCountText(nColumn, current.nLayer));
     canvas.Text(10, -75, ModelCurrentText(iModel, current.fPosition, nColumnShown));
 
-    if (current.bModel) DrawModel(canvas, current.model);
+    // The model is drawn under the frame, the observations over it; both inside it.
+    const CPoint frameTopLeft{iOriginX, -iOriginY};
+    const CPoint frameBottomRight{
+        PageUnits(iOriginX + (axes.fXEnd - axes.fXStart) * axes.fXScale),
+        -PageUnits(iOriginY + (axes.fYEnd - axes.fYStart) * axes.fYScale)};
+    if (current.bModel) {
+        CCanvasClip clip(canvas, frameTopLeft, frameBottomRight);
+        DrawModel(canvas, current.model);
+    }
     CPlotOffset offset;
     const CFrameEdges edges = DrawFrameAndAxes(canvas, parameter, axes, offset);
 
@@ -307,20 +317,30 @@ bool CModelDisplay::Draw(CCanvas& canvas, const CBrivaneDoc& doc, int& iModel, f
     canvas.SetFont(TickLabelFont(parameter.iLanguage));
     canvas.Text(iOriginX, -(edges.iBottom + 90), current.sounding.sArrayName);
 
-    const int last = std::min(nColumn, iModel + nColumnShown);
-    for (int c = iModel; c < last; ++c) {
-        if (c == iModel) {
-            DrawPoints(canvas, current.sounding, false);
-        } else {
-            const CModelColumn col = LoadModelColumn(doc, c);
-            DrawPoints(canvas, col.sounding, false);
+    {
+        CCanvasClip clip(canvas, {iOriginX, -iOriginY}, {edges.iRight, -edges.iBottom});
+        const int last = std::min(nColumn, iModel + nColumnShown);
+        for (int c = iModel; c < last; ++c) {
+            if (c == iModel) {
+                DrawPoints(canvas, current.sounding, false);
+            } else {
+                const CModelColumn col = LoadModelColumn(doc, c);
+                DrawPoints(canvas, col.sounding, false);
+            }
         }
+        if (bShowCalculated && current.bModel) DrawPoints(canvas, current.sounding, true);
     }
-    if (bShowCalculated && current.bModel) DrawPoints(canvas, current.sounding, true);
 
     iRight = edges.iRight;
-    // The title lines hang below the frame.
+    // The title lines hang below the frame; on a short graph the depth title, which runs down
+    // from below the frame's middle, reaches further. The caption goes under both.
     iBottom = edges.iBottom + 90 + TickLabelFont(parameter.iLanguage).iHeight;
+    if (axes.bYTitle) {
+        std::size_t glyphs = 0;
+        for (unsigned char ch : axes.sYTitle) glyphs += (ch & 0xC0) != 0x80 ? 1 : 0;
+        const int length = static_cast<int>(glyphs) * YTitleFont(parameter.iLanguage).iHeight * 3 / 5;
+        iBottom = std::max(iBottom, iOriginY + offset.iFrameHeight / 2 + 200 + length);
+    }
     return true;
 }
 

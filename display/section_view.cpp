@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "display/disc_filter.h"
 
@@ -87,6 +88,14 @@ bool CSectionDrawer::Frame(CCanvas& canvas, float fDataStart, float fDataEnd,
     return true;
 }
 
+CPoint CSectionDrawer::FrameCorner1() const {
+    return {parameter.iLeftMargin, -parameter.iTopMargin};
+}
+
+CPoint CSectionDrawer::FrameCorner2(const CFrameEdges& edges) const {
+    return {edges.iRight, -edges.iBottom};
+}
+
 int CSectionDrawer::Legend(CCanvas& canvas, const CColorScale& scale, int frameRight) {
     CCanvasStateSaver keep(canvas);
     canvas.SetPen(kBlackPen);
@@ -131,11 +140,14 @@ bool CSectionDrawer::DrawOriginalData(CCanvas& canvas, const CGantrelSurvey& sur
     forEachValue([&](int x, int y, float) { last.Draw(x, y, ++ordinal); });
     ordinal = 0;
     canvas.SetPen(kNullPen);
-    forEachValue([&](int x, int y, float value) {
-        if (!last.IsLast(x, y, ++ordinal)) return;
-        canvas.SetBrush(SolidBrush(scale.ColorOf(value)));
-        canvas.Disc(x, y, kValueRadius);
-    });
+    {
+        CCanvasClip clip(canvas, FrameCorner1(), FrameCorner2(edges));
+        forEachValue([&](int x, int y, float value) {
+            if (!last.IsLast(x, y, ++ordinal)) return;
+            canvas.SetBrush(SolidBrush(scale.ColorOf(value)));
+            canvas.Disc(x, y, kValueRadius);
+        });
+    }
     iRight = Legend(canvas, scale, edges.iRight);
     iBottom = edges.iBottom;
     return true;
@@ -153,6 +165,7 @@ bool CSectionDrawer::DrawGriddedData(CCanvas& canvas, const CTrevascDataOhm& sto
     if (!Frame(canvas, fMin, fMax, client, edges)) return false;
 
     canvas.SetPen(kNullPen);
+    std::optional<CCanvasClip> clip(std::in_place, canvas, FrameCorner1(), FrameCorner2(edges));
     for (int i = 0; i < nColumn; ++i) {
         float left = 0.0f, right = 0.0f;
         if (!SectionColumnSpan(store.fColumnX, nColumn, i, axes.fXStart, axes.fXEnd,
@@ -169,6 +182,7 @@ bool CSectionDrawer::DrawGriddedData(CCanvas& canvas, const CTrevascDataOhm& sto
             canvas.Rectangle(xl, -(Y - kBandHalfHeight), xr, -(Y + kBandHalfHeight));
         }
     }
+    clip.reset();
     iRight = Legend(canvas, scale, edges.iRight);
     iBottom = edges.iBottom;
     return true;
@@ -191,6 +205,7 @@ bool CSectionDrawer::DrawModel(CCanvas& canvas, const CTrevascDataOhm& store,
     const double bottomDepth = -static_cast<double>(axes.fYStart);
     const double topDepth = std::max(0.0, -static_cast<double>(axes.fYEnd));
     canvas.SetPen({kColorBlack, 1, PenStyle::Solid});
+    std::optional<CCanvasClip> clip(std::in_place, canvas, FrameCorner1(), FrameCorner2(edges));
     for (int i = 0; i < nColumn; ++i) {
         if (i >= store.nModelColumn || i >= store.nBoundaryColumn) continue;
         float left = 0.0f, right = 0.0f;
@@ -218,6 +233,7 @@ bool CSectionDrawer::DrawModel(CCanvas& canvas, const CTrevascDataOhm& store,
             layerTop = layerBottom;
         }
     }
+    clip.reset();
     iRight = Legend(canvas, scale, edges.iRight);
     iBottom = edges.iBottom;
     return true;

@@ -59,6 +59,10 @@ private:
     bool Frame(CCanvas& canvas, float fDataStart, float fDataEnd, const CClientSize* client,
                CFrameEdges& edges);
     int Legend(CCanvas& canvas, const CColorScale& scale, int frameRight);
+    // The frame's top-left and bottom-right corners (canvas coordinates): the cells are
+    // clipped to them.
+    CPoint FrameCorner1() const;
+    CPoint FrameCorner2(const CFrameEdges& edges) const;
 };
 
 // Whether the model of the store can be drawn: layers, and columns with boundaries.

@@ -6,6 +6,7 @@
 
 #include "common/language.h"
 #include "common/settings.h"
+#include "common/text_format.h"
 
 namespace {
 
@@ -269,6 +270,66 @@ int ViewLeftClick(CBrivaneContext& ctx, int x, int y) {
     }
     if (count > 0) ctx.Redraw();
     return count;
+}
+
+namespace {
+
+// A value of either sign with the decimals its size deserves.
+std::string ReadoutNumber(double v) {
+    const double a = std::fabs(v);
+    return FormatC(a >= 100.0 ? "%.0f" : a >= 1.0 ? "%.2f" : "%.4f", v);
+}
+
+// Data coordinates of a page point inside a frame of these axes, laid out from (left, top);
+// false outside it.
+bool InFrame(const CAxes& axes, int left, int top, int x, int y, double& dx, double& dy) {
+    if (!(axes.fXScale > 0.0f) || !(axes.fYScale > 0.0f) || !(axes.fXEnd > axes.fXStart))
+        return false;
+    const double X = x - left, Y = -y - top;
+    const double width = (static_cast<double>(axes.fXEnd) - axes.fXStart) * axes.fXScale;
+    const double height = (static_cast<double>(axes.fYEnd) - axes.fYStart) * axes.fYScale;
+    if (X < 0.0 || Y < 0.0 || X > width || Y > height) return false;
+    dx = axes.fXStart + X / axes.fXScale;
+    dy = axes.fYEnd - Y / axes.fYScale;  // y end at the top of the frame
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> PlotReadout(CBrivaneContext& ctx, int x, int y) {
+    CBrivaneDisplay* d = FindDisplay(ctx.doc);
+    if (d == nullptr || d->extents.iRight <= 0) return std::nullopt;
+    const int mode = ctx.view.iViewMode;
+    double dx = 0.0, dy = 0.0;
+    if (IsLineMode(mode)) {
+        const bool resistance = mode == kViewLineResistance;
+        const CGantrelLineView& plot = resistance ? d->resistanceView : d->lineView;
+        if (!InFrame(plot.axes, plot.parameter.iLeftMargin, plot.parameter.iTopMargin, x, y, dx,
+                     dy))
+            return std::string();
+        const double value = plot.axes.bYLog ? std::pow(10.0, dy) : dy;
+        return FormatC(resistance ? Tr("Distance = %s m  Resistance = %s ohm",
+                                       "距離 = %s m  測定抵抗 = %s ohm")
+                                  : Tr("Distance = %s m  Apparent resistivity = %s ohm-m",
+                                       "距離 = %s m  見掛比抵抗 = %s ohm-m"),
+                       ReadoutNumber(dx).c_str(), ReadoutNumber(value).c_str());
+    }
+    if (mode == kViewSectionOriginal || mode == kViewSectionGridded || mode == kViewModel2D) {
+        const CSectionDrawer& s = d->sectionDrawer;
+        if (!InFrame(s.axes, s.parameter.iLeftMargin, s.parameter.iTopMargin, x, y, dx, dy))
+            return std::string();
+        // Elevations below the surface are depths.
+        return FormatC(Tr("Distance = %s m  Depth = %s m", "距離 = %s m  深度 = %s m"),
+                       ReadoutNumber(dx).c_str(), ReadoutNumber(-dy).c_str());
+    }
+    if (mode == kViewModel1D) {
+        const CModelDisplay& m = d->modelDisplay;
+        if (!InFrame(m.axes, m.iOriginX, m.iOriginY, x, y, dx, dy)) return std::string();
+        const double value = m.axes.bXLog ? std::pow(10.0, dx) : dx;
+        return FormatC(Tr("Resistivity = %s ohm-m  Depth = %s m", "比抵抗 = %s ohm-m  深度 = %s m"),
+                       ReadoutNumber(value).c_str(), ReadoutNumber(-dy).c_str());
+    }
+    return std::nullopt;
 }
 
 int ViewSelectRectangle(CBrivaneContext& ctx, int x1, int y1, int x2, int y2) {

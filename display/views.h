@@ -125,8 +125,9 @@ inline constexpr int kCaptionGap = 25;
 std::optional<int> ViewModeFromDisplayName(std::string_view name);
 
 // Mouse on the plots, at page points as the canvas has them (y up). A left click in the pick
-// interaction (iMouseMode 1) marks the dot under it for deletion in the line displays, or
-// toggles the marks of the observations under it in the one-dimensional display; a rectangle
+// interaction (iMouseMode 1) marks the dot under it for deletion in the line displays (or
+// unmarks it when it was marked), or toggles the marks of the observations under it in the
+// one-dimensional display; a rectangle
 // dragged in the rectangle interaction (iMouseMode 4) marks the dots inside it in the line
 // displays. Each returns the number of values marked or toggled and asks for a redraw when it
 // is not 0.
@@ -134,6 +135,14 @@ int ViewLeftClick(CBrivaneContext& ctx, int x, int y);
 int ViewSelectRectangle(CBrivaneContext& ctx, int x1, int y1, int x2, int y2);
 // Tolerance of a click on a dot, page units (1 mm).
 inline constexpr int kPickTolerance = 10;
+
+// What the status bar reads under the mouse at page point (x, y), in the current language:
+// in the line displays the distance along the line and the value of the vertical axis there
+// (apparent resistivity or measured resistance), in the section displays the distance and
+// the depth, in the one-dimensional display the resistivity and the depth; all from the plot
+// as it was last drawn. Empty outside the plot's frame; nullopt for the other displays and
+// before the display was drawn.
+std::optional<std::string> PlotReadout(CBrivaneContext& ctx, int x, int y);
 
 // Commands without a menu item or a toolbar place of their own: the number of columns the
 // one-dimensional display shows at once.

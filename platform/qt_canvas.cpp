@@ -163,6 +163,14 @@ void CQtCanvas::PaintText(CPoint at, std::string_view text) {
     painter_.restore();
 }
 
+void CQtCanvas::ApplyClip() {
+    // In page units: the painter's world transform maps the rectangle like everything else.
+    if (HasClip())
+        painter_.setClipRect(ToQRect(ClipCorner1(), ClipCorner2()), Qt::ReplaceClip);
+    else
+        painter_.setClipping(false);
+}
+
 QImage RenderCanvasImage(int width, int height, const CanvasDrawing& draw, CColor background) {
     if (width <= 0 || height <= 0 || static_cast<qint64>(width) * height > kMaxImagePixels)
         return QImage();

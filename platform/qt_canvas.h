@@ -32,6 +32,7 @@ protected:
     void PaintRectangle(CPoint a, CPoint b) override;
     void PaintEllipse(CPoint a, CPoint b) override;
     void PaintText(CPoint at, std::string_view text) override;
+    void ApplyClip() override;
 
 private:
     void ApplyPen();

@@ -55,6 +55,14 @@ public:
     CForm(QWidget* parent, const QString& title) : dialog(parent) {
         dialog.setWindowTitle(title);
         layout = new QVBoxLayout(&dialog);
+        // A narrow form would have its title cut in the title bar; room for the title and the
+        // title bar's buttons.
+        dialog.setMinimumWidth(TitleWidth(dialog, title));
+    }
+
+    // Width a dialog needs to show its whole title.
+    static int TitleWidth(const QWidget& widget, const QString& title) {
+        return widget.fontMetrics().horizontalAdvance(title) * 5 / 4 + 160;
     }
 
     QFormLayout* AddFormLayout(QWidget* into = nullptr) {
@@ -84,18 +92,23 @@ public:
         return edit;
     }
 
+    // Adds OK and Cancel. Enter presses OK wherever the focus is (a field, a check box, another
+    // button: those are pressed with Space), Escape Cancel.
     void Finish(std::function<bool()> onOk) {
         auto* box = new QDialogButtonBox;
+        // In the dialog first: a button made default before it belongs to a dialog is not the
+        // dialog's default, and Enter would press the first other button instead.
+        layout->addWidget(box);
         QPushButton* ok = box->addButton(OkText(), QDialogButtonBox::AcceptRole);
         QPushButton* cancel = box->addButton(CancelText(), QDialogButtonBox::RejectRole);
         ok->setObjectName("ok");
-        ok->setDefault(true);
         cancel->setObjectName("cancel");
+        for (QPushButton* b : dialog.findChildren<QPushButton*>()) b->setAutoDefault(b == ok);
+        ok->setDefault(true);
         QObject::connect(box, &QDialogButtonBox::accepted, &dialog, [this, onOk] {
             if (!onOk || onOk()) dialog.accept();
         });
         QObject::connect(box, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-        layout->addWidget(box);
     }
 
     QDialog dialog;

@@ -40,6 +40,7 @@ void SaveModelForUndo(CBrivaneDoc& doc) {
     doc.undoStore.CopyFrom(doc.store);
     doc.bModelUndo = 1;
     doc.bSurveyUndo = 0;
+    doc.bOpenUndo = 0;
 }
 
 namespace {

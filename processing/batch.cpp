@@ -41,10 +41,6 @@ bool WholeDouble(const std::string& text, double& value) {
     return ScanDouble(text, value, &used) && used == text.size() && std::isfinite(value);
 }
 
-// Largest marker spacing taken, m: markers are placed at multiples of it in single precision,
-// and a kilometre-long stretch between two marks is already a typing error.
-constexpr double kMaxMarkerSpacing = 1.0e6;
-
 // Options without a value, and options followed by one.
 bool IsFlagOption(const std::string& a) {
     return a == "--help" || a == "--kml" || a == "--strict";
@@ -216,9 +212,10 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
                 return fail("--config takes a survey configuration from 0 to 5, not \"" + v + "\"");
             o.iConfiguration = n;
         } else if (a == "--marker-spacing") {
-            if (!WholeDouble(v, d) || d <= 0 || d > kMaxMarkerSpacing)
-                return fail("--marker-spacing takes a positive distance in m up to 1000000, "
-                            "not \"" + v + "\"");
+            if (!WholeDouble(v, d))
+                return fail("--marker-spacing takes a distance in m, not \"" + v + "\"");
+            if (const std::string refusal = MarkerSpacingRefusal(d); !refusal.empty())
+                return fail("--marker-spacing " + v + ": " + refusal);
             o.dMarkerSpacing = d;
         } else if (a == "--file-index") {
             if (!WholeInt(v, n)) return fail("--file-index takes a whole number, not \"" + v + "\"");

@@ -95,6 +95,7 @@ const Entry kEntries[] = {
     {kCmdPrint, "&Print...", "印刷(&P)...", "Ctrl+P", "File"},
     {kCmdPrintPreview, "Print Pre&view", "印刷プレビュー(&V)", "", "File"},
     {kCmdPrintSetup, "P&rint Setup...", "プリンタの設定(&R)...", "", "File"},
+    {kCmdPrintTrueScale, "Print at true scale", "実寸で印刷", "", "File"},
     {kCmdExit, "E&xit", "終了(&X)", "", "File"},
 
     {kCmdUndo, "&Undo", "元に戻す(&U)", "Ctrl+Z", "Edit"},
@@ -151,7 +152,7 @@ const Entry kEntries[] = {
     {kCmdMaxContourDistance, "Set up maximum distance to be contoured", "コンターを描く最大距離の設定", "", "Analysis"},
 
     {kCmdJapanese, "Japanese", "Japanese", "", "Option"},
-    {kCmdReverseYText, "Reverse Y axis text for clipbord copy", "クリップボードコピーでY軸の文字を反転", "", "Option"},
+    {kCmdReverseYText, "Reverse Y axis text for clipboard copy", "クリップボードコピーでY軸の文字を反転", "", "Option"},
     {kCmdConvertTextToSTN, "Convert text data to STN", "テキストデータをSTNに変換", "", "Option"},
     {kCmdOpenBinary, "Open binary file", "バイナリファイルを開く", "", "Option"},
 
@@ -172,15 +173,15 @@ const Entry kEntries[] = {
     {kCmdSoundingForward10, "Forward ten soundings", "10測点進む", "", ""},
     {kCmdPreviousReceiver, "Previous receiver", "前の受信器", "", ""},
     {kCmdNextReceiver, "Next receiver", "次の受信器", "", ""},
-    {kCmdDisplayToggle, "Display toggle", "表示切替", "", ""},
+    {kCmdDisplayToggle, "Show calculated data (1D model)", "計算値を表示 (1次元モデル)", "", ""},
     {kCmdShowAllReceiversButton, "Show all receivers", "全受信器を表示", "", ""},
     {kCmdShowOneReceiver, "Show one receiver", "受信器を1つ表示", "", ""},
-    {kCmdDisplayMode, "Display mode", "表示モード", "", ""},
+    {kCmdDisplayMode, "Columns shown: 1, 5 or 10 (1D model)", "表示する列数: 1, 5, 10 (1次元モデル)", "", ""},
     {kCmdStopSerialTransfer, "Stop serial transfer", "シリアル転送を停止", "", ""},
-    {kCmdMouseMode1, "Mouse mode 1", "マウスモード1", "", ""},
-    {kCmdMouseMode4, "Mouse mode 4", "マウスモード4", "", ""},
-    {kCmdMouseMode5, "Mouse mode 5", "マウスモード5", "", ""},
-    {kCmdMouseMode5Option, "Mouse mode 5 option", "マウスモード5のオプション", "", ""},
+    {kCmdMouseMode1, "Mark a value with a click (Delete removes the marked values)", "クリックでデータを選択 (Deleteキーで削除)", "", ""},
+    {kCmdMouseMode4, "Mark the values inside a dragged rectangle", "ドラッグした四角形の中のデータを選択", "", ""},
+    {kCmdMouseMode5, "Mouse mode 5 (not available)", "マウスモード5 (未対応)", "", ""},
+    {kCmdMouseMode5Option, "Mouse mode 5 option (not available)", "マウスモード5のオプション (未対応)", "", ""},
 };
 
 // Toolbar in its order (separators omitted).

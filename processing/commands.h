@@ -110,6 +110,8 @@ enum CommandId : int {
     kCmdMouseMode5Option = 33016,
     // The toolbar's "show all receivers" sets what the menu item of that name toggles.
     kCmdShowAllReceiversButton = 33017,
+    // "Print at true scale": printing keeps one page unit 0.1 mm instead of fitting the page.
+    kCmdPrintTrueScale = 33018,
 };
 
 struct CCommand {

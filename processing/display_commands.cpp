@@ -56,14 +56,27 @@ void ContourManual(CBrivaneContext& ctx) {
     d->fContourMinimum = static_cast<float>(ReadSettingReal("color_rMin", d->fContourMinimum));
     d->fContourMaximum = static_cast<float>(ReadSettingReal("color_rMax", d->fContourMaximum));
     d->fContourInterval = static_cast<float>(ReadSettingReal("color_rInt", d->fContourInterval));
-    CDlgContourInterval dlg;
-    dlg.fMinimum = d->fContourMinimum;
-    dlg.fMaximum = d->fContourMaximum;
-    dlg.fInterval = d->fContourInterval;
+    // Zeros (nothing stored, no automatic draw yet) or values that build no levels would
+    // make the first OK fail: the dialog opens with levels that can be built.
+    std::optional<CValueRange> storeRange;
+    const CTrevascDataOhm& store = ctx.doc.store;
+    if (store.IsAllocated() && store.nLayer >= 1 && store.nModelColumn > 0) {
+        CValueRange r;
+        store.ResistivityRange(r.fMinimum, r.fMaximum);
+        storeRange = r;
+    }
+    const CValueRange data = AutomaticDataRange(ctx.doc.survey, storeRange);
+    CDlgContourInterval dlg =
+        UsableContourInterval(d->fContourMinimum, d->fContourMaximum, d->fContourInterval,
+                              data.fMinimum, data.fMaximum, d->colorScale);
     for (;;) {
         if (!ctx.prompter.EditDialog(dlg)) return;
-        if (d->colorScale.BuildManualLevels(dlg.fMinimum, dlg.fMaximum, dlg.fInterval)) break;
-        ctx.prompter.Message(ContourTooManyMessage());
+        const std::string refusal =
+            ContourLevelsRefusal(dlg.fMinimum, dlg.fMaximum, dlg.fInterval);
+        if (refusal.empty() &&
+            d->colorScale.BuildManualLevels(dlg.fMinimum, dlg.fMaximum, dlg.fInterval))
+            break;
+        ctx.prompter.Message(refusal.empty() ? ContourTooManyMessage() : refusal);
     }
     d->fContourMinimum = dlg.fMinimum;
     d->fContourMaximum = dlg.fMaximum;

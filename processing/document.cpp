@@ -33,6 +33,37 @@ void CBrivaneDoc::SaveSurveyForUndo() {
     undoSurvey.CopyFrom(survey);
     bSurveyUndo = 1;
     bModelUndo = 0;
+    bOpenUndo = 0;
+}
+
+void CBrivaneDoc::SaveOpenForUndo(const CGantrelSurvey& previous) {
+    const bool bSection = store.IsAllocated() && store.nColumn > 0;
+    if (previous.nLine <= 0 && !bSection && sounding.points.empty()) {
+        // Nothing to give back: an Undo would only bring an empty document.
+        bSurveyUndo = bModelUndo = bOpenUndo = 0;
+        store.Reset();
+        sounding.Clear();
+        return;
+    }
+    undoSurvey.CopyFrom(previous);
+    undoStore.Swap(store);
+    // The exchanged store has the capacities of the undo store, which are the store's own.
+    store.Reset();
+    store.bGeneralArray = 0;
+    openUndo.sounding = sounding;
+    openUndo.sDataTitle = sDataTitle;
+    openUndo.dataFolder = dataFolder;
+    sounding.Clear();
+    bSurveyUndo = bModelUndo = bOpenUndo = 1;
+}
+
+void CBrivaneDoc::UndoOpen() {
+    survey.CopyFrom(undoSurvey);
+    store.Swap(undoStore);
+    sounding = openUndo.sounding;
+    sDataTitle = openUndo.sDataTitle;
+    dataFolder = openUndo.dataFolder;
+    bSurveyUndo = bModelUndo = bOpenUndo = 0;
 }
 
 void CBrivaneDoc::ClearAll() {

@@ -109,10 +109,27 @@ public:
     // Saving an edit for undo: the undo survey becomes a copy of the current one.
     void SaveSurveyForUndo();
 
+    // Before new survey data replace the document ("Open Gantrel data file"): `previous` (the
+    // survey as it was) goes to the undo survey, the store is exchanged with the undo store
+    // and so left empty, and the averaged sounding, the caption and the data folder are kept
+    // aside. One Undo then gives all of them back together. Nothing is kept when the document
+    // held neither lines nor a section.
+    void SaveOpenForUndo(const CGantrelSurvey& previous);
+    // Whether Undo now undoes an open: it does only while both undo copies are the open's. A
+    // command that drops either of them (a new grid or model, an edit) ends it, for the survey
+    // alone would no longer belong to the store beside it.
+    bool IsOpenUndo() const { return bOpenUndo == 1 && bSurveyUndo == 1 && bModelUndo == 1; }
+    bool CanUndo() const {
+        return bOpenUndo == 1 ? IsOpenUndo() : bModelUndo == 1 || bSurveyUndo == 1;
+    }
+    // Puts back what SaveOpenForUndo kept; every undo flag becomes 0.
+    void UndoOpen();
+
     CGantrelSurvey survey;
     CGantrelSurvey undoSurvey;
     int bSurveyUndo = 0;
     int bModelUndo = 0;
+    int bOpenUndo = 0;  // 1 after an open that SaveOpenForUndo kept the document of
     CSoundingData sounding;
     // Section and model store, and the copy the model smoothing saves into for "Undo";
     // created at kStoreMaxColumn x kStoreMaxRow x kStoreMaxLayer (unallocated, all counts 0,
@@ -136,6 +153,12 @@ public:
     std::string sPlotterLocation;
     // Restores the model layer's saved state (installed by the model layer); called by Undo.
     std::function<void()> restoreModel;
+    // What an open keeps aside besides the survey and the store.
+    struct COpenUndo {
+        CSoundingData sounding;
+        std::string sDataTitle;
+        std::filesystem::path dataFolder;
+    } openUndo;
     // Number of soundings the one-dimensional model display steps through.
     int SoundingCount() const { return static_cast<int>(sounding.points.size()); }
     // "New": empties the sounding data and deletes every line of the current survey.
@@ -151,6 +174,9 @@ struct CBrivaneContext {
     CBrivaneViewState& view;
     CPrompter& prompter;
     bool bRedraw = false;
+    // Set by the open commands when data read from the files chosen replaced the document's
+    // (the window then captions the plots with the file and lists it among the recent files).
+    bool bNewData = false;
     bool bExitRequested = false;  // set by "Exit" once the user confirmed
     // Long commands report their columns here ("i=%d/%d" for the inversion) and stop when
     // it returns false; may be empty.

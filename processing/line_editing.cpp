@@ -124,6 +124,17 @@ const char* DipoleSizeLabel(int iIndex) {
     return kDipoleSizeLabels[iIndex];
 }
 
+std::string CSpinValues::Refusal(int v) const {
+    const int step = std::max(iStep, 1);
+    if (v >= iMin && v <= iMax && (v - iMin) % step == 0) return {};
+    std::string list;
+    for (int k = iMin; k <= iMax && list.size() < 80; k += step) {
+        if (!list.empty()) list += k + step > iMax ? Tr(" or ", " または ") : ", ";
+        list += std::to_string(k);
+    }
+    return FormatC(Tr("Enter %s.", "%s のいずれかを入力してください。"), list.c_str());
+}
+
 const char* DeleteLineQuestion() {
     return Tr("Are you sure you want to delete a line?", "ﾗｲﾝを削除しますか?");
 }
@@ -664,6 +675,13 @@ void CutSelectedData(CBrivaneContext& ctx) {
         RemoveMarkedObservations(ctx);
         return;
     }
+    // Nothing marked: nothing to cut, and the undo copy of the last edit stays.
+    const CGantrelSurvey& survey = ctx.doc.survey;
+    bool marked = false;
+    for (int l = 0; l < survey.nLine && !marked; ++l)
+        for (const CGantrelData& d : survey.Line(l).pData)
+            for (int j = 0; j < kMaxReceiver; ++j) marked = marked || (d.bDeleted[j] == 1 && d.bValid[j] == 1);
+    if (!marked) return;
     ctx.doc.SaveSurveyForUndo();
     ctx.doc.survey.ApplyDeletions();
     ctx.Redraw();

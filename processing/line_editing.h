@@ -253,6 +253,9 @@ struct CSpinValues : CDialogValues {
     int iMin = 3, iMax = 11, iStep = 2;
     void Up() { iValue = std::min(iValue + iStep, iMax); }
     void Down() { iValue = std::max(iValue - iStep, iMin); }
+    // Why a typed value is not one the buttons reach (iMin, iMin + iStep, ... up to iMax), in
+    // the current language; empty when it is.
+    std::string Refusal(int v) const;
     std::string DialogName() const override { return sCaption; }
 };
 

@@ -5,11 +5,13 @@
 #include <span>
 #include <vector>
 #include <limits>
+#include <memory>
 
 #include "common/language.h"
 #include "common/settings.h"
 #include "common/side_file.h"
 #include "common/survey_file.h"
+#include "analysis/inversion.h"
 #include "common/text_format.h"
 #include "exchange/kml.h"
 #include "processing/commands.h"
@@ -54,6 +56,50 @@ int AddAveragedSounding(const CGantrelLine& line, CSoundingData& sounding) {
     return added;
 }
 
+std::string MarkerSpacingRefusal(double dSpacing) {
+    if (dSpacing > 0.0 && dSpacing <= kMaxMarkerSpacing) return {};
+    return FormatC(Tr("The marker spacing must be more than 0 m and at most %.0f m.",
+                      "マーカーの間隔は 0 m より大きく %.0f m 以下にしてください。"),
+                   kMaxMarkerSpacing);
+}
+
+std::string NoSurveyDataMessage(const std::vector<std::filesystem::path>& files, bool bKept) {
+    std::string text =
+        files.size() == 1
+            ? FormatC(Tr("%s holds no survey data.", "%s には測量データがありません。"),
+                      files.front().string().c_str())
+            : FormatC(Tr("None of the %d files holds survey data.",
+                         "%d 個のファイルのいずれにも測量データがありません。"),
+                      static_cast<int>(files.size()));
+    if (bKept)
+        text += Tr(" The survey loaded before is kept.", " 読み込み済みの測量データはそのままです。");
+    return text;
+}
+
+int StoreAveragedSounding(const CSoundingData& sounding, CTrevascDataOhm& store) {
+    if (!store.IsAllocated()) return -1;
+    const int m = static_cast<int>(sounding.points.size());
+    if (m > std::min(store.MaxRow(), kMaxSoundingRows)) return -1;
+    store.Reset();
+    store.bGeneralArray = 0;
+    store.iDataType = kDataTypeDipole;
+    store.nColumn = 1;
+    store.fColumnX[0] = 0.0f;
+    store.nRow[0] = m;
+    store.nRowKind = m;
+    for (int k = 0; k < m; ++k) {
+        const CSoundingPoint& p = sounding.points[static_cast<size_t>(k)];
+        // The store's dipole convention is the sounding's: half the dipole and its N-factor.
+        store.fDipoleSize[0][k] = p.fHalfDipole;
+        store.fNFactor[0][k] = p.fNFactor;
+        store.fObserved[0][k] = p.fResistivity;
+        store.fCalculated[0][k] = 0.0f;
+        store.nAveraged[0][k] = p.nCount;
+        store.iMarked[0][k] = p.bMarked;
+    }
+    return m;
+}
+
 namespace {
 
 bool IsMappingFile(const std::filesystem::path& path) {
@@ -92,18 +138,30 @@ void MarkerPath(CBrivaneContext& ctx) {
     if (survey.CheckMarkerDistance() == 1) {
         if (!bFileDistances) SetDistanceFromMarkers(survey);
     } else {
-        auto spacing = ctx.prompter.InputReal(
-            "Enter number", Tr("Enter marker spacing (m)", "ﾏｰｶｰの間隔を入力してください (m)"),
-            100.0);
-        if (!spacing) return;
-        if (!SetMarkerSpacing(survey, *spacing)) {
-            ctx.Fail(FormatC(Tr("The marker spacing must be a number that keeps every marker "
-                                "within %g m of 0.",
-                                "マーカーの間隔には、すべてのマーカーが 0 から %g m 以内に"
-                                "収まる数値を入力してください。"),
-                             kMaxMarkerDistance));
-            return;
+        // A refused spacing is explained and asked for again; Cancel then ends the command
+        // with that refusal as its failure.
+        std::string refusal;
+        for (;;) {
+            auto spacing = ctx.prompter.InputReal(
+                "Enter number",
+                Tr("Enter marker spacing (m)", "ﾏｰｶｰの間隔を入力してください (m)"), 100.0);
+            if (!spacing) {
+                if (!refusal.empty()) ctx.Failed(refusal);
+                return;
+            }
+            refusal = MarkerSpacingRefusal(*spacing);
+            if (refusal.empty() && SetMarkerSpacing(survey, *spacing)) break;
+            if (refusal.empty())
+                refusal = FormatC(Tr("The marker spacing must be a number that keeps every "
+                                     "marker within %g m of 0.",
+                                     "マーカーの間隔には、すべてのマーカーが 0 から %g m 以内に"
+                                     "収まる数値を入力してください。"),
+                                  kMaxMarkerDistance);
+            ctx.prompter.Message(refusal);
         }
+        // The markers carry distances now: the survey says so, so that the readings' distances
+        // are written with it (a section file reopened gives its line views back).
+        survey.CheckMarkerDistance();
         SetDistanceFromMarkers(survey);
         RunEditOriginalData(survey, ctx.prompter);
         SetDistanceFromMarkers(survey);
@@ -153,16 +211,21 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
             PromptButtons::OkCancel);
         if (a != PromptAnswer::Ok) return;
     }
+    // The survey as it was: given back when nothing new is read, kept for Undo otherwise.
+    auto previous = std::make_unique<CGantrelSurvey>();
+    previous->CopyFrom(survey);
+    const std::filesystem::path previousFolder = doc.dataFolder;
     // The new survey starts from nothing of the old one: not its distances (the marker path
-    // would skip a survey that looks positioned), not its flags on the map, and not its undo
-    // copy, which Undo would otherwise bring back in place of the new data.
+    // would skip a survey that looks positioned) and not its flags on the map.
     survey.Clear();
     survey.nFlag = 0;
-    doc.bSurveyUndo = 0;
 
     const std::vector<std::filesystem::path> files = ctx.prompter.OpenFiles(
         "Open", OpenFilters(stn), doc.dataFolder / (stn ? "*.stn" : "*.sto"), true);
-    if (files.empty()) return;
+    if (files.empty()) {
+        survey.CopyFrom(*previous);
+        return;
+    }
     // Every file chosen is an input from now on: no side file of this read (the list, the
     // GPS echo of another file of the selection) may replace one before it is read.
     doc.inputFiles.insert(doc.inputFiles.end(), files.begin(), files.end());
@@ -218,13 +281,20 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
     list.Close();
     WriteSettingInt("bSTNFile", lastWasMapping ? 1 : 0);
 
-    Show(ctx, FormatC("%d files are opened. %d lines are imported",
-                      static_cast<int>(files.size()), nLine));
     if (nLine == 0) {
-        ctx.Failed(Tr("No survey line could be read from the files.",
-                      "ファイルから測線を読み込めませんでした。"));
+        // A picture, an empty file: nothing replaces what was loaded.
+        survey.CopyFrom(*previous);
+        doc.dataFolder = previousFolder;
+        ctx.Fail(NoSurveyDataMessage(files, previous->nLine > 0));
         return;
     }
+    Show(ctx, FormatC("%d files are opened. %d lines are imported",
+                      static_cast<int>(files.size()), nLine));
+    // The previous survey, its section and model go aside together; the section and model
+    // of the old survey must not be drawn or exported beside the new one.
+    doc.SaveOpenForUndo(*previous);
+    previous.reset();
+    ctx.bNewData = true;
     doc.dataFolder = files.back().parent_path();
     survey.BuildDepthList();
     Show(ctx, FormatC("Number of depth = %d", survey.nDepth()));
@@ -244,6 +314,17 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
         Show(ctx, FormatC("Number of data = %d", n));
         if (n > 0) {
             doc.sounding.bPresent = 1;
+            // The sounding becomes the store's one column, so that the initial model, the
+            // inversion, the model display and the section files work on it as on a section.
+            if (StoreAveragedSounding(doc.sounding, doc.store) < 0)
+                ctx.Fail(FormatC(Tr("The averaged sounding has %d points; at most %d can be "
+                                    "inverted.",
+                                    "平均化した測深データは %d 点ありますが、インバージョンでき"
+                                    "るのは最大 %d 点です。"),
+                                 n, std::min(doc.store.MaxRow(), kMaxSoundingRows)));
+            ctx.view.iViewMode = kViewModel1D;
+            ctx.view.iMouseMode = kMouseNormal;
+            ctx.view.iCurrentSounding = 0;
             ctx.Redraw();
         }
         return;

@@ -12,6 +12,7 @@
 #include "common/side_file.h"
 #include "common/text_format.h"
 #include "processing/commands.h"
+#include "processing/positioning.h"
 #include "sectionfiles/dunvar.h"
 #include "sectionfiles/ovs_file.h"
 #include "sectionfiles/res2dinv.h"
@@ -30,6 +31,14 @@ int ViewModeAfterSectionOpen(const CTrevascDataOhm& store, const CGantrelSurvey&
     if (store.nColumn == 1) return kViewModel1D;
     if (store.nColumn >= 2) return store.nLayer > 0 ? kViewModel2D : kViewSectionGridded;
     return survey.bMarkerDistance == 1 ? kViewSectionOriginal : kViewLineResistivity;
+}
+
+bool PlaceReadingsOnMarkers(CGantrelSurvey& survey) {
+    if (survey.nLine <= 0 || survey.bMarkerDistance == 1) return false;
+    // Only markers placed along the line can place the readings.
+    if (survey.CheckMarkerDistance() != 1) return false;
+    SetDistanceFromMarkers(survey);
+    return true;
 }
 
 namespace {
@@ -100,7 +109,8 @@ int ImportRes2dinvFile(CTrevascDataOhm& store, const std::filesystem::path& path
 int RecomputeModelResponse(CTrevascDataOhm& store, const std::filesystem::path& dataFolder,
                            CPrompter& prompter, const ProgressReport& progress) {
     CTextWriter log;
-    OpenSideFile(log, dataFolder / "rms_error.txt");
+    // Its own list: "rms_error.txt" is the inversion's record of its misfits and stays so.
+    OpenSideFile(log, dataFolder / kModelResponseListName);
     LayerModel model;
     SoundingData sounding;
     int computed = 0;
@@ -181,9 +191,13 @@ void OpenSectionFileCommand(CBrivaneContext& ctx) {
     // The undo copies belonged to the model, and to the survey when the file's lines
     // replaced it: Undo must not put an old survey beside the file's section.
     doc.bModelUndo = 0;
-    if (status.nLineRead > 0) doc.bSurveyUndo = 0;
+    if (status.nLineRead > 0) {
+        doc.bSurveyUndo = 0;
+        PlaceReadingsOnMarkers(doc.survey);
+    }
     if (std::max(doc.survey.nLine, doc.store.nColumn) <= 0) return;
     ctx.view.iViewMode = ViewModeAfterSectionOpen(doc.store, doc.survey, ctx.view.iViewMode);
+    ctx.bNewData = true;
     ctx.Redraw();
 }
 
@@ -219,18 +233,34 @@ void ImportRes2dinvCommand(CBrivaneContext& ctx) {
         ctx.Failed(tap.LastMessage().value_or(
             FormatC(Tr("Nothing was imported from %s.", "%s から何も読み込んでいません。"),
                     files.front().string().c_str())));
+    } else {
+        // The smoothing undo copy belongs to the section just replaced, as after gridding.
+        ctx.doc.bModelUndo = 0;
     }
     ctx.view.iViewMode = kViewModel1D;
     ctx.Redraw();
 }
 
 void ExportRes2dinvCommand(CBrivaneContext& ctx) {
+    // Without a gridded section the file would hold a header and no data; said before the
+    // file dialog, as the .st4 export does for a missing model.
+    if (!ctx.doc.store.IsAllocated() || ctx.doc.store.nColumn <= 0) {
+        ctx.Fail(NoGriddedSectionMessage());
+        return;
+    }
     const auto path =
         ctx.prompter.SaveFile("Save", Res2dinvFileFilters(), ctx.doc.dataFolder / "*.dat");
     if (!path) return;
     SaveResult save;
     const Res2dinvExportStatus status = WriteRes2dinvFile(ctx.doc.store, *path, &save);
     if (status != Res2dinvExportStatus::Ok) ctx.Fail(Res2dinvExportMessage(status, *path, &save));
+}
+
+std::string NoGriddedSectionMessage() {
+    return Tr("There is no gridded section to export. Convert the data to grid data, or open "
+              "a section file, first.",
+              "書き出す格子データの断面がありません。先にグリッドデータに変換するか、断面ファイル"
+              "を開いてください。");
 }
 
 void SaveST1Command(CBrivaneContext& ctx) {

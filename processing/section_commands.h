@@ -23,6 +23,11 @@ std::vector<FileFilter> Res2dinvFileFilters();  // "RES2D file(*.dat)", "All fil
 int ViewModeAfterSectionOpen(const CTrevascDataOhm& store, const CGantrelSurvey& survey,
                              int current);
 
+// Readings read back without distances from a file whose markers carry them (a survey whose
+// markers were placed at a spacing was saved so) take their distances from the markers again,
+// as when the survey was opened. True when it placed them.
+bool PlaceReadingsOnMarkers(CGantrelSurvey& survey);
+
 // Reads a RES2DINV file, shows its messages, asks for the cell size (setting "xCellSize")
 // and grids the points into the store's section. A refused cell size is explained and asked
 // again. Returns the number of data points read, or -1 when nothing was imported (the file
@@ -31,9 +36,13 @@ int ViewModeAfterSectionOpen(const CTrevascDataOhm& store, const CGantrelSurvey&
 int ImportRes2dinvFile(CTrevascDataOhm& store, const std::filesystem::path& path,
                        CPrompter& prompter, std::string* leftOut = nullptr);
 
+// The list the recompute pass of the .st4 export writes in the data folder.
+inline constexpr const char* kModelResponseListName = "rms_error_st4.txt";
+
 // The recompute pass of the .st4 export: for every data column the model response of its
 // model column is computed into fCalculated (the model itself is left exactly as it is);
-// " %d " per column goes to "rms_error.txt" in dataFolder (when it can be created) and
+// " %d " per column goes to kModelResponseListName in dataFolder (when it can be created; the
+// inversion's "rms_error.txt" is left alone) and
 // "i=%d/%d" to progress; then iDataType = 3 and "Inversion finished !". Returns the number
 // of columns computed, or -1 when progress asked to stop: the store is then as it was and the
 // user is told.
@@ -51,5 +60,7 @@ void OpenSectionFileCommand(CBrivaneContext& ctx);
 void SaveSectionFileCommand(CBrivaneContext& ctx);
 void ImportRes2dinvCommand(CBrivaneContext& ctx);
 void ExportRes2dinvCommand(CBrivaneContext& ctx);
+// Why "Export RES2DINV file" is refused without a gridded section.
+std::string NoGriddedSectionMessage();
 void SaveST1Command(CBrivaneContext& ctx);
 void SaveST4Command(CBrivaneContext& ctx);

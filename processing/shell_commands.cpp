@@ -18,17 +18,38 @@ bool HasCurrentLine(const CBrivaneContext& ctx) {
     return ctx.view.iCurrentLine >= 0 && ctx.view.iCurrentLine < ctx.doc.survey.nLine;
 }
 
+// The undo copy of a cut was taken with the cut values still marked: without this, Undo
+// would bring them back marked and the next Delete would cut them again.
+void ClearDeletionMarks(CGantrelSurvey& survey) {
+    for (int l = 0; l < survey.nLine; ++l)
+        for (CGantrelData& d : survey.Line(l).pData)
+            for (int j = 0; j < kMaxReceiver; ++j) d.bDeleted[j] = 0;
+}
+
+void ClearObservationMarks(CTrevascDataOhm& store) {
+    if (!store.IsAllocated()) return;
+    for (int c = 0; c < std::min(store.nColumn, store.MaxColumn()); ++c)
+        for (int k = 0; k < std::clamp(store.nRow[static_cast<size_t>(c)], 0, store.MaxRow()); ++k)
+            store.iMarked[c][k] = 0;
+}
+
 void Undo(CBrivaneContext& ctx) {
     CBrivaneDoc& doc = ctx.doc;
-    if (doc.bModelUndo == 1) {
+    if (doc.IsOpenUndo()) {
+        doc.UndoOpen();
+        ClearDeletionMarks(doc.survey);
+    } else if (doc.bModelUndo == 1) {
         if (doc.restoreModel) doc.restoreModel();
         doc.bModelUndo = 0;
+        ClearObservationMarks(doc.store);
     } else if (doc.bSurveyUndo == 1) {
         doc.survey.CopyFrom(doc.undoSurvey);
         doc.bSurveyUndo = 0;
-        ctx.view.iCurrentLine = std::clamp(ctx.view.iCurrentLine, 0,
-                                           std::max(0, doc.survey.nLine - 1));
+        ClearDeletionMarks(doc.survey);
     }
+    doc.bOpenUndo = 0;
+    ctx.view.iCurrentLine =
+        std::clamp(ctx.view.iCurrentLine, 0, std::max(0, doc.survey.nLine - 1));
     ctx.Redraw();
 }
 
@@ -103,9 +124,7 @@ void ShowMode(CBrivaneContext& ctx, int mode) {
 }  // namespace
 
 void RegisterShellCommands(CCommandTable& table) {
-    table.Bind(kCmdUndo, Undo, [](const CBrivaneContext& ctx) {
-        return ctx.doc.bModelUndo == 1 || ctx.doc.bSurveyUndo == 1;
-    });
+    table.Bind(kCmdUndo, Undo, [](const CBrivaneContext& ctx) { return ctx.doc.CanUndo(); });
     table.Bind(kCmdNew, New);
     table.Bind(kCmdExit, [](CBrivaneContext& ctx) {
         ctx.bExitRequested = ConfirmExit(ctx.prompter);

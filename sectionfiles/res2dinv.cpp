@@ -123,7 +123,9 @@ Res2dinvFile ReadRes2dinvFile(const std::filesystem::path& path) {
     if (f.nAnnounced < 0) return fail(Res2dinvField::DataCount, false);
     f.bHeaderRead = true;
 
-    while (static_cast<int>(f.points.size()) < f.nAnnounced && nextLine(false)) {
+    // A line that cannot be read is still one of the announced points: counting it keeps the
+    // lines after the data (topography, trailing zeros) from being read as points.
+    while (static_cast<int>(f.points.size()) + f.nBadLine < f.nAnnounced && nextLine(false)) {
         Res2dinvPoint p;
         if (in.LastLineTooLong() || !ParseDataLine(line, f.iArrayType, p)) {
             if (f.nBadLine++ == 0) f.iFirstBadLine = in.LineNumber();
@@ -155,17 +157,20 @@ bool ReportRes2dinvFile(const Res2dinvFile& f, CPrompter& prompter) {
                                  name.c_str(), f.iBadLine, Res2dinvFieldText(f.eBadField).c_str()));
         return false;
     }
+    const int nRead = static_cast<int>(f.points.size());
+    const int nLines = nRead + f.nBadLine;
     if (f.nBadLine > 0)
+        prompter.Message(FormatC(
+            Tr("%s: %d of its %d data lines could not be read and were left out; %d data points "
+               "were read.\nThe first line left out is line %zu.",
+               "%s: %d 行のデータ行を読み込めず除外しました (全 %d 行)。読み込んだデータ点は %d "
+               "点です。\n除外した最初の行は %zu 行目です。"),
+            name.c_str(), f.nBadLine, nLines, nRead, f.iFirstBadLine));
+    if (nLines < f.nAnnounced)
         prompter.Message(
-            FormatC(Tr("%s: %d data line(s) could not be read and were left out.\n"
-                       "The first is line %zu.",
-                       "%s: %d 行のデータを読み込めず、除外しました。\n最初は %zu 行目です。"),
-                    name.c_str(), f.nBadLine, f.iFirstBadLine));
-    if (static_cast<int>(f.points.size()) < f.nAnnounced)
-        prompter.Message(
-            FormatC(Tr("%s announces %d data points but holds %d.",
-                       "%s のデータ点の数は %d とされていますが、%d 点しかありません。"),
-                    name.c_str(), f.nAnnounced, static_cast<int>(f.points.size())));
+            FormatC(Tr("%s announces %d data points but has only %d data lines.",
+                       "%s のデータ点の数は %d とされていますが、データ行は %d 行しかありません。"),
+                    name.c_str(), f.nAnnounced, nLines));
     return true;
 }
 

@@ -61,15 +61,15 @@ struct Res2dinvFile {
     std::size_t iFirstBadLine = 0;
 };
 
-// Reads the header and then data lines until the announced number of points was read or
-// the file ends. Lines starting with ';' are comments and blank lines are skipped (the title
+// Reads the header and then data lines until the announced number of data lines (read or
+// left out) was taken or the file ends. Lines starting with ';' are comments and blank lines are skipped (the title
 // is the first line that is not a comment); a data line may separate its values by commas.
 // Whatever follows the last announced point (topography, trailing zero lines) is not read.
 Res2dinvFile ReadRes2dinvFile(const std::filesystem::path& path);
 
 // Messages about a read that could not be used as a whole: "Cannot open the file %s", a
-// header that cannot be read (file, line and the value expected), left-out data lines, and
-// fewer points than announced. Returns false when the file cannot be imported at all.
+// header that cannot be read (file, line and the value expected), left-out data lines (how
+// many of how many, and the points read), and fewer data lines than announced. Returns false when the file cannot be imported at all.
 bool ReportRes2dinvFile(const Res2dinvFile& file, CPrompter& prompter);
 
 // The row kinds of an import: for dipole-dipole files the distinct dipole sizes (ascending,

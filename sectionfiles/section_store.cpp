@@ -169,6 +169,44 @@ void CTrevascDataOhm::RestoreFrom(const CTrevascDataOhm& copy) {
     iDataType = copy.iDataType;
 }
 
+void CTrevascDataOhm::Swap(CTrevascDataOhm& other) noexcept {
+    using std::swap;
+    swap(iVersion, other.iVersion);
+    swap(iDataType, other.iDataType);
+    swap(nColumn, other.nColumn);
+    swap(nBoundaryColumn, other.nBoundaryColumn);
+    swap(nBoundary, other.nBoundary);
+    swap(nLayer, other.nLayer);
+    swap(nModelColumn, other.nModelColumn);
+    swap(nAuxBlock, other.nAuxBlock);
+    swap(fCellSize, other.fCellSize);
+    swap(iUTMZone, other.iUTMZone);
+    swap(bGeneralArray, other.bGeneralArray);
+    swap(nRowKind, other.nRowKind);
+    swap(nRow, other.nRow);
+    swap(fColumnX, other.fColumnX);
+    swap(fColumnAux, other.fColumnAux);
+    swap(fDipoleSize, other.fDipoleSize);
+    swap(fCalculated, other.fCalculated);
+    swap(fObserved, other.fObserved);
+    swap(fNFactor, other.fNFactor);
+    swap(nAveraged, other.nAveraged);
+    swap(iMarked, other.iMarked);
+    swap(pElectrode, other.pElectrode);
+    swap(fBoundaryColumnX, other.fBoundaryColumnX);
+    swap(fBoundaryX, other.fBoundaryX);
+    swap(fBoundaryElevation, other.fBoundaryElevation);
+    swap(fModelColumnX, other.fModelColumnX);
+    swap(fModelColumnAux, other.fModelColumnAux);
+    swap(fLayerAux, other.fLayerAux);
+    swap(fLayerResistivity, other.fLayerResistivity);
+    swap(iMaxColumn, other.iMaxColumn);
+    swap(iMaxRow, other.iMaxRow);
+    swap(iMaxBoundaryColumn, other.iMaxBoundaryColumn);
+    swap(iMaxLayer, other.iMaxLayer);
+    swap(bAllocated, other.bAllocated);
+}
+
 int CTrevascDataOhm::RemoveMarkedRows() {
     if (!bAllocated) return 0;
     int removed = 0;

@@ -74,6 +74,9 @@ public:
     // False when the memory cannot be had.
     [[nodiscard]] bool SnapshotTo(CTrevascDataOhm& copy) const;
     void RestoreFrom(const CTrevascDataOhm& copy);
+    // Exchanges everything, capacities and electrode geometries included, with another store:
+    // the undo of an open keeps the whole store aside this way, at no copying cost.
+    void Swap(CTrevascDataOhm& other) noexcept;
     // Smallest and largest fLayerResistivity over nModelColumn columns and nLayer layers,
     // from 100000 and 0.
     void ResistivityRange(float& fMin, float& fMax) const;

@@ -5,6 +5,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QSvgGenerator>
+#include <algorithm>
 
 #include "display/views.h"
 #include "display/display_image.h"
@@ -64,7 +65,26 @@ QMimeData* DisplayClipboardData(CBrivaneContext& ctx, bool bReverseYText) {
     return data;
 }
 
-bool PrintDisplay(CBrivaneContext& ctx, QPagedPaintDevice& device) {
+double PrintDevicePerUnit(QSize picture, QSize page, double dpi, bool bTrueScale) {
+    const double trueScale = (dpi > 0.0 ? dpi : 300.0) / kUnitsPerInch;
+    if (bTrueScale || picture.isEmpty() || page.isEmpty()) return trueScale;
+    return std::min(static_cast<double>(page.width()) / picture.width(),
+                    static_cast<double>(page.height()) / picture.height());
+}
+
+bool DrawDisplayOnPage(CBrivaneContext& ctx, QPainter& painter, QSize page, double dpi,
+                       bool bTrueScale) {
+    // Laid out first, which also stores the extents the picture is sized from.
+    {
+        CNullCanvas probe;
+        if (!DrawDisplay(probe, ctx)) return false;
+    }
+    CQtCanvas canvas(painter,
+                     PrintDevicePerUnit(ClipboardPictureSize(ctx), page, dpi, bTrueScale));
+    return DrawDisplay(canvas, ctx);
+}
+
+bool PrintDisplay(CBrivaneContext& ctx, QPagedPaintDevice& device, bool bTrueScale) {
     // A display with nothing to draw must not cost a sheet of paper.
     {
         CNullCanvas probe;
@@ -72,11 +92,7 @@ bool PrintDisplay(CBrivaneContext& ctx, QPagedPaintDevice& device) {
     }
     QPainter painter;
     if (!painter.begin(&device)) return false;
-    bool drew = false;
-    {
-        const int dpi = device.logicalDpiX();
-        CQtCanvas canvas(painter, (dpi > 0 ? dpi : 300) / kUnitsPerInch);
-        drew = DrawDisplay(canvas, ctx);
-    }
+    const bool drew = DrawDisplayOnPage(ctx, painter, QSize(device.width(), device.height()),
+                                        device.logicalDpiX(), bTrueScale);
     return painter.end() && drew;
 }

@@ -1,6 +1,6 @@
 // The processing view's display on the clipboard and on paper: the same display routine the
-// window uses, drawn with the exporting flag for the clipboard and at true size (one page unit
-// is 0.1 mm) on the printer.
+// window uses, drawn with the exporting flag for the clipboard and fitted to the page (or at
+// true size, one page unit 0.1 mm) on the printer.
 #pragma once
 
 #include <QByteArray>
@@ -10,6 +10,7 @@
 #include "processing/document.h"
 
 class QMimeData;
+class QPainter;
 class QPagedPaintDevice;
 
 // Room kept right of and below the extents of the last draw on the clipboard picture, page
@@ -31,7 +32,16 @@ QByteArray RenderDisplaySvg(CBrivaneContext& ctx, bool bReverseYText = false);
 // bReverseYText ("Reverse Y axis text for clipbord copy" checked). Null when there is nothing
 // to copy.
 QMimeData* DisplayClipboardData(CBrivaneContext& ctx, bool bReverseYText);
-// Draws the display on a printer (or a PDF writer) from the top-left corner of its printable
-// area, one page unit being 0.1 mm on paper. False when the device cannot be painted on or
-// the display has nothing to draw.
-bool PrintDisplay(CBrivaneContext& ctx, QPagedPaintDevice& device);
+// Device pixels per page unit on paper: the picture of the display (ClipboardPictureSize: the
+// drawing with its caption and legend) scaled to fill the printable page, keeping its
+// proportions; at true scale (one page unit is 0.1 mm) when asked, or when either size is
+// empty.
+double PrintDevicePerUnit(QSize picture, QSize page, double dpi, bool bTrueScale);
+// Draws the display with an active painter on a page of that many device pixels from its
+// top-left corner. False when the display has nothing to draw.
+bool DrawDisplayOnPage(CBrivaneContext& ctx, QPainter& painter, QSize page, double dpi,
+                       bool bTrueScale);
+// Draws the display on a printer (or a PDF writer) on its printable area: fitted to the page
+// unless bTrueScale. False when the device cannot be painted on or the display has nothing to
+// draw.
+bool PrintDisplay(CBrivaneContext& ctx, QPagedPaintDevice& device, bool bTrueScale = false);

@@ -78,6 +78,7 @@ QString CBrivaneView::ReadoutAt(CPoint page) const {
             return QString::fromStdString(FormatC("%f %f", easting, northing));
         }
     }
+    if (const auto text = PlotReadout(ctx_, page.x, page.y)) return QString::fromStdString(*text);
     return QString::fromStdString(FormatC("%d %d", page.x, page.y));
 }
 

@@ -39,7 +39,8 @@ public:
         std::function<std::optional<std::pair<double, double>>(CBrivaneContext&, int x, int y)>;
     void SetPlanPosition(PlanPosition planPosition) { planPosition_ = std::move(planPosition); }
 
-    // The status bar's read-out for a page point: "Lat.=%.6f Lon.=%.6f" on the map, else the
+    // The status bar's read-out for a page point: "Lat.=%.6f Lon.=%.6f" on the map, distance
+    // and value in the line, section and one-dimensional displays (PlotReadout), else the
     // page position "%d %d".
     QString ReadoutAt(CPoint page) const;
 

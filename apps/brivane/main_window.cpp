@@ -135,6 +135,7 @@ CBrivaneMainWindow::CBrivaneMainWindow(QWidget* parent)
     resize(placement.w, placement.h);
 
     viewState_.LoadSettings();
+    bPrintTrueScale_ = ReadSettingInt(kPrintTrueScaleKey, 0) == 1;
     ctx_.progress = [this](int done, int total, const std::string& text) {
         return ReportProgress(done, total, text);
     };
@@ -210,6 +211,13 @@ void CBrivaneMainWindow::BindWindowCommands() {
     table_.Bind(
         kCmdPrintPreview, [this](CBrivaneContext&) { PrintPreview(); }, HasDisplay);
     table_.Bind(kCmdPrintSetup, [this](CBrivaneContext&) { PrintSetup(); });
+    table_.Bind(
+        kCmdPrintTrueScale,
+        [this](CBrivaneContext&) {
+            bPrintTrueScale_ = !bPrintTrueScale_;
+            WriteSettingInt(kPrintTrueScaleKey, bPrintTrueScale_ ? 1 : 0);
+        },
+        {}, [this](const CBrivaneContext&) { return bPrintTrueScale_; });
     table_.Bind(kCmdAbout, [this](CBrivaneContext&) { About(); });
     table_.Bind(
         kCmdToolbar, [this](CBrivaneContext&) { toolbar_->setHidden(!toolbar_->isHidden()); }, {},
@@ -328,25 +336,33 @@ bool CBrivaneMainWindow::RunCommand(int id) {
     if (bBusy_) return false;
     const int language = GetLanguage();
     ctx_.bRedraw = false;
+    ctx_.bNewData = false;
     prompter_.ClearOpened();
     bBusy_ = true;
+    bProgressReported_ = false;
     const bool ran = table_.Invoke(ctx_, id);
     bBusy_ = false;
-    if (progressDialog_ != nullptr || view_->IsFrozen()) {
+    // The last column's "i=%d/%d" must not stay in the status bar once the command is over,
+    // whether the progress closed for a final message or only now.
+    if (bProgressReported_ || progressDialog_ != nullptr || view_->IsFrozen()) {
         EndProgress();
         statusBar()->showMessage(Q(Tr("Ready", "レディ")));
+        bProgressReported_ = false;
     }
     if (ran) {
         if (id == kCmdOpenGantrel || id == kCmdOpenSection) {
             const auto& opened = prompter_.Opened();
-            // A section file that could not be read leaves the view as it was, unredrawn.
-            const bool loaded = id == kCmdOpenGantrel ? doc_.survey.nLine > 0 : ctx_.bRedraw;
+            // Files that gave nothing leave the document, its caption and the list as they were.
+            const bool loaded = ctx_.bNewData;
             // The document's title, written under every plot: the last data file opened.
             if (loaded && !opened.empty()) doc_.sDataTitle = opened.back().filename().string();
             // A file that gave nothing is not offered again.
             if (loaded) AddRecentFiles(opened);
         }
-        if (GetLanguage() != language) BuildMenus();
+        if (GetLanguage() != language) {
+            BuildMenus();
+            statusBar()->showMessage(Q(Tr("Ready", "レディ")));
+        }
         UpdateTitle();
     }
     view_->viewport()->update();
@@ -372,6 +388,7 @@ constexpr qint64 kProgressIntervalMs = 40;
 
 bool CBrivaneMainWindow::ReportProgress(int done, int total, const std::string& text) {
     const qint64 now = ProgressClockMs();
+    bProgressReported_ = true;
     if (progressDialog_ == nullptr) {
         // The first report comes before the command changes the store: the view keeps this
         // picture, so that it never draws a store that is being written.
@@ -510,14 +527,14 @@ void CBrivaneMainWindow::Print() {
     QPrinter& printer = Printer();
     QPrintDialog dialog(&printer, this);
     if (prompter_.Exec(dialog) != QDialog::Accepted) return;
-    if (!PrintDisplay(ctx_, printer))
+    if (!PrintDisplay(ctx_, printer, bPrintTrueScale_))
         prompter_.Message(Tr("The display could not be printed.", "表示を印刷できませんでした。"));
 }
 
 void CBrivaneMainWindow::PrintPreview() {
     QPrintPreviewDialog dialog(&Printer(), this);
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* printer) { PrintDisplay(ctx_, *printer); });
+            [this](QPrinter* printer) { PrintDisplay(ctx_, *printer, bPrintTrueScale_); });
     prompter_.Exec(dialog);
 }
 

@@ -27,6 +27,8 @@ class QToolBar;
 
 // Length of the recent-file list.
 inline constexpr int kRecentFileCount = 4;
+// Setting of "Print at true scale" (integer 0 or 1; 0 fits the display to the page).
+inline constexpr const char* kPrintTrueScaleKey = "bPrintTrueScale";
 
 class CBrivaneMainWindow : public QMainWindow {
     Q_OBJECT
@@ -69,9 +71,11 @@ public:
     QStringList RecentFiles() const { return recent_; }
     // Top-level menus in their order (titles in the current language).
     QStringList MenuTitles() const;
-    // "Reverse Y axis text for clipbord copy": while checked (as on start) the clipboard copy
+    // "Reverse Y axis text for clipboard copy": while checked (as on start) the clipboard copy
     // sets the vertical axis titles reading upwards; the window keeps them reading downwards.
     bool ReverseYText() const { return bReverseYText_; }
+    // "Print at true scale": printing keeps one page unit 0.1 mm instead of fitting the page.
+    bool PrintTrueScale() const { return bPrintTrueScale_; }
     // A long command's report between columns: the progress dialog (with its bar, the text
     // and Cancel), the status bar and the text drawn on the view. False once the user
     // cancelled.
@@ -119,6 +123,8 @@ private:
     QStringList recent_;
     std::unique_ptr<QPrinter> printer_;
     bool bReverseYText_ = true;
+    bool bPrintTrueScale_ = false;
+    bool bProgressReported_ = false;  // the running command reported progress
     bool bExitConfirmed_ = false;
     bool bStateSaved_ = false;
 };

@@ -152,7 +152,29 @@ TEST_F(FrameTest, YLabelFormats) {
     ASSERT_EQ(texts.size(), 11u);
     EXPECT_EQ(texts[0], "-5.00");
     EXPECT_EQ(texts[9], "-0.05");
-    EXPECT_EQ(texts[10], "0.5");
+    EXPECT_EQ(texts[10], "0.50") << "the interval of 0.55 needs two decimals";
+}
+
+TEST_F(FrameTest, LabelsShowTheDecimalsTheIntervalNeeds) {
+    // Depths every 0.5 m: with whole numbers 1.5 and 2.5 would both read "2".
+    axes = MakeAxes(0, 10, 10, 100, -4, 0, 0.5f, 100);
+    axes.bXLabel = 0;
+    axes.bYNegated = 1;
+    Draw();
+    EXPECT_EQ(canvas.Texts(), (std::vector<std::string>{"4.0", "3.5", "3.0", "2.5", "2.0", "1.5",
+                                                        "1.0", "0.5", "0.0"}));
+    canvas.Clear();
+    axes = MakeAxes(-0.25f, 1, 0.25f, 1000, 0, 1, 1, 100);
+    axes.bYLabel = 0;
+    Draw();
+    EXPECT_EQ(canvas.Texts(),
+              (std::vector<std::string>{"-0.25", "0.00", "0.25", "0.50", "0.75", "1.00"}));
+    // Whole intervals keep whole labels, and a start off the multiples stays where it is.
+    canvas.Clear();
+    axes = MakeAxes(-14, 30, 20, 10, 0, 1, 1, 100);
+    axes.bYLabel = 0;
+    Draw();
+    EXPECT_EQ(canvas.Texts(), (std::vector<std::string>{"-14", "6", "26"}));
 }
 
 TEST_F(FrameTest, LogYAxisShowsDecadesWithEightMinorLinesEach) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/language.h"
 #include "common/recording_canvas.h"
 
 namespace {
@@ -65,16 +66,24 @@ TEST_F(LineViewTest, ReadingsAtBothEndsOfTheRangeAreDrawn) {
     EXPECT_EQ(Centre(dots[1]), (CPoint{1200, -500}));
 }
 
-TEST_F(LineViewTest, ValueAboveTheAxisSitsOnTheTopEdgeAndValueBelowIsNotClipped) {
+TEST_F(LineViewTest, ValueAboveTheAxisSitsOnTheTopEdgeAndValueBelowIsClippedToTheFrame) {
     AddReading(50.0f, {250000.0f, 0.1f});
     line_.UpdateMaxReceiver();
     ASSERT_TRUE(Draw(view_));
     const auto dots = Dots();
     ASSERT_EQ(dots.size(), 4u);
     EXPECT_EQ(Centre(dots[2]), (CPoint{700, -200})) << "250000 Ohm-m is drawn on the top edge";
-    // 0.1 Ohm-m lies a decade below the frame (log10 of the float 0.1 is a hair above -1).
+    // 0.1 Ohm-m lies a decade below the frame (log10 of the float 0.1 is a hair above -1)...
     EXPECT_EQ(Centre(dots[3]).x, 700);
     EXPECT_NEAR(Centre(dots[3]).y, -800, 1);
+    // ... and is cut away there with everything else the plot draws inside its frame.
+    for (const CCanvasRecord& dot : dots) {
+        ASSERT_TRUE(dot.bClipped);
+        EXPECT_EQ(dot.clip[0], (CPoint{200, -200}));
+        EXPECT_EQ(dot.clip[1], (CPoint{1200, -700}));
+    }
+    for (const CCanvasRecord& r : canvas_.OfKind(CanvasPrimitive::Text))
+        EXPECT_FALSE(r.bClipped) << "labels and titles lie outside the frame: " << r.sText;
 }
 
 TEST_F(LineViewTest, ValueWithoutLogarithmIsPutOnTheBottomEdge) {
@@ -241,6 +250,9 @@ TEST(LineTexts, StatusGateAndLevelTexts) {
     EXPECT_EQ(GatePromptText(2),
               "Use arrow keys to set gates. Press Enter to select data between gate.");
     EXPECT_EQ(CurrentLevelLabel(5), "5:0.500mA");
+    SetLanguage(kLanguageJapanese);
+    EXPECT_EQ(LineStatusText(3, 0), "測線数 = 3. 現在の測線 = 0.") << "the status line follows the language";
+    SetLanguage(kLanguageEnglish);
 }
 
 }  // namespace

@@ -118,7 +118,7 @@ TEST_F(ModelViewTest, ObservationsOfTheShownColumnsAreGreenAndMarkedOnesGetARedD
     EXPECT_EQ(red[0].points[1].x - red[0].points[0].x, 28);
     EXPECT_NE(canvas_.FindText("Current model = 2. Distance = 20.0 (m) Observed data=2 to 6"),
               nullptr);
-    EXPECT_NE(canvas_.FindText("Number of data = 12. Numver of layers = 3."), nullptr);
+    EXPECT_NE(canvas_.FindText("Number of data = 12. Number of layers = 3."), nullptr);
     EXPECT_NE(canvas_.FindText("Dipole-dipole"), nullptr);
     EXPECT_NE(canvas_.FindText("Resistivity model"), nullptr);
 }
@@ -140,6 +140,29 @@ TEST_F(ModelViewTest, CalculatedDataAreTheModelsResponseInBlue) {
     ASSERT_EQ(blue.size(), 3u);
     // A homogeneous 100 Ohm-m gives 99.9375 Ohm-m: just left of the 100 Ohm-m line.
     EXPECT_EQ(blue[0].points[0].x + 10, 799);
+}
+
+TEST_F(ModelViewTest, ObservationsAndModelOffTheGraphAreClippedAndTheExtentHoldsTheDepthTitle) {
+    doc_.store.fObserved[0][0] = 1.0e7f;  // two decades right of the graph
+    int model = 0;
+    int right = 0, bottom = 0;
+    // A short graph: 5 page units per metre, 100 high.
+    ASSERT_TRUE(display_.Draw(canvas_, doc_, model, kHScale, 5.0f, right, bottom));
+    const auto green = DiscsFilled({0, 255, 0});
+    ASSERT_FALSE(green.empty());
+    for (const CCanvasRecord& disc : green) {
+        ASSERT_TRUE(disc.bClipped);
+        EXPECT_EQ(disc.clip[0], (CPoint{400, -300}));
+        EXPECT_EQ(disc.clip[1], (CPoint{1400, -400}));
+    }
+    EXPECT_GT(green[0].points[0].x, 1400) << "the value lies off the graph";
+    for (const CCanvasRecord& band : canvas_.OfKind(CanvasPrimitive::Polygon))
+        EXPECT_TRUE(band.bClipped);
+    // The depth title runs down from 20 mm below the frame's middle: the caption goes under it.
+    const CCanvasRecord* title = canvas_.FindText("Depth (m)");
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->points[0].y, -(300 + 50 + 200));
+    EXPECT_GE(bottom, 300 + 50 + 200 + 9 * 35 / 2);
 }
 
 TEST(ObservationDepth, WennerAndPolePoleRowsLieAtTheirDipoleSize) {
@@ -181,7 +204,7 @@ TEST(ModelViewAveraged, OneDimensionalSurveyShowsItsAveragedSoundingAsOneColumn)
     CRecordingCanvas canvas;
     int model = 0, right = 0, bottom = 0;
     ASSERT_TRUE(display.Draw(canvas, doc, model, kHScale, kVScale, right, bottom));
-    EXPECT_NE(canvas.FindText("Number of data = 1. Numver of layers = 10."), nullptr);
+    EXPECT_NE(canvas.FindText("Number of data = 1. Number of layers = 10."), nullptr);
     EXPECT_EQ(canvas.OfKind(CanvasPrimitive::Polyline).size(), 1u) << "the inverted model";
     int green = 0;
     for (const auto& r : canvas.OfKind(CanvasPrimitive::Ellipse))

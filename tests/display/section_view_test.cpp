@@ -138,6 +138,34 @@ TEST_F(SectionTest, ModelUnderAFrameStartingBelowTheSurfaceIsCutAtItsTop) {
     EXPECT_EQ(blocks[0].points[2].y, -550);
 }
 
+TEST_F(SectionTest, RowsBelowTheSectionAreClippedToTheFrameAndTheLegendIsNot) {
+    Columns({10.0f, 20.0f});
+    store_.nRow[0] = 2;
+    store_.fNFactor[0][1] = 59.0f;  // (59 + 1) x 2 / 4 = 30 m deep, below the 14 m shown
+    store_.fDipoleSize[0][1] = 2.0f;
+    store_.fObserved[0][1] = 100.0f;
+    ASSERT_TRUE(drawer_.DrawGriddedData(canvas_, store_, scale_, right_, bottom_, &kClient));
+    const auto bands = Bands();
+    ASSERT_EQ(bands.size(), 3u);
+    for (const CCanvasRecord& band : bands) {
+        ASSERT_TRUE(band.bClipped);
+        EXPECT_EQ(band.clip[0], (CPoint{200, -200}));
+        EXPECT_EQ(band.clip[1], (CPoint{500, -bottom_}));
+    }
+    EXPECT_LT(bands[1].points[0].y, -bottom_) << "the deep row lies below the frame";
+    for (const CCanvasRecord& r : canvas_.OfKind(CanvasPrimitive::Rectangle)) {
+        if (r.pen != kNullPen) {
+            EXPECT_FALSE(r.bClipped) << "the frame and the legend boxes";
+        }
+    }
+    for (const CCanvasRecord& r : canvas_.OfKind(CanvasPrimitive::Text)) EXPECT_FALSE(r.bClipped);
+
+    canvas_.Clear();
+    Layers({10.0f, 100.0f});
+    ASSERT_TRUE(drawer_.DrawModel(canvas_, store_, scale_, right_, bottom_, &kClient));
+    for (const CCanvasRecord& r : canvas_.OfKind(CanvasPrimitive::Polygon)) EXPECT_TRUE(r.bClipped);
+}
+
 TEST_F(SectionTest, LegendExtendsTheRightExtent) {
     Columns({10.0f, 20.0f});
     ASSERT_TRUE(drawer_.DrawGriddedData(canvas_, store_, scale_, right_, bottom_, &kClient));

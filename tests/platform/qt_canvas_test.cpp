@@ -153,6 +153,27 @@ TEST_F(QtCanvasTest, PageUnitsMapWithYUpAndADeviceScale) {
     EXPECT_EQ(Ink(image, 0, 0, 200, 200), 50 * 50);
 }
 
+TEST_F(QtCanvasTest, ClipKeepsTheDrawingInsideItsRectangleUntilItIsRestored) {
+    QImage image(200, 200, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        CQtCanvas canvas(painter, 0.5, QPointF(20, 10));
+        canvas.SetPen(kNullPen);
+        canvas.SetBrush(SolidBrush({0, 128, 0}));
+        {
+            // Page rectangle (100, -100)..(200, -200): pixels 70..120 x 60..110.
+            CCanvasClip clip(canvas, {100, -100}, {200, -200});
+            canvas.Rectangle(0, 0, 360, -360);  // the whole image and more
+        }
+        EXPECT_FALSE(canvas.HasClip());
+        canvas.Rectangle(0, -300, 40, -340);  // after the clip: pixels 20..40 x 160..180
+    }
+    EXPECT_EQ(Ink(image, 70, 60, 120, 110), 50 * 50);
+    EXPECT_EQ(Ink(image, 20, 160, 40, 180), 20 * 20);
+    EXPECT_EQ(Ink(image, 0, 0, 200, 200), 50 * 50 + 20 * 20) << "nothing else drawn";
+}
+
 TEST_F(QtCanvasTest, TextHangsBelowItsReferencePointTheRightWayUp) {
     const QImage image = RenderCanvasImage(400, 400, [](CCanvas& c) {
         c.SetFont({200, false, 0, ""});

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "common/text_format.h"
+#include "processing/open_survey.h"
 
 #include "common/language.h"
 #include "common/memory_settings.h"
@@ -83,12 +84,20 @@ TEST(BatchOptions, UnknownOptionLastIsUnknownNotShortOfAValue) {
     EXPECT_EQ(e, "option --save-ovs needs a value");
 }
 
-TEST(BatchOptions, MarkerSpacingIsBounded) {
+TEST(BatchOptions, MarkerSpacingIsRefusedAsTheWindowRefusesIt) {
     std::string e;
+    const std::string rule = "The marker spacing must be more than 0 m and at most 1000000 m.";
     EXPECT_FALSE(Parse({"a.sto", "--marker-spacing", "1e300"}, &e));
-    EXPECT_EQ(e, "--marker-spacing takes a positive distance in m up to 1000000, not \"1e300\"");
+    EXPECT_EQ(e, "--marker-spacing 1e300: " + rule);
+    EXPECT_EQ(MarkerSpacingRefusal(1e300), rule) << "the window's prompt says the same";
     EXPECT_FALSE(Parse({"a.sto", "--marker-spacing", "1000000.5"}, &e));
+    EXPECT_FALSE(Parse({"a.sto", "--marker-spacing", "0"}, &e));
+    EXPECT_EQ(e, "--marker-spacing 0: " + rule);
+    EXPECT_FALSE(Parse({"a.sto", "--marker-spacing", "-10"}, &e));
+    EXPECT_FALSE(Parse({"a.sto", "--marker-spacing", "ten"}, &e));
+    EXPECT_EQ(e, "--marker-spacing takes a distance in m, not \"ten\"");
     EXPECT_TRUE(Parse({"a.sto", "--marker-spacing", "1000000"}, &e)) << e;
+    EXPECT_TRUE(Parse({"a.sto", "--marker-spacing", "0.5"}, &e)) << e;
 }
 
 TEST(BatchOptions, CellSizeNeedsSomethingToGrid) {
@@ -193,6 +202,21 @@ TEST_F(BatchRunTest, WholeJobFromSurveyFilesToModel) {
     EXPECT_NE(text.find("summary: final misfit "), std::string::npos);
     EXPECT_TRUE(fs::exists(folder / "out.sto"));
     EXPECT_TRUE(fs::exists(folder / "rms_error.txt")) << "side files go to the data folder";
+}
+
+TEST_F(BatchRunTest, OneDimensionalSurveyIsInvertedAndSaved) {
+    testdata::WriteLoggerFile(folder / "sounding03.sto", 60, 0, 10.0, false);
+    const std::string ovs = Path("sounding.ovs");
+    EXPECT_EQ(Run({Path("sounding03.sto"), "--config", "5", "--initial-model", "1:3:6",
+                   "--invert", "4", "--save-ovs", ovs}),
+              0)
+        << log.str();
+    const std::string text = log.str();
+    EXPECT_NE(text.find("message: Number of data = 5\n"), std::string::npos);
+    EXPECT_NE(text.find("progress: i=0/1\n"), std::string::npos) << "one column: the sounding";
+    EXPECT_NE(text.find("message: Inversion finished !\n"), std::string::npos);
+    EXPECT_NE(text.find("summary: final misfit "), std::string::npos);
+    EXPECT_TRUE(fs::exists(ovs));
 }
 
 TEST_F(BatchRunTest, FailuresSayWhatAndWhich) {

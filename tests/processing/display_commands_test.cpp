@@ -101,15 +101,17 @@ TEST_F(DisplayCommandsTest, AutomaticLinearResamplesWithTheViewsLimits) {
     EXPECT_FLOAT_EQ(display.colorScale.fBound[10], 110.0f) << "last bound kept";
 }
 
-TEST_F(DisplayCommandsTest, ManualRefusesTooManyContoursAndReopensWithTheEnteredValues) {
+TEST_F(DisplayCommandsTest, ManualRefusesTooFewContoursAndReopensWithTheEnteredValues) {
     WriteSettingReal("color_rMin", 1.0);
     WriteSettingReal("color_rMax", 1000.0);
     WriteSettingReal("color_rInt", 10.0);
-    float shownMinimum = 0.0f, reshownMaximum = 0.0f;
+    float shownMinimum = 0.0f, shownInterval = 0.0f, reshownMaximum = 0.0f;
     prompter.PushDialog<CDlgContourInterval>([&](CDlgContourInterval& d) {
         shownMinimum = d.fMinimum;
+        shownInterval = d.fInterval;
         d.fMinimum = 10.0f;
-        d.fMaximum = 20.0f;  // one interval
+        d.fMaximum = 20.0f;
+        d.fInterval = 10.0f;  // one interval
     });
     prompter.PushDialog<CDlgContourInterval>([&](CDlgContourInterval& d) {
         reshownMaximum = d.fMaximum;
@@ -117,8 +119,12 @@ TEST_F(DisplayCommandsTest, ManualRefusesTooManyContoursAndReopensWithTheEntered
     });
     ASSERT_TRUE(table.Invoke(ctx, kCmdContourManual));
     EXPECT_EQ(shownMinimum, 1.0f) << "filled from the settings";
+    EXPECT_EQ(shownInterval, 50.0f) << "the stored 10 gives 99 intervals: one that fits";
     EXPECT_EQ(reshownMaximum, 20.0f);
-    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Number of contour is too many."});
+    EXPECT_EQ(prompter.Messages(),
+              std::vector<std::string>{
+                  "Number of contour is too few: at least 4 intervals are needed between the "
+                  "minimum and the maximum. Enter a smaller interval."});
     EXPECT_EQ(prompter.History().front().sText, "Contour interval");
     EXPECT_EQ(display.iContourMode, kContourManual);
     EXPECT_EQ(display.colorScale.nLevel, 11);
@@ -128,6 +134,39 @@ TEST_F(DisplayCommandsTest, ManualRefusesTooManyContoursAndReopensWithTheEntered
     EXPECT_TRUE(std::filesystem::exists(folder / "ManualColor.txt"));
     EXPECT_TRUE(ctx.bRedraw);
     EXPECT_TRUE(table.IsEnabled(ctx, kCmdContourManual)) << "Manual can be chosen again";
+}
+
+TEST_F(DisplayCommandsTest, ManualOpensWithLevelsThatCanBeBuiltAndSaysWhatIsWrong) {
+    // Nothing stored and no automatic draw yet: the default table's span, a round interval.
+    CDlgContourInterval shown;
+    std::vector<CDlgContourInterval> answers = {
+        {}, {}, {}, {}};
+    answers[0].fMinimum = 0.0f, answers[0].fMaximum = 100.0f, answers[0].fInterval = 10.0f;
+    answers[1].fMinimum = 50.0f, answers[1].fMaximum = 40.0f, answers[1].fInterval = 1.0f;
+    answers[2].fMinimum = 10.0f, answers[2].fMaximum = 100.0f, answers[2].fInterval = 0.0f;
+    answers[3].fMinimum = 10.0f, answers[3].fMaximum = 1000.0f, answers[3].fInterval = 1.0f;
+    for (size_t k = 0; k < answers.size(); ++k) {
+        prompter.PushDialog<CDlgContourInterval>([&, k](CDlgContourInterval& d) {
+            if (k == 0) shown = d;
+            d.fMinimum = answers[k].fMinimum;
+            d.fMaximum = answers[k].fMaximum;
+            d.fInterval = answers[k].fInterval;
+        });
+    }
+    // The first answer as shown builds the levels.
+    prompter.PushDialog<CDlgContourInterval>([&](CDlgContourInterval& d) { d = shown; });
+    ASSERT_TRUE(table.Invoke(ctx, kCmdContourManual));
+    EXPECT_EQ(shown.fMinimum, 10.0f);
+    EXPECT_EQ(shown.fMaximum, 7000.0f);
+    EXPECT_EQ(shown.fInterval, 500.0f);
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{
+                  "The minimum and the maximum must both be above 0.",
+                  "The maximum must be above the minimum.", "The interval must be above 0.",
+                  "Number of contour is too many: at most 35 intervals fit between the minimum "
+                  "and the maximum. Enter a larger interval."}));
+    EXPECT_EQ(display.iContourMode, kContourManual);
+    EXPECT_EQ(display.fContourInterval, 500.0f);
 }
 
 TEST_F(DisplayCommandsTest, ManualCancelKeepsModeAndLevels) {

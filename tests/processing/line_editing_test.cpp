@@ -520,6 +520,11 @@ TEST_F(LineEditingTest, CutInvalidatesMarkedValuesAndUndoes) {
     EXPECT_EQ(line.pData[1].bValid[1], 1);
     table.Invoke(ctx, kCmdUndo);
     EXPECT_EQ(doc.survey.Line(0).pData[1].bValid[0], 1);
+    EXPECT_EQ(doc.survey.Line(0).pData[1].bDeleted[0], 0) << "Undo leaves nothing marked";
+    // With nothing marked the next Cut changes nothing and saves nothing for Undo.
+    ASSERT_TRUE(table.Invoke(ctx, kCmdCut));
+    EXPECT_EQ(doc.survey.Line(0).pData[1].bValid[0], 1);
+    EXPECT_FALSE(table.IsEnabled(ctx, kCmdUndo));
 }
 
 TEST_F(LineEditingTest, EnableRules) {

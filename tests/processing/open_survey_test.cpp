@@ -107,11 +107,12 @@ TEST_F(OpenSurveyTest, CancellingTheClearQuestionKeepsEverything) {
     EXPECT_EQ(doc.survey.nLine, 1);
     EXPECT_EQ(prompter.Messages(),
               (std::vector<std::string>{"Are you sure you want to clear current all data ?"}));
-    // OK then cancel in the file dialog: the survey stays cleared.
+    // OK then cancel in the file dialog: nothing new was chosen, nothing is lost.
     prompter.Push(PromptAnswer::Ok);
     prompter.PushCancel();
     Open();
-    EXPECT_EQ(doc.survey.nLine, 0);
+    EXPECT_EQ(doc.survey.nLine, 1);
+    EXPECT_TRUE(doc.survey.HasDistances());
 }
 
 TEST_F(OpenSurveyTest, MarkersWithoutDistancesAskForTheSpacing) {
@@ -133,16 +134,40 @@ TEST_F(OpenSurveyTest, MarkersWithoutDistancesAskForTheSpacing) {
 }
 
 TEST_F(OpenSurveyTest, SpacingNoFloatHoldsIsRefusedWithTheBound) {
+    // 41 markers: at 500 km apart the last would lie 20000 km along the line.
+    WriteLoggerFile(folder / "l3.sto", 400, 10, 0.0, false);
+    prompter.Push(std::vector<fs::path>{folder / "l3.sto"});
+    PushConfiguration(0);
+    prompter.Push(5.0e5);
+    prompter.PushCancel();
+    Open();
+    const std::string refusal =
+        "The marker spacing must be a number that keeps every marker within 1e+07 m of 0.";
+    EXPECT_EQ(prompter.Messages().back(), refusal);
+    EXPECT_EQ(ctx.failure, refusal) << "cancelled after the refusal";
+    for (const CGantrelData& d : doc.survey.Line(0).pData) ASSERT_TRUE(std::isfinite(d.fDistance));
+    EXPECT_FALSE(doc.survey.HasDistances());
+}
+
+TEST_F(OpenSurveyTest, SpacingNotAboveZeroOrPastTheBoundIsAskedAgain) {
     WriteLoggerFile(folder / "l3.sto", 30, 10, 0.0, false);
     prompter.Push(std::vector<fs::path>{folder / "l3.sto"});
     PushConfiguration(0);
-    prompter.Push(1.0e300);
-    Open();
-    EXPECT_EQ(prompter.Messages().back(),
-              "The marker spacing must be a number that keeps every marker within 1e+07 m of 0.");
-    EXPECT_TRUE(ctx.failure.has_value());
-    for (const CGantrelData& d : doc.survey.Line(0).pData) ASSERT_TRUE(std::isfinite(d.fDistance));
-    EXPECT_FALSE(doc.survey.HasDistances());
+    for (double refused : {0.0, -10.0, 2.0e6, std::nan("")}) prompter.Push(refused);
+    prompter.Push(10.0);
+    prompter.PushDialog<CEditOriginalDataValues>([](CEditOriginalDataValues&) { return true; });
+    ASSERT_TRUE(Open());
+    EXPECT_FALSE(prompter.AnyUnanswered());
+    int asked = 0, refusals = 0;
+    for (const auto& p : prompter.History()) asked += p.sText == "Enter marker spacing (m)";
+    for (const auto& m : prompter.Messages())
+        refusals += m == "The marker spacing must be more than 0 m and at most 1000000 m.";
+    EXPECT_EQ(asked, 5);
+    EXPECT_EQ(refusals, 4);
+    EXPECT_FALSE(ctx.failure) << "the spacing finally given was taken";
+    EXPECT_EQ(doc.survey.Line(0).pMarker[3].fDistance, 30.0f);
+    EXPECT_EQ(doc.survey.bMarkerDistance, 1) << "the markers carry distances now";
+    EXPECT_EQ(view.iViewMode, kViewSectionOriginal);
 }
 
 TEST_F(OpenSurveyTest, CancelledSpacingLeavesNoDistances) {
@@ -222,7 +247,109 @@ TEST_F(OpenSurveyTest, ReopeningStartsFromNothingOfThePreviousSurvey) {
     EXPECT_EQ(line.pData[29].fDistance, 30.0f) << "the marker path assigned the distances";
     EXPECT_EQ(doc.survey.bGPSDistance, 0);
     EXPECT_EQ(doc.survey.nFlag, 0) << "the old survey's flags are gone";
-    EXPECT_FALSE(table.IsEnabled(ctx, kCmdUndo)) << "Undo would bring the old survey back";
+    // Undo gives back the survey from before the open, not the one before its edit.
+    ASSERT_TRUE(table.IsEnabled(ctx, kCmdUndo));
+    ASSERT_TRUE(table.Invoke(ctx, kCmdUndo));
+    EXPECT_EQ(doc.survey.bGPSDistance, 1);
+    EXPECT_GT(doc.survey.nFlag, 0);
+    EXPECT_FALSE(table.IsEnabled(ctx, kCmdUndo)) << "one level of undo";
+}
+
+TEST_F(OpenSurveyTest, NewSurveyDataClearTheSectionAndModelAndUndoGivesBothBack) {
+    WriteLoggerFile(folder / "m1.sto", 30, 10, 10.0, false);
+    prompter.Push(std::vector<fs::path>{folder / "m1.sto"});
+    PushConfiguration(0);
+    ASSERT_TRUE(Open());
+    // A section with a model, as gridding and "Initial model" leave it.
+    doc.store.nColumn = 2;
+    doc.store.nRow[0] = doc.store.nRow[1] = 1;
+    doc.store.fColumnX[1] = 400.0f;
+    doc.store.nLayer = doc.store.nBoundary = 2;
+    doc.store.nModelColumn = doc.store.nBoundaryColumn = 2;
+    doc.store.fLayerResistivity[1][0] = 123.0f;
+    doc.sDataTitle = "m1.sto";
+
+    WriteLoggerFile(folder / "m2.sto", 20, 10, 10.0, false);
+    prompter.Push(PromptAnswer::Ok);
+    prompter.Push(std::vector<fs::path>{folder / "m2.sto"});
+    PushConfiguration(0);
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(ctx.bNewData);
+    EXPECT_EQ(doc.store.nColumn, 0) << "no section of the old survey beside the new one";
+    EXPECT_EQ(doc.store.nLayer, 0);
+    EXPECT_FALSE(table.IsEnabled(ctx, kCmdInitialModel));
+    EXPECT_FALSE(table.IsEnabled(ctx, kCmdInversion));
+    EXPECT_EQ(doc.survey.Line(0).nData(), 20);
+
+    doc.sDataTitle = "m2.sto";  // as the window captions the new data
+    ASSERT_TRUE(table.Invoke(ctx, kCmdUndo));
+    EXPECT_EQ(doc.survey.Line(0).nData(), 30);
+    EXPECT_EQ(doc.store.nColumn, 2);
+    EXPECT_EQ(doc.store.fColumnX[1], 400.0f);
+    EXPECT_EQ(doc.store.nLayer, 2);
+    EXPECT_EQ(doc.store.fLayerResistivity[1][0], 123.0f);
+    EXPECT_EQ(doc.sDataTitle, "m1.sto");
+    EXPECT_FALSE(table.IsEnabled(ctx, kCmdUndo));
+}
+
+TEST_F(OpenSurveyTest, UndoOfAnOpenEndsWithTheNextSectionOrModel) {
+    WriteLoggerFile(folder / "m1.sto", 30, 10, 10.0, false);
+    prompter.Push(std::vector<fs::path>{folder / "m1.sto"});
+    PushConfiguration(0);
+    ASSERT_TRUE(Open());
+    prompter.Push(PromptAnswer::Ok);
+    prompter.Push(std::vector<fs::path>{folder / "m1.sto"});
+    PushConfiguration(0);
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(table.IsEnabled(ctx, kCmdUndo));
+    // A grid of the new survey: undoing the open now would pair the old survey with it.
+    prompter.Push(5.0);
+    ASSERT_TRUE(table.Invoke(ctx, kCmdConvertToGrid));
+    ASSERT_GT(doc.store.nColumn, 0);
+    EXPECT_FALSE(table.IsEnabled(ctx, kCmdUndo));
+    // An edit starts an undo of its own.
+    doc.SaveSurveyForUndo();
+    EXPECT_TRUE(table.IsEnabled(ctx, kCmdUndo));
+    EXPECT_FALSE(doc.IsOpenUndo());
+}
+
+TEST_F(OpenSurveyTest, FileWithoutSurveyDataKeepsTheLoadedSurvey) {
+    WriteLoggerFile(folder / "m1.sto", 30, 10, 10.0, false);
+    prompter.Push(std::vector<fs::path>{folder / "m1.sto"});
+    PushConfiguration(0);
+    ASSERT_TRUE(Open());
+    doc.store.nColumn = 3;
+    {
+        std::ofstream(folder / "photo.sto", std::ios::binary) << "\x89PNG\r\n\x1a\n\0\0\0\rIHDR";
+        std::ofstream(folder / "empty.sto");
+    }
+    for (const char* name : {"photo.sto", "empty.sto"}) {
+        prompter.ClearHistory();
+        ctx.failure.reset();
+        ctx.bNewData = false;
+        prompter.Push(PromptAnswer::Ok);
+        prompter.Push(std::vector<fs::path>{folder / name});
+        ASSERT_TRUE(Open());
+        EXPECT_EQ(prompter.Messages().back(),
+                  (folder / name).string() +
+                      " holds no survey data. The survey loaded before is kept.");
+        EXPECT_TRUE(ctx.failure.has_value());
+        EXPECT_FALSE(ctx.bNewData);
+        ASSERT_EQ(doc.survey.nLine, 1) << name;
+        EXPECT_EQ(doc.survey.Line(0).nData(), 30);
+        EXPECT_TRUE(doc.survey.HasDistances());
+        EXPECT_EQ(doc.store.nColumn, 3) << "the section stays with its survey";
+        EXPECT_EQ(doc.dataFolder, folder);
+        for (const auto& m : prompter.Messages())
+            EXPECT_EQ(m.find("lines are imported"), std::string::npos) << m;
+    }
+    // Two files, neither a survey.
+    prompter.Push(PromptAnswer::Ok);
+    prompter.Push(std::vector<fs::path>{folder / "photo.sto", folder / "empty.sto"});
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(prompter.Messages().back(),
+              "None of the 2 files holds survey data. The survey loaded before is kept.");
+    EXPECT_EQ(doc.survey.nLine, 1);
 }
 
 TEST_F(OpenSurveyTest, MissingFileIsReportedAndTheOthersRead) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 
 #include "common/resistivity.h"
 #include "common/language.h"
@@ -12,8 +13,11 @@
 #include "common/settings.h"
 #include "common/text_format.h"
 #include "processing/commands.h"
+#include "processing/line_editing.h"
+#include "processing/open_survey.h"
 #include "sectionfiles/ovs_file.h"
 #include "sectionfiles/res2dinv.h"
+#include "tests/processing/logger_file.h"
 #include "tests/sectionfiles/section_test_support.h"
 
 namespace {
@@ -223,6 +227,54 @@ TEST_F(SectionCommands, ExportWritesTheGriddedSection) {
         "out.dat\r\n2.500000\r\n3\r\n1\r\n1\r\n0\r\n50.000000 5.000000 1.000000 100.000000\r\n");
 }
 
+TEST_F(SectionCommands, ExportWithoutAGridIsRefusedBeforeTheFileDialog) {
+    ASSERT_TRUE(Run(kCmdExportRes2dinv));
+    EXPECT_EQ(prompter.Messages(),
+              std::vector<std::string>{"There is no gridded section to export. Convert the data "
+                                       "to grid data, or open a section file, first."});
+    EXPECT_EQ(prompter.History().size(), 1u) << "no file dialog";
+    EXPECT_EQ(ctx.failure, prompter.Messages().back());
+    EXPECT_TRUE(fs::is_empty(folder.path));
+}
+
+TEST_F(SectionCommands, ReopenedFileGivesTheReadingsTheirDistancesBack) {
+    // A survey whose markers carry no distances, placed at 10 m when it is opened.
+    testdata::WriteLoggerFile(folder / "l7.sto", 30, 10, 0.0, false);
+    prompter.Push(std::vector<fs::path>{folder / "l7.sto"});
+    prompter.PushDialog<CSurveyConfigurationValues>(
+        [](CSurveyConfigurationValues& v) { v.iSurveyConfiguration = 0; });
+    prompter.Push(10.0);
+    prompter.PushAccept();  // "Edit original data"
+    ASSERT_TRUE(Run(kCmdOpenGantrel));
+    ASSERT_TRUE(doc.survey.HasDistances());
+    std::vector<float> distances;
+    for (const CGantrelData& d : doc.survey.Line(0).pData) distances.push_back(d.fDistance);
+    ASSERT_GT(distances.back(), 20.0f);
+    MakeSection(2);
+    prompter.Push(folder / "saved.ovs");
+    ASSERT_TRUE(Run(kCmdSaveSection));
+    // A file of an earlier version, written without the readings' distances.
+    doc.survey.bMarkerDistance = 0;
+    ASSERT_TRUE(WriteSectionFile(doc.store, folder / "older.ovs", &doc.survey));
+
+    for (const char* name : {"saved.ovs", "older.ovs"}) {
+        CBrivaneDoc other;
+        CBrivaneViewState otherView;
+        CScriptedPrompter otherPrompter;
+        CBrivaneContext otherCtx{other, otherView, otherPrompter};
+        otherPrompter.Push(std::vector<fs::path>{folder / name});
+        ASSERT_TRUE(table.Invoke(otherCtx, kCmdOpenSection));
+        ASSERT_EQ(other.survey.nLine, 1) << name;
+        EXPECT_TRUE(other.survey.HasDistances()) << name;
+        const CGantrelLine& line = other.survey.Line(0);
+        ASSERT_EQ(line.nData(), static_cast<int>(distances.size()));
+        for (int i = 0; i < line.nData(); ++i)
+            ASSERT_NEAR(line.pData[static_cast<size_t>(i)].fDistance, distances[static_cast<size_t>(i)], 1e-3f)
+                << name << " reading " << i;
+        EXPECT_FLOAT_EQ(other.survey.fMaxDistance, 30.0f) << name;
+    }
+}
+
 TEST_F(SectionCommands, UnassignableElectrodeRefusesTheExportAndTheProgramGoesOn) {
     MakeSection(2);
     doc.store.fColumnX[1] = NAN;
@@ -256,13 +308,16 @@ TEST_F(SectionCommands, ModelFileRecomputesTheResponseFirst) {
     MakeSection(2);
     MakeModel();
     const float boundary = doc.store.fBoundaryElevation[1][1];
+    // The misfits of the last inversion stay as they were written.
+    std::ofstream(folder / "rms_error.txt", std::ios::binary) << " 0  0.125000 \r\n";
     prompter.Push(folder / "a.st4");
     ASSERT_TRUE(Run(kCmdSaveST4));
     ASSERT_EQ(prompter.Messages().size(), 2u);
     EXPECT_EQ(prompter.Messages()[0], "Inversion finished !");
     EXPECT_EQ(prompter.Messages()[1].substr(0, 16), "Number of data=2");
     EXPECT_EQ(progress, (std::vector<std::string>{"i=0/2", "i=1/2"}));
-    EXPECT_EQ(ReadText(folder / "rms_error.txt"), " 0  1 ");
+    EXPECT_EQ(ReadText(folder / "rms_error_st4.txt"), " 0  1 ");
+    EXPECT_EQ(ReadText(folder / "rms_error.txt"), " 0  0.125000 \r\n");
     EXPECT_NEAR(doc.store.fCalculated[1][0], 99.9375f, 1e-3f);
     EXPECT_EQ(doc.store.fBoundaryElevation[1][1], boundary);
     EXPECT_EQ(doc.store.iDataType, 3);

@@ -242,16 +242,31 @@ TEST_F(Res2dinv, UnreadableHeaderNamesTheFileTheLineAndTheValue) {
 }
 
 TEST_F(Res2dinv, BadDataLinesAreLeftOutAndCounted) {
-    const Res2dinvFile f =
-        Read(Header(3, 4) + "0.0 2.0 1 10.0\n0.0 abc 1 10.0\n0.0 0.0 1 10.0\n1.0 2.0\n");
+    // Every announced line is there; three of them cannot be read. The line after the data
+    // (a topography count, say) is not taken for the fourth point.
+    const Res2dinvFile f = Read(Header(3, 4) +
+                                "0.0 2.0 1 10.0\n0.0 abc 1 10.0\n0.0 0.0 1 10.0\n1.0 2.0\n"
+                                "5.0 2.0 1 20.0\n");
     EXPECT_EQ(f.points.size(), 1u);
     EXPECT_TRUE(ReportRes2dinvFile(f, prompter));
     const std::string name = (folder / "in.dat").string();
-    EXPECT_EQ(
-        prompter.Messages(),
-        (std::vector<std::string>{
-            name + ": 3 data line(s) could not be read and were left out.\nThe first is line 8.",
-            name + " announces 4 data points but holds 1."}));
+    EXPECT_EQ(prompter.Messages(),
+              std::vector<std::string>{name +
+                                       ": 3 of its 4 data lines could not be read and were left "
+                                       "out; 1 data points were read.\nThe first line left out "
+                                       "is line 8."});
+}
+
+TEST_F(Res2dinv, FileEndingBeforeTheAnnouncedPointsSaysHowManyLinesItHas) {
+    const Res2dinvFile f = Read(Header(3, 3) + "0.0 2.0 1 10.0\n0.0 abc 1 10.0\n");
+    EXPECT_EQ(f.points.size(), 1u);
+    EXPECT_TRUE(ReportRes2dinvFile(f, prompter));
+    const std::string name = (folder / "in.dat").string();
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{
+                  name + ": 1 of its 2 data lines could not be read and were left out; 1 data "
+                         "points were read.\nThe first line left out is line 8.",
+                  name + " announces 3 data points but has only 2 data lines."}));
 }
 
 TEST_F(Res2dinv, MoreDipoleSizesThanTheListHoldsAreRefused) {

@@ -46,7 +46,6 @@ bool SpinDialog(CQtPrompter& prompter, CSpinValues& values) {
     row->addWidget(new QLabel(Q(values.sLabel)));
     auto* value = new QLineEdit(QString::number(values.iValue));
     value->setObjectName("iValue");
-    value->setReadOnly(true);
     row->addWidget(value);
     auto* up = new QPushButton(Q(EditDialogText(EditText::Up)));
     auto* down = new QPushButton(Q(EditDialogText(EditText::Down)));
@@ -55,15 +54,34 @@ bool SpinDialog(CQtPrompter& prompter, CSpinValues& values) {
     row->addWidget(up);
     row->addWidget(down);
     f.layout->addLayout(row);
+    // Up and Down step from what was typed when it is a number.
+    auto typed = [&] {
+        int v = 0;
+        if (ParseIntField(value->text(), v)) result.iValue = std::clamp(v, result.iMin, result.iMax);
+    };
     QObject::connect(up, &QPushButton::clicked, &f.dialog, [&] {
+        typed();
         result.Up();
         value->setText(QString::number(result.iValue));
     });
     QObject::connect(down, &QPushButton::clicked, &f.dialog, [&] {
+        typed();
         result.Down();
         value->setText(QString::number(result.iValue));
     });
-    f.Finish({});
+    f.Finish([&] {
+        int v = 0;
+        std::string refusal = result.Refusal(result.iMin - 1);  // not a number at all
+        if (ParseIntField(value->text(), v)) refusal = result.Refusal(v);
+        if (refusal.empty()) {
+            result.iValue = v;
+            return true;
+        }
+        prompter.Message(refusal);
+        value->setFocus();
+        value->selectAll();
+        return false;
+    });
     if (prompter.Exec(f.dialog) != QDialog::Accepted) return false;
     values.iValue = result.iValue;
     return true;

@@ -20,7 +20,7 @@
 bool InitialModelDialog(CQtPrompter& prompter, CDlgInitialModel& values) {
     CForm f(prompter.Parent(), Q(values.DialogName()));
     auto* group = new QButtonGroup(&f.dialog);
-    const char* modes[] = {"Comstant resistivity (all)", "Constant resistivity (vertical)",
+    const char* modes[] = {"Constant resistivity (all)", "Constant resistivity (vertical)",
                            "Apparent resistivity"};
     for (int m = 0; m < 3; ++m) {
         auto* radio = new QRadioButton(Q(modes[m]));
