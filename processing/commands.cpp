@@ -216,5 +216,6 @@ CCommandTable BuildBrivaneCommands() {
     RegisterDisplayCommands(table);
     RegisterAnalysisCommands(table);
     RegisterSectionCommands(table);
+    RegisterMapCommands(table);
     return table;
 }

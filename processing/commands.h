@@ -160,3 +160,4 @@ void RegisterEditCommands(CCommandTable& table);
 void RegisterDisplayCommands(CCommandTable& table);
 void RegisterAnalysisCommands(CCommandTable& table);
 void RegisterSectionCommands(CCommandTable& table);
+void RegisterMapCommands(CCommandTable& table);

@@ -10,6 +10,7 @@
 #include "common/settings.h"
 #include "common/survey_file.h"
 #include "common/text_format.h"
+#include "common/utm.h"
 #include "exchange/kml.h"
 #include "processing/commands.h"
 #include "processing/line_editing.h"
@@ -140,6 +141,7 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
     survey.Clear();
     survey.nFlag = 0;
     doc.bSurveyUndo = 0;
+    doc.mapGrid.Clear();
 
     const std::vector<std::filesystem::path> files = ctx.prompter.OpenFiles(
         "Open", OpenFilters(stn), doc.dataFolder / (stn ? "*.stn" : "*.sto"), true);
@@ -215,6 +217,9 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
         return;
     }
 
+    // Plan coordinates in one zone, that of the first fix, even where the lines cross a
+    // zone boundary.
+    ProjectSurveyToOneZone(survey);
     survey.UpdateBoundingBox();
     if (survey.bGPS == 1) {
         for (int i = 0; i < survey.nLine; ++i) {
@@ -231,6 +236,7 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
         switch (config) {
             case 2:
                 ctx.view.iViewMode = kViewGPSMap;
+                ctx.view.iMapKind = kMapGPS;
                 ctx.view.iMouseMode = kMouseFlags;
                 Show(ctx, Tr("Set beginning, ending (and nodes) of survey line by a mouse.",
                              "マウスで測線の始点・終点（および節点）を設定してください"));
