@@ -220,11 +220,12 @@ std::optional<CMapGridLayout> MapGridLayout(float fWidth, float fHeight) {
         const double nx = std::trunc(static_cast<double>(fWidth / c + 0.001f)) + 1.0;
         const double ny = std::trunc(static_cast<double>(fHeight / c + 0.001f)) + 1.0;
         if (nx * ny < kMaxMapNodes) {
+            // A side shorter than the cell gives one node across and no cell to fit.
+            if (nx < 2.0 || ny < 2.0) return std::nullopt;
             CMapGridLayout layout;
             layout.fCell = c;
-            // A side shorter than one cell still needs two nodes to have a cell at all.
-            layout.nx = std::max(2, static_cast<int>(nx));
-            layout.ny = std::max(2, static_cast<int>(ny));
+            layout.nx = static_cast<int>(nx);
+            layout.ny = static_cast<int>(ny);
             return layout;
         }
         c *= 1.5f;

@@ -30,7 +30,7 @@ struct CMapGridLayout {
 
 // The cell size rule for a survey box of fWidth x fHeight m: from 0.5 m, times 1.5 until
 // nx * ny < 10000, with nx = trunc(W / c + 0.001) + 1 (likewise ny). nullopt when a side is
-// not a positive finite number.
+// not a positive finite number or too short for two nodes (a track due north has no width).
 std::optional<CMapGridLayout> MapGridLayout(float fWidth, float fHeight);
 // "Cell size = %f m\n\nNumber of cell W-E:%d S-N:%d".
 std::string MapGridLayoutMessage(const CMapGridLayout& layout);

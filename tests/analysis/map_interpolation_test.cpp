@@ -51,10 +51,10 @@ TEST(MapGridLayout, RefusesAnEmptyBoxAndBoundsHugeOnes) {
     const auto huge = MapGridLayout(2.0e7f, 1.0e7f);
     ASSERT_TRUE(huge);
     EXPECT_LT(static_cast<long long>(huge->nx) * huge->ny, kMaxMapNodes);
-    // A track narrower than a cell still gets a cell across.
-    const auto thin = MapGridLayout(0.1f, 300.0f);
-    ASSERT_TRUE(thin);
-    EXPECT_EQ(thin->nx, 2);
+    // A track narrower than a cell has no cell across.
+    EXPECT_FALSE(MapGridLayout(1e-9f, 300.0f));
+    EXPECT_FALSE(MapGridLayout(0.4f, 300.0f));
+    EXPECT_EQ(MapGridLayout(0.5f, 300.0f)->nx, 2);
 }
 
 TEST(MapFit, ReproducesAPlaneInLogResistivityAtTheNodes) {
