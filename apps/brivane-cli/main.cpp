@@ -36,11 +36,13 @@ int main(int argc, char** argv) {
     CQtSettingsBackend settings(kProcessingProgramTitle);
     SetSettingsBackend(&settings);
     CQtPlotImageWriter images;
-    const int status = RunBatch(*options, std::cerr,
-                                [&images](CBrivaneContext& ctx, const std::string& display,
-                                          const std::filesystem::path& path) {
-                                    return SaveDisplayPNG(ctx, images, display, path);
-                                });
+    const int status = RunBatch(
+        *options, std::cerr,
+        [&images](CBrivaneContext& ctx, const std::string& display,
+                  const std::filesystem::path& path) {
+            return SaveDisplayPNG(ctx, images, display, path);
+        },
+        [&images](CCommandTable& table) { RegisterImageCommands(table, images); });
     SetSettingsBackend(nullptr);
     return status;
 }
