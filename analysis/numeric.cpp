@@ -187,3 +187,45 @@ int SolveBanded(COneBasedMatrix<float>& M, COneBasedVector<float>& b, int N, int
     }
     return kBandedSolved;
 }
+
+int SolveBanded(COneBasedMatrix<double>& M, COneBasedVector<double>& b, int N, int w) {
+    if (N < 1 || w < 0 || !M.Contains(1, 1) || !M.Contains(N, w + 1) || !b.Contains(1) ||
+        !b.Contains(N))
+        return kBandedInvalidArguments;
+    // Row t of the band: r[d] = M(t, t + d) for d = 0..w.
+    auto row = [&M](int t) { return &M[t][1]; };
+    for (int i = 1; i <= N; ++i) {
+        double* ri = row(i);
+        // Every earlier row has already taken its share from this pivot and right-hand side.
+        const double s = ri[0];
+        if (!(s > 1e-10)) {
+            std::printf("Can not solve \n");
+            std::fflush(stdout);
+            return kBandedNotPositive;
+        }
+        const double pivot = std::sqrt(s);
+        ri[0] = pivot;
+        const int reach = std::min(N, i + w) - i;
+        for (int d = 1; d <= reach; ++d) ri[d] /= pivot;
+        const double y = b[i] / pivot;
+        b[i] = y;
+        for (int dj = 1; dj <= reach; ++dj) {
+            const double f = ri[dj];
+            if (f == 0.0) continue;
+            b[i + dj] -= f * y;
+            double* rj = row(i + dj);
+            const double* from = ri + dj;
+            const int n = reach - dj;
+            for (int dk = 0; dk <= n; ++dk) rj[dk] -= f * from[dk];
+        }
+    }
+    b[N] = b[N] / row(N)[0];
+    for (int i = N - 1; i >= 1; --i) {
+        const double* ri = row(i);
+        double sum = b[i];
+        const int reach = std::min(N, i + w) - i;
+        for (int d = 1; d <= reach; ++d) sum -= ri[d] * b[i + d];
+        b[i] = sum / ri[0];
+    }
+    return kBandedSolved;
+}

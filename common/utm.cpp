@@ -112,6 +112,12 @@ int ToUTM(double dLatitude, double dLongitude, double& dEasting, double& dNorthi
         dNorthing = 0.0;
         return 0;
     }
+    ToUTMInZone(iZone, dLatitude, dLongitude, dEasting, dNorthing);
+    return iZone;
+}
+
+void ToUTMInZone(int iZone, double dLatitude, double dLongitude, double& dEasting,
+                 double& dNorthing) {
     double x = 0.0, y = 0.0;
     ProjectTM(CentralMeridian(iZone), dLatitude / kDegreesPerRadian, dLongitude / kDegreesPerRadian,
               x, y);
@@ -121,7 +127,6 @@ int ToUTM(double dLatitude, double dLongitude, double& dEasting, double& dNorthi
     // north of about 81 N. FromUTM undoes it given the hemisphere.
     if (dNorthing < 0.0) dNorthing += kFalseNorthingSouth;
     if (dNorthing > 9000000.0) dNorthing -= kFalseNorthingSouth;
-    return iZone;
 }
 
 int ToUTM(CGPSData& gps) {
@@ -147,3 +152,45 @@ void FromUTM(int iZone, double dEasting, double dNorthing, bool bSouth, double& 
 bool IsSouthern(const CGPSData& gps) { return gps.dLatitude < 0.0; }
 
 bool IsSouthern(const CGantrelLine& line) { return line.nGPS() > 0 && IsSouthern(line.pGPS[0]); }
+
+std::optional<CUTMReference> SurveyUTMReference(const CGantrelSurvey& survey) {
+    for (int l = 0; l < survey.nLine; ++l) {
+        const CGantrelLine& line = survey.Line(l);
+        if (line.nGPS() > 0) return CUTMReference{line.pGPS.front().iUTMZone, line.pGPS.front().dLatitude};
+    }
+    return std::nullopt;
+}
+
+void FromUTM(const CUTMReference& reference, double dEasting, double dNorthing,
+             double& dLatitude, double& dLongitude) {
+    const double near = kScale * MeridianArc(reference.dLatitude / kDegreesPerRadian);
+    double northing = dNorthing;
+    for (double candidate : {dNorthing - kFalseNorthingSouth, dNorthing + kFalseNorthingSouth})
+        if (std::fabs(candidate - near) < std::fabs(northing - near)) northing = candidate;
+    double phi = 0.0, lambda = 0.0;
+    InverseTM(CentralMeridian(reference.iZone), (dEasting - kFalseEasting) / kScale,
+              northing / kScale, phi, lambda);
+    dLatitude = phi * kDegreesPerRadian;
+    dLongitude = lambda * kDegreesPerRadian;
+}
+
+bool IsNeighbourZone(int iZone, int iReferenceZone) {
+    const int d = iZone - iReferenceZone;
+    return d == 1 || d == -1;
+}
+
+int ProjectSurveyToOneZone(CGantrelSurvey& survey) {
+    const auto reference = SurveyUTMReference(survey);
+    if (!reference || reference->iZone < 1 || reference->iZone > 60) return 0;
+    int changed = 0;
+    for (int l = 0; l < survey.nLine; ++l) {
+        for (CGPSData& fix : survey.Line(l).pGPS) {
+            if (!IsNeighbourZone(fix.iUTMZone, reference->iZone)) continue;
+            ToUTMInZone(reference->iZone, fix.dLatitude, fix.dLongitude, fix.dEasting,
+                        fix.dNorthing);
+            fix.iUTMZone = reference->iZone;
+            ++changed;
+        }
+    }
+    return changed;
+}

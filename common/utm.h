@@ -4,6 +4,8 @@
 // and metres. There are no zone exceptions.
 #pragma once
 
+#include <optional>
+
 #include "common/survey.h"
 
 // Zone of a longitude in degrees: floor((lon + 180) / 6) + 1 (180 degrees gives 61 and
@@ -41,3 +43,33 @@ void FromUTM(int iZone, double dEasting, double dNorthing, bool bSouth, double& 
 // fix; a line without fixes counts as northern.
 bool IsSouthern(const CGPSData& gps);
 bool IsSouthern(const CGantrelLine& line);
+
+// ToUTM in a zone given by the caller instead of the longitude's own: the series hold a few
+// degrees beyond a zone's edge, so a survey that crosses a zone boundary stays in the zone of
+// its first fix without a jump. Northings folded as ToUTM folds them.
+void ToUTMInZone(int iZone, double dLatitude, double dLongitude, double& dEasting,
+                 double& dNorthing);
+
+// Where a survey's plan coordinates come from: the zone and latitude of the first fix of the
+// first line with fixes.
+struct CUTMReference {
+    int iZone = 0;
+    double dLatitude = 0.0;
+};
+std::optional<CUTMReference> SurveyUTMReference(const CGantrelSurvey& survey);
+
+// Latitude and longitude in degrees of a point of the survey: ToUTM's folding is undone by
+// taking, of the northings the folded value can stand for, the one nearest the reference
+// fix's, so that points on both sides of the equator (and of 9 S, where the folding
+// changes) come back right.
+void FromUTM(const CUTMReference& reference, double dEasting, double dNorthing,
+             double& dLatitude, double& dLongitude);
+
+// Whether a zone borders the reference zone: a survey's points there are projected in the
+// reference zone. (Points farther away are no part of a towed survey, and the series do not
+// hold there.)
+bool IsNeighbourZone(int iZone, int iReferenceZone);
+
+// Gives every fix of the survey in a zone bordering the reference's the easting, northing and
+// zone of the reference's zone. Returns the number of fixes changed.
+int ProjectSurveyToOneZone(CGantrelSurvey& survey);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "common/canvas.h"
@@ -38,6 +39,25 @@ std::string SaveDisplayPNG(CBrivaneContext& ctx, CPlotImageWriter& writer,
                            const std::string& display, const std::filesystem::path& path,
                            CClientSize client = kDefaultClientSize);
 
-// Binds "Save display image to a file (&I)": a save-file dialog for a PNG file, then the image
-// through `writer` (which must outlive the table).
+// The map overlay of the KML export: the image beside the KML file, named after the document
+// ("<name>.png", or "<name>-<k>.png" with the first k from 0 whose file does not exist yet),
+// and its reference from the KML file. nullopt when every name up to k = 9999 is taken.
+struct CMapOverlayImage {
+    std::filesystem::path path;
+    std::string sReference;
+};
+std::optional<CMapOverlayImage> MapOverlayImageName(const std::filesystem::path& kmlPath,
+                                                    const std::string& name);
+
+// "Save current map to a KML file" once the path is chosen: the map shown (laid out first at
+// the default client size when it has never been drawn) as a PNG of its frame, then the KML
+// document laying it over the globe. The document's name is the title of the data (the
+// caption under the plots), else the KML file's stem. Returns an empty string, or what went
+// wrong; the image is written first, so a KML write that fails can leave it alone.
+std::string SaveMapOverlay(CBrivaneContext& ctx, CPlotImageWriter& writer,
+                           const std::filesystem::path& kmlPath);
+
+// Binds "Save display image to a file (&I)" (a save-file dialog for a PNG file, then the image)
+// and "Save current map to a KML file" (a save-file dialog for the KML file, then the map
+// overlay), both drawing through `writer` (which must outlive the table).
 void RegisterImageCommands(CCommandTable& table, CPlotImageWriter& writer);

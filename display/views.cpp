@@ -112,6 +112,13 @@ bool DrawSectionDisplay(CCanvas& canvas, CBrivaneContext& ctx, CBrivaneDisplay& 
     return drew;
 }
 
+bool DrawMapDisplay(CCanvas& canvas, CBrivaneContext& ctx, CBrivaneDisplay& d,
+                    const CClientSize* client, CDisplayExtents& e) {
+    ctx.view.iMapDepthIndex = ShownDepthIndex(ctx.doc.survey, ctx.view.iMapDepthIndex);
+    return d.mapDrawer.Draw(canvas, ctx.doc.survey, d.ViewState().colorScale, ctx.doc.mapGrid,
+                            MapShownOf(ctx), e.iRight, e.iBottom, client);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -121,7 +128,8 @@ CBrivaneDisplay::CBrivaneDisplay(const CBrivaneViewState& view)
     : lineView(GetLanguage()),
       resistanceView(GetLanguage()),
       sectionDrawer(GetLanguage()),
-      modelDisplay(GetLanguage()) {
+      modelDisplay(GetLanguage()),
+      mapDrawer(GetLanguage()) {
     modelDisplay.graph.Load();
     SetLanguage(GetLanguage());
     AttachTo(view);
@@ -136,6 +144,7 @@ void CBrivaneDisplay::SetLanguage(int language) {
     resistanceView.SetLanguage(language);
     sectionDrawer.SetLanguage(language);
     modelDisplay.SetLanguage(language);
+    mapDrawer.SetLanguage(language);
 }
 
 void CBrivaneDisplay::AttachTo(const CBrivaneViewState& view) {
@@ -151,6 +160,7 @@ void CBrivaneDisplay::AttachTo(const CBrivaneViewState& view) {
     state->pResistanceAxes = &resistanceView.axes;
     state->pSectionAxes = &sectionDrawer.axes;
     state->pModelGraphAxes = &modelDisplay.graph.axes;
+    state->pMapAxes = &mapDrawer.axes;
     state_ = std::move(state);
     view_ = &view;
 }
@@ -218,6 +228,8 @@ bool DrawDisplay(CCanvas& canvas, CBrivaneContext& ctx, std::optional<CClientSiz
     } else if (mode == kViewSectionOriginal || mode == kViewSectionGridded ||
                mode == kViewModel2D) {
         drew = DrawSectionDisplay(canvas, ctx, d, area, e);
+    } else if (mode == kViewGPSMap) {
+        drew = DrawMapDisplay(canvas, ctx, d, area, e);
     } else if (mode == kViewModel1D) {
         SettleModelScale(ctx, d);
         drew = d.modelDisplay.Draw(canvas, ctx.doc, ctx.view.iCurrentSounding, ctx.view.fHScale,
@@ -247,6 +259,61 @@ std::optional<int> ViewModeFromDisplayName(std::string_view name) {
     if (name == "model") return kViewModel2D;
     if (name == "model1d") return kViewModel1D;
     return std::nullopt;
+}
+
+std::optional<CMapDisplayName> MapFromDisplayName(std::string_view name) {
+    const size_t colon = name.find(':');
+    const std::string_view kind = name.substr(0, colon);
+    CMapDisplayName map;
+    if (kind == "map-gps") {
+        map.iKind = kMapGPS;
+    } else if (kind == "map-array") {
+        map.iKind = kMapArray;
+    } else if (kind == "map-rho") {
+        map.iKind = kMapResistivity;
+    } else if (kind == "map-interp") {
+        map.iKind = kMapInterpolated;
+    } else {
+        return std::nullopt;
+    }
+    if (colon == std::string_view::npos) return map;
+    // Only the kinds of one pseudo-depth take a depth index.
+    if (map.iKind != kMapResistivity && map.iKind != kMapInterpolated) return std::nullopt;
+    const std::string_view digits = name.substr(colon + 1);
+    if (digits.empty() || digits.size() > 6) return std::nullopt;
+    int index = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return std::nullopt;
+        index = index * 10 + (c - '0');
+    }
+    map.iDepthIndex = index;
+    return map;
+}
+
+CMapShown MapShownOf(const CBrivaneContext& ctx) {
+    CMapShown shown;
+    shown.iKind = ctx.view.iMapKind;
+    shown.iDepthIndex = ctx.view.iMapDepthIndex;
+    shown.bShowFlagsAndLines = ctx.view.bShowFlagsAndLines;
+    shown.iColorMode = ctx.view.iMapColorMode;
+    shown.fMaxDistance = ctx.view.fMaxDistance;
+    shown.iSurveyConfiguration = ctx.doc.survey.iSurveyConfiguration;
+    return shown;
+}
+
+std::optional<std::pair<double, double>> MapPlanPosition(CBrivaneContext& ctx, int x, int y) {
+    const CBrivaneDisplay* d = FindDisplay(ctx.doc);
+    if (d == nullptr) return std::nullopt;
+    return d->mapDrawer.PlanAt(x, y);
+}
+
+bool DrawMapOverlayImage(CCanvas& canvas, CBrivaneContext& ctx) {
+    CBrivaneDisplay& d = DisplayOf(ctx);
+    if (!d.mapDrawer.HasScales()) return false;
+    CExportingScope exporting;
+    int right = 0, bottom = 0;
+    return d.mapDrawer.Draw(canvas, ctx.doc.survey, d.ViewState().colorScale, ctx.doc.mapGrid,
+                            MapShownOf(ctx), right, bottom, nullptr, true);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 
 #include "common/canvas.h"
 #include "display/line_view.h"
+#include "display/map_view.h"
 #include "display/model_view.h"
 #include "display/section_view.h"
 #include "processing/commands.h"
@@ -67,6 +68,7 @@ public:
     CGantrelResistanceView resistanceView;
     CSectionDrawer sectionDrawer;
     CModelDisplay modelDisplay;
+    CMapDrawer mapDrawer;
     // Scales fitted on the first draw of each plot after the view was created.
     int bLineFitted = 0;
     int bResistanceFitted = 0;
@@ -121,8 +123,25 @@ inline constexpr int kCaptionGap = 25;
 
 // Display names of the batch command line: "line" (apparent resistivity line), "line-vi"
 // (measured resistance line), "section", "gridded", "model" and "model1d". nullopt for any
-// other name.
+// other name (the maps have names of their own, below).
 std::optional<int> ViewModeFromDisplayName(std::string_view name);
+
+// The map of a batch display name: "map-gps", "map-array", "map-rho[:DEPTH_INDEX]" and
+// "map-interp[:DEPTH_INDEX]" (the depth index into the survey's pseudo-depths, from 0).
+struct CMapDisplayName {
+    int iKind = kMapGPS;
+    std::optional<int> iDepthIndex;
+};
+std::optional<CMapDisplayName> MapFromDisplayName(std::string_view name);
+
+// What the view state asks the map to show.
+CMapShown MapShownOf(const CBrivaneContext& ctx);
+// Easting and northing under a page point (y up) of the map as last drawn; nullopt before the
+// map has been drawn.
+std::optional<std::pair<double, double>> MapPlanPosition(CBrivaneContext& ctx, int x, int y);
+// The image of the KML overlay: the map as last drawn (its scales, kind and depth), the frame
+// at the page origin, without legend and depth text. False when there is no map to draw.
+bool DrawMapOverlayImage(CCanvas& canvas, CBrivaneContext& ctx);
 
 // Mouse on the plots, at page points as the canvas has them (y up). A left click in the pick
 // interaction (iMouseMode 1) marks the dot under it for deletion in the line displays (or

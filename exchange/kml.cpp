@@ -44,3 +44,20 @@ CXmlStatus WriteGPSTracksKml(const CGantrelSurvey& survey, const std::filesystem
     if (nWritten != nullptr) *nWritten = written;
     return status;
 }
+
+CXmlStatus WriteMapOverlayKml(const std::filesystem::path& path, std::string_view name,
+                              std::string_view imageReference, const CLatLonBox& box) {
+    CXmlDocument doc(kKmlDeclaration);
+    CXmlElement folder = AddKmlHead(doc);
+    folder.AddTextChild("name", name);
+    CXmlElement overlay = folder.CreateChild("GroundOverlay");
+    overlay.AddTextChild("name", name);
+    overlay.CreateChild("Icon").AddTextChild("href", imageReference);
+    overlay.AddTextChild("color", "55ffffff");
+    CXmlElement latLon = overlay.CreateChild("LatLonBox");
+    latLon.AddTextChild("south", box.dSouth);
+    latLon.AddTextChild("north", box.dNorth);
+    latLon.AddTextChild("west", box.dWest);
+    latLon.AddTextChild("east", box.dEast);
+    return doc.Save(path);
+}

@@ -1,5 +1,5 @@
 // KML documents for display on a virtual globe: the head every KML document of the suite
-// shares, and the GPS track of a survey line.
+// shares, the GPS track of a survey line, and the map laid over the globe as an image.
 #pragma once
 
 #include <filesystem>
@@ -41,3 +41,14 @@ CXmlStatus WriteGPSTrackKml(const CGantrelLine& line, const std::filesystem::pat
 // status; nWritten, when given, receives how many files were written.
 CXmlStatus WriteGPSTracksKml(const CGantrelSurvey& survey, const std::filesystem::path& folder,
                              CTextWriter* sideText = nullptr, int* nWritten = nullptr);
+
+// The geographic box of a map image, degrees.
+struct CLatLonBox {
+    double dSouth = 0.0, dNorth = 0.0, dWest = 0.0, dEast = 0.0;
+};
+
+// Folder -> name, then GroundOverlay -> name, Icon/href (the image, relative to the KML
+// file), color "55ffffff" (white at a third opacity) and LatLonBox with south, north, west
+// and east ("%f").
+CXmlStatus WriteMapOverlayKml(const std::filesystem::path& path, std::string_view name,
+                              std::string_view imageReference, const CLatLonBox& box);

@@ -14,6 +14,7 @@
 #include "processing/database_commands.h"
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
+#include "processing/positioning.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ bool WholeDouble(const std::string& text, double& value) {
 
 // Options without a value, and options followed by one.
 bool IsFlagOption(const std::string& a) {
-    return a == "--help" || a == "--kml" || a == "--strict";
+    return a == "--help" || a == "--kml" || a == "--strict" || a == "--interpolate";
 }
 bool IsValueOption(const std::string& a) {
     static const char* const kOptions[] = {
@@ -52,7 +53,8 @@ bool IsValueOption(const std::string& a) {
         "--save-sto", "--save-stn",    "--save-ovs",      "--res2dinv",       "--st1",
         "--st4",      "--png",         "--lang",          "--xml",            "--surfer",
         "--current-levels", "--line-ascii",
-        "--project",  "--upload"};
+        "--project",  "--upload",      "--map-color",     "--max-distance",   "--flag",
+        "--kml-map"};
     for (const char* k : kOptions)
         if (a == k) return true;
     return false;
@@ -96,7 +98,11 @@ Outputs
   --res2dinv PATH             RES2DINV data file
   --st1 PATH, --st4 PATH      electrode-array data (and model) files
   --png DISPLAY:PATH          picture of a display: line, line-vi, section, gridded, model,
-                              model1d; repeatable
+                              model1d, map-gps, map-array, map-rho[:DEPTH_INDEX],
+                              map-interp[:DEPTH_INDEX] (DEPTH_INDEX from 0 into the survey's
+                              pseudo-depths); repeatable
+  --kml-map PATH              the map of the last map picture (the GPS map without one) as a
+                              KML overlay, its image beside it
   --xml PATH[:en|ja]          standard XML section document of the model, English (default)
                               or Japanese tags
   --surfer PATH               XYZ table of every valid value for a gridding program
@@ -113,6 +119,14 @@ Upload
   --upload URL                send the survey to the collecting service at URL, as "Upload
                               data to database" (test.xml and UploadDataToDatabase.txt are
                               written in the current folder)
+Plan-view map
+  --interpolate               interpolate the apparent resistivity of every pseudo-depth on
+                              the map
+  --map-color MODE            mosaic, contour or contour-lines (default: as last set)
+  --max-distance M            colour cells whose corners lie within M m of data (default: as
+                              last set, 10)
+  --flag LAT,LON              a flag of the survey line in degrees; repeatable, at least two;
+                              with --config 2 the distances come from them
 General
   --strict                    data left out of a file read (records past a capacity,
                               unreadable records) is an error; without it the summary
@@ -193,6 +207,7 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
             if (a == "--help") o.bHelp = true;
             if (a == "--kml") o.bKml = true;
             if (a == "--strict") o.bStrict = true;
+            if (a == "--interpolate") o.bInterpolate = true;
             continue;
         }
         if (!IsValueOption(a)) return fail("unknown option " + a + " (see --help)");
@@ -278,16 +293,32 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
         } else if (a == "--st4") {
             o.st4 = v;
         } else if (a == "--png") {
-            const size_t colon = v.find(':');
+            size_t colon = v.find(':');
             BatchPicture p;
             p.sDisplay = v.substr(0, colon);
-            static const char* kDisplays[] = {"line", "line-vi", "section", "gridded", "model",
-                                              "model1d"};
+            static const char* kDisplays[] = {"line",    "line-vi",   "section", "gridded",
+                                              "model",   "model1d",   "map-gps", "map-array",
+                                              "map-rho", "map-interp"};
             bool known = false;
             for (const char* k : kDisplays) known = known || p.sDisplay == k;
+            // The maps of one pseudo-depth may name its index: map-interp:2:PATH.
+            if (known && colon != std::string::npos &&
+                (p.sDisplay == "map-rho" || p.sDisplay == "map-interp")) {
+                const size_t next = v.find(':', colon + 1);
+                if (next != std::string::npos && next > colon + 1 &&
+                    v.find_first_not_of("0123456789", colon + 1) == next) {
+                    if (!WholeInt(v.substr(colon + 1, next - colon - 1), n))
+                        return fail("--png: the depth index in \"" + v + "\" is too large");
+                    p.sDisplay = v.substr(0, next);
+                    colon = next;
+                }
+            }
             if (colon == std::string::npos || !known || colon + 1 == v.size())
-                return fail("--png takes DISPLAY:PATH with DISPLAY one of line, line-vi, section, "
-                            "gridded, model, model1d, not \"" + v + "\"");
+                return fail(
+                    "--png takes DISPLAY:PATH with DISPLAY one of line, line-vi, section, "
+                    "gridded, model, model1d, map-gps, map-array, map-rho[:DEPTH_INDEX], "
+                    "map-interp[:DEPTH_INDEX], not \"" +
+                    v + "\"");
             p.path = v.substr(colon + 1);
             o.pictures.push_back(p);
         } else if (a == "--xml") {
@@ -322,6 +353,32 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
             o.projectName = v;
         } else if (a == "--upload") {
             o.uploadURL = v;
+        } else if (a == "--map-color") {
+            if (v == "mosaic")
+                o.iMapColor = kMapMosaic;
+            else if (v == "contour")
+                o.iMapColor = kMapContour;
+            else if (v == "contour-lines")
+                o.iMapColor = kMapContourLines;
+            else
+                return fail("--map-color takes mosaic, contour or contour-lines, not \"" + v +
+                            "\"");
+        } else if (a == "--max-distance") {
+            if (!WholeDouble(v, d) || d < 0 || d > 1.0e7)
+                return fail("--max-distance takes a distance in m from 0 to 10000000, not \"" + v +
+                            "\"");
+            o.dMaxDistance = d;
+        } else if (a == "--flag") {
+            const size_t comma = v.find(',');
+            double lat = 0, lon = 0;
+            if (comma == std::string::npos || !WholeDouble(v.substr(0, comma), lat) ||
+                !WholeDouble(v.substr(comma + 1), lon) || lat < -90 || lat > 90 || lon < -180 ||
+                lon >= 180)
+                return fail("--flag takes LAT,LON in degrees (-90..90, -180..180), not \"" + v +
+                            "\"");
+            o.flags.emplace_back(lat, lon);
+        } else if (a == "--kml-map") {
+            o.kmlMap = v;
         } else if (a == "--lang") {
             if (v != "en" && v != "ja") return fail("--lang takes en or ja, not \"" + v + "\"");
             o.iLanguage = v == "ja" ? kLanguageJapanese : kLanguageEnglish;
@@ -335,6 +392,12 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
         return fail("--upload needs survey files: there is nothing to upload");
     if (o.res2dinvIn && !o.dGrid)
         return fail("--res2dinv-in needs --grid W, the horizontal cell size of the import");
+    // Flags set the distances of configuration 2 only, and a line needs two of them.
+    if (!o.flags.empty() && o.iConfiguration != 2)
+        return fail("--flag sets the survey line of configuration 2: give --config 2");
+    if (o.flags.size() == 1) return fail("--flag needs at least two flags, the line's two ends");
+    if (o.bInterpolate && o.files.empty())
+        return fail("--interpolate needs survey files with GPS: there is nothing to interpolate");
     return o;
 }
 
@@ -383,6 +446,10 @@ private:
     CBrivaneContext ctx_;
     CCommandTable table_ = BuildBrivaneCommands();
     int iSmooth_ = 0;  // smoothing step being run
+    size_t iFlag_ = 0;  // flag being set
+
+public:
+    CCommandTable& Table() { return table_; }
 };
 
 int CBatchRun::Respond(CDialogValues& v) {
@@ -412,6 +479,12 @@ int CBatchRun::Respond(CDialogValues& v) {
     }
     if (auto* p = dynamic_cast<CDlgProperty*>(&v)) {
         p->sProjectName = o_.projectName.value_or(p->sProjectName);
+        return 1;
+    }
+    if (auto* t = dynamic_cast<CTwoValueInput*>(&v)) {
+        if (iFlag_ >= o_.flags.size()) return 0;
+        t->dValue1 = o_.flags[iFlag_].first;
+        t->dValue2 = o_.flags[iFlag_].second;
         return 1;
     }
     if (auto* f = dynamic_cast<CDlgMedianFilter*>(&v)) {
@@ -523,6 +596,17 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
         log_ << "summary: lines " << doc_.survey.nLine << ", readings " << readings << "\n";
         if (!LeftOut("opening the survey files")) return 1;
     }
+    if (!o_.flags.empty()) {
+        for (iFlag_ = 0; iFlag_ < o_.flags.size(); ++iFlag_) {
+            if (!Invoke(kCmdSetFlagLatLon,
+                        FormatC("setting flag %d", static_cast<int>(iFlag_) + 1)))
+                return 1;
+        }
+        if (!Invoke(kCmdSetDistance, "setting the distances from the flags")) return 1;
+        log_ << "summary: flags " << doc_.survey.nFlag << "\n";
+    }
+    if (o_.iMapColor) view_.iMapColorMode = *o_.iMapColor;
+    if (o_.dMaxDistance) view_.fMaxDistance = static_cast<float>(*o_.dMaxDistance);
     if (o_.ovsIn) {
         prompter_.openFiles = {*o_.ovsIn};
         if (!Invoke(kCmdOpenSection, "opening " + o_.ovsIn->string())) return 1;
@@ -540,6 +624,12 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
             if (!Invoke(kCmdMedianFilter, FormatC("median filter of line %d", i))) return 1;
         }
         view_.iCurrentLine = 0;
+    }
+    if (o_.bInterpolate) {
+        if (!Invoke(kCmdInterpolation, "interpolating the map")) return 1;
+        const CInterpolatedGrid& g = doc_.mapGrid;
+        log_ << FormatC("summary: map grid %d x %d nodes, cell %.3f m, %d depths\n", g.nx, g.ny,
+                        static_cast<double>(g.dx), g.nSlice);
     }
     // Without survey files the cell size only answered the import above.
     if (o_.dGrid && !o_.files.empty()) {
@@ -596,6 +686,10 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
         if (!error.empty()) return Fail("picture " + p.path.string() + ": " + error), 1;
         log_ << "wrote: " << p.path.string() << "\n";
     }
+    if (o_.kmlMap) {
+        view_.iViewMode = kViewGPSMap;
+        if (!Save(kCmdSaveMapKML, *o_.kmlMap, "saving the map overlay")) return 1;
+    }
     if (o_.projectName && !Invoke(kCmdSurveyProperty, "setting the project name")) return 1;
     if (o_.uploadURL) {
         doc_.sUploadURL = *o_.uploadURL;
@@ -606,7 +700,9 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
 
 }  // namespace
 
-int RunBatch(const BatchOptions& options, std::ostream& log, const BatchPictureWriter& pictures) {
+int RunBatch(const BatchOptions& options, std::ostream& log, const BatchPictureWriter& pictures,
+             const BatchCommandBinder& bindCommands) {
     CBatchRun run(options, log);
+    if (bindCommands) bindCommands(run.Table());
     return run.Run(pictures);
 }

@@ -8,9 +8,12 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "processing/document.h"
+
+class CCommandTable;
 
 struct BatchInitialModel {
     int iMode = 0;
@@ -30,7 +33,9 @@ struct BatchSmoothing {
 };
 
 struct BatchPicture {
-    std::string sDisplay;  // line, line-vi, section, gridded, model, model1d
+    // line, line-vi, section, gridded, model, model1d, map-gps, map-array,
+    // map-rho[:DEPTH_INDEX], map-interp[:DEPTH_INDEX]
+    std::string sDisplay;
     std::filesystem::path path;
 };
 
@@ -62,6 +67,13 @@ struct BatchOptions {
     int iAsciiLine = 0;
     std::optional<BatchConversion> conversion;
     std::optional<std::string> projectName, uploadURL;
+    // The plan-view map: interpolation, colouring, maximum distance, flags (latitude,
+    // longitude; with configuration 2 they set the distances) and the KML overlay.
+    bool bInterpolate = false;
+    std::optional<int> iMapColor;
+    std::optional<double> dMaxDistance;
+    std::vector<std::pair<double, double>> flags;
+    std::optional<std::filesystem::path> kmlMap;
     int iLanguage = 0;
     bool bHelp = false;
     bool bStrict = false;  // data left out of a file read is an error
@@ -80,6 +92,11 @@ using BatchPictureWriter =
     std::function<std::string(CBrivaneContext&, const std::string& display,
                               const std::filesystem::path& path)>;
 
+// Binds the commands that need the program's drawing (the KML overlay) into the batch's
+// command table; supplied by the program.
+using BatchCommandBinder = std::function<void(CCommandTable&)>;
+
 // Runs the job; messages and progress go to log. Returns the process exit status: 0 on
 // success, 1 when a step failed (the log's last line says which and why), 2 for bad options.
-int RunBatch(const BatchOptions& options, std::ostream& log, const BatchPictureWriter& pictures);
+int RunBatch(const BatchOptions& options, std::ostream& log, const BatchPictureWriter& pictures,
+             const BatchCommandBinder& bindCommands = {});

@@ -229,5 +229,6 @@ CCommandTable BuildBrivaneCommands() {
     RegisterConversionCommands(table);
     RegisterExchangeCommands(table);
     RegisterDatabaseCommands(table);
+    RegisterMapCommands(table);
     return table;
 }

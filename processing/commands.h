@@ -166,3 +166,4 @@ void RegisterSideExportCommands(CCommandTable& table);
 void RegisterConversionCommands(CCommandTable& table);
 void RegisterExchangeCommands(CCommandTable& table);
 void RegisterDatabaseCommands(CCommandTable& table);
+void RegisterMapCommands(CCommandTable& table);

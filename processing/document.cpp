@@ -1,6 +1,7 @@
 #include "processing/document.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "common/language.h"
@@ -11,6 +12,9 @@ void CBrivaneViewState::LoadSettings() {
     fVScale = static_cast<float>(ReadSettingReal("vscale", 20.0));
     bShowCurrentLevel = ReadSettingInt("bShowCurrentLevel", 0);
     iSurveyConfiguration = ReadSettingInt("iSurveyConfiguration", 2);
+    iMapColorMode = std::clamp(ReadSettingInt("iMapColorMode", kMapMosaic), 0, 2);
+    const double distance = ReadSettingReal("fMaxDistance", 10.0);
+    fMaxDistance = std::isfinite(distance) && distance >= 0.0 ? static_cast<float>(distance) : 10.0f;
 }
 
 void CBrivaneViewState::SaveSettings() const {
@@ -69,6 +73,7 @@ void CBrivaneDoc::UndoOpen() {
 void CBrivaneDoc::ClearAll() {
     sounding.Clear();
     survey.Clear();
+    mapGrid.Clear();
 }
 
 WindowPlacement ClampWindowPlacement(WindowPlacement p) {

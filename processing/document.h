@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/inversion.h"
+#include "analysis/map_interpolation.h"
 #include "common/progress.h"
 #include "common/prompter.h"
 #include "common/survey.h"
@@ -37,6 +38,21 @@ enum MouseMode : int {
     kMouseFlags = 3,
     kMouseDisplay4 = 4,
     kMouseDisplay5 = 5,
+};
+
+// What the plan-view map (iViewMode 6) shows.
+enum MapKind : int {
+    kMapGPS = 0,           // GPS fixes of every line
+    kMapArray = 1,         // operator, transmitter and receiver positions
+    kMapResistivity = 2,   // apparent resistivity of one pseudo-depth
+    kMapInterpolated = 3,  // the interpolated grid of one pseudo-depth
+};
+
+// How the interpolated map is coloured ("iMapColorMode").
+enum MapColorMode : int {
+    kMapMosaic = 0,
+    kMapContour = 1,       // filled contours
+    kMapContourLines = 2,  // filled contours with their lines
 };
 
 // One point of an averaged sounding curve (one-dimensional survey).
@@ -76,8 +92,17 @@ struct CBrivaneViewState {
     CGate gateResistivity, gateResistance;  // of views 1 and 7
     // Distance axis of the shown line view (set by its drawing), m.
     float fAxisMin = 0.0f, fAxisMax = 0.0f;
+    // The plan-view map: its kind, the index into the survey's pseudo-depths that kinds 2 and
+    // 3 show, the flags and line numbers, the colouring of the interpolated grid and the
+    // largest distance from data (m) of a cell corner that is still coloured.
+    int iMapKind = kMapGPS;
+    int iMapDepthIndex = 0;
+    int bShowFlagsAndLines = 1;
+    int iMapColorMode = kMapMosaic;
+    float fMaxDistance = 10.0f;
 
-    // Reads "hscale", "vscale", "bShowCurrentLevel" and "iSurveyConfiguration".
+    // Reads "hscale", "vscale", "bShowCurrentLevel", "iSurveyConfiguration",
+    // "iMapColorMode" and "fMaxDistance".
     void LoadSettings();
     // Stores "hscale" and "vscale".
     void SaveSettings() const;
@@ -131,6 +156,8 @@ public:
     int bModelUndo = 0;
     int bOpenUndo = 0;  // 1 after an open that SaveOpenForUndo kept the document of
     CSoundingData sounding;
+    // The grids of the last "Interpolation"; empty until then and after a survey is opened.
+    CInterpolatedGrid mapGrid;
     // Section and model store, and the copy the model smoothing saves into for "Undo";
     // created at kStoreMaxColumn x kStoreMaxRow x kStoreMaxLayer (unallocated, all counts 0,
     // when the memory could not be had).

@@ -13,6 +13,7 @@
 #include "common/survey_file.h"
 #include "analysis/inversion.h"
 #include "common/text_format.h"
+#include "common/utm.h"
 #include "exchange/kml.h"
 #include "processing/commands.h"
 #include "processing/line_editing.h"
@@ -294,6 +295,8 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
     // of the old survey must not be drawn or exported beside the new one.
     doc.SaveOpenForUndo(*previous);
     previous.reset();
+    // The plan-view grid was interpolated from the old survey.
+    doc.mapGrid.Clear();
     ctx.bNewData = true;
     doc.dataFolder = files.back().parent_path();
     survey.BuildDepthList();
@@ -330,6 +333,9 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
         return;
     }
 
+    // Plan coordinates in one zone, that of the first fix, even where the lines cross a
+    // zone boundary.
+    ProjectSurveyToOneZone(survey);
     survey.UpdateBoundingBox();
     if (survey.bGPS == 1) {
         for (int i = 0; i < survey.nLine; ++i) {
@@ -357,6 +363,7 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
         switch (config) {
             case 2:
                 ctx.view.iViewMode = kViewGPSMap;
+                ctx.view.iMapKind = kMapGPS;
                 ctx.view.iMouseMode = kMouseFlags;
                 Show(ctx, Tr("Set beginning, ending (and nodes) of survey line by a mouse.",
                              "マウスで測線の始点・終点（および節点）を設定してください"));

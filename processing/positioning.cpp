@@ -940,7 +940,13 @@ bool OnSetFlagFromLatLon(CGantrelSurvey& survey, CPositioningView& view, CPrompt
         return false;
     }
     double easting = 0.0, northing = 0.0;
-    ToUTM(lat, lon, easting, northing);
+    // Just beyond a zone boundary, in the zone of the survey's fixes, so that the flag lands
+    // where the map draws the track.
+    const auto reference = SurveyUTMReference(survey);
+    if (reference && IsNeighbourZone(UTMZoneOf(lon), reference->iZone))
+        ToUTMInZone(reference->iZone, lat, lon, easting, northing);
+    else
+        ToUTM(lat, lon, easting, northing);
     if (!AddFlagAt(survey, easting, northing)) return false;
     WriteSettingReal(kFlagLatitudeKey, lat);
     WriteSettingReal(kFlagLongitudeKey, lon);

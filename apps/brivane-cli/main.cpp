@@ -40,11 +40,13 @@ int main(int argc, char** argv) {
     CCurlHttpClient http;  // --upload
     SetHttpClient(&http);
     CQtPlotImageWriter images;
-    const int status = RunBatch(*options, std::cerr,
-                                [&images](CBrivaneContext& ctx, const std::string& display,
-                                          const std::filesystem::path& path) {
-                                    return SaveDisplayPNG(ctx, images, display, path);
-                                });
+    const int status = RunBatch(
+        *options, std::cerr,
+        [&images](CBrivaneContext& ctx, const std::string& display,
+                  const std::filesystem::path& path) {
+            return SaveDisplayPNG(ctx, images, display, path);
+        },
+        [&images](CCommandTable& table) { RegisterImageCommands(table, images); });
     SetHttpClient(nullptr);
     SetSettingsBackend(nullptr);
     return status;

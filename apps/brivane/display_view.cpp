@@ -20,15 +20,6 @@ namespace {
 // One page unit is 0.1 mm: 254 units per inch.
 constexpr double kUnitsPerInch = 254.0;
 
-// Zone and hemisphere of the survey's first fix; nullopt without fixes.
-std::optional<std::pair<int, bool>> SurveyZone(const CGantrelSurvey& survey) {
-    for (int l = 0; l < survey.nLine; ++l) {
-        const CGantrelLine& line = survey.Line(l);
-        if (line.nGPS() > 0) return std::pair{line.pGPS.front().iUTMZone, IsSouthern(line)};
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 CBrivaneView::CBrivaneView(CBrivaneContext& ctx, QWidget* parent)
@@ -69,9 +60,10 @@ QString CBrivaneView::ReadoutAt(CPoint page) const {
     if (planPosition_ && ctx_.view.iViewMode == kViewGPSMap) {
         if (const auto plan = planPosition_(ctx_, page.x, page.y)) {
             const auto [easting, northing] = *plan;
-            if (const auto zone = SurveyZone(ctx_.doc.survey)) {
+            // In the zone and hemisphere of the survey's first fix, as the map's corners.
+            if (const auto reference = SurveyUTMReference(ctx_.doc.survey)) {
                 double lat = 0.0, lon = 0.0;
-                FromUTM(zone->first, easting, northing, zone->second, lat, lon);
+                FromUTM(*reference, easting, northing, lat, lon);
                 if (std::fabs(lat) <= 90.0 && std::fabs(lon) <= 180.0)
                     return QString::fromStdString(FormatC("Lat.=%.6f Lon.=%.6f", lat, lon));
             }

@@ -152,6 +152,9 @@ CBrivaneMainWindow::CBrivaneMainWindow(QWidget* parent)
     BindWindowCommands();
 
     view_ = new CBrivaneView(ctx_, this);
+    // The map turns page points into plan positions for the read-out and for flags set by a
+    // click.
+    view_->SetPlanPosition(MapPlanPosition);
     setCentralWidget(view_);
     view_->setFocus();
     connect(view_, &CBrivaneView::commandRequested, this, [this](int id) { RunCommand(id); });

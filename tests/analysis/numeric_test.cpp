@@ -155,6 +155,50 @@ TEST_F(BandedSolver, AgreesWithDenseGaussOnRandomPositiveDefiniteBandMatrices) {
     }
 }
 
+// The double-precision solver forms the same factor in another order: the same answers,
+// statuses and note, and agreement with the single-precision one on well-conditioned bands.
+TEST(BandedSolverDouble, MatchesTheSinglePrecisionSolverOnItsCases) {
+    COneBasedMatrix<double> M;
+    COneBasedVector<double> b;
+    ASSERT_EQ(M.Allocate(1, 2, 1, 2), 0);
+    ASSERT_TRUE(b.Allocate(1, 2));
+    M[1][1] = 4, M[1][2] = 2, M[2][1] = 5;
+    b[1] = 8, b[2] = 9;
+    EXPECT_EQ(SolveBanded(M, b, 2, 1), kBandedSolved);
+    EXPECT_DOUBLE_EQ(b[1], 1.375);
+    EXPECT_DOUBLE_EQ(b[2], 1.25);
+
+    M[1][1] = 4, M[1][2] = 2, M[2][1] = 1;
+    b[1] = 1, b[2] = 1;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(SolveBanded(M, b, 2, 1), kBandedNotPositive);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can not solve \n");
+    EXPECT_EQ(SolveBanded(M, b, 3, 1), kBandedInvalidArguments);
+
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    const int n = 60, w = 7;
+    COneBasedMatrix<float> Mf;
+    COneBasedVector<float> bf;
+    ASSERT_TRUE(fmatrix(Mf, 1, n, 1, w + 1));
+    ASSERT_TRUE(fvector(bf, 1, n));
+    ASSERT_EQ(M.Allocate(1, n, 1, w + 1), 0);
+    ASSERT_TRUE(b.Allocate(1, n));
+    for (int k = 1; k <= n; ++k) {
+        // Diagonally dominant: positive definite and well conditioned.
+        for (int d = 1; d <= w + 1 && k + d - 1 <= n; ++d)
+            Mf[k][d] = static_cast<float>(d == 1 ? 2.0 * w + 2.0 : u(rng));
+        bf[k] = static_cast<float>(u(rng) * 5.0);
+    }
+    for (int k = 1; k <= n; ++k) {
+        for (int d = 1; d <= w + 1; ++d) M[k][d] = Mf[k][d];
+        b[k] = bf[k];
+    }
+    ASSERT_EQ(SolveBanded(Mf, bf, n, w), kBandedSolved);
+    ASSERT_EQ(SolveBanded(M, b, n, w), kBandedSolved);
+    for (int k = 1; k <= n; ++k) EXPECT_NEAR(b[k], bf[k], 1e-5) << k;
+}
+
 TEST(OneBasedArrays, IndexFromTheirLowBounds) {
     COneBasedMatrix<int> m;
     ASSERT_TRUE(imatrix(m, 1, 3, 5, 7));

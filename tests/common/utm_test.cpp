@@ -112,3 +112,62 @@ TEST(IsSouthern, LineFollowsItsFirstFix) {
     line.pGPS[0].dLatitude = 0.0;
     EXPECT_FALSE(IsSouthern(line));
 }
+
+// A survey's points come back to latitude and longitude from its reference fix: the folded
+// northings of ToUTM are read as the northing nearest the reference's.
+TEST(FromUTMNearReference, ComesBackOnEitherSideOfTheEquatorAndOfNineSouth) {
+    const double points[][2] = {{-0.002, 141.2}, {0.003, 141.2}, {-30.0, 141.0},
+                                {-9.02, 140.5},  {-9.06, 140.5}, {35.2, 139.7},
+                                {82.0, 141.0},   {80.9, 140.0}};
+    for (const auto& p : points) {
+        double e = 0.0, n = 0.0;
+        const int zone = ToUTM(p[0], p[1], e, n);
+        // The reference fix a little way off, on either side.
+        for (double offset : {-0.02, 0.0, 0.02}) {
+            double lat = 0.0, lon = 0.0;
+            FromUTM(CUTMReference{zone, p[0] + offset}, e, n, lat, lon);
+            EXPECT_NEAR(lat, p[0], 1e-8) << p[0] << " " << offset;
+            EXPECT_NEAR(lon, p[1], 1e-8) << p[0] << " " << offset;
+        }
+    }
+}
+
+TEST(ToUTMInZone, AcrossAZoneBoundaryTheNeighbourZoneContinuesTheTrack) {
+    // 138 E is the boundary of zones 53 and 54: in zone 53 the track goes on without a jump.
+    double eBefore = 0.0, nBefore = 0.0, eWest = 0.0, nWest = 0.0, eEast = 0.0, nEast = 0.0;
+    ASSERT_EQ(ToUTM(35.0, 137.9997, eBefore, nBefore), 53);
+    ASSERT_EQ(ToUTM(35.0, 137.9999, eWest, nWest), 53);
+    ToUTMInZone(53, 35.0, 138.0001, eEast, nEast);
+    // Equal steps of longitude give equal steps of easting on both sides of the boundary.
+    EXPECT_NEAR(eEast - eWest, eWest - eBefore, 1e-3);
+    EXPECT_NEAR(eEast - eWest, 18.25, 0.05);
+    EXPECT_NEAR(nEast - nWest, nWest - nBefore, 1e-3);
+    double lat = 0.0, lon = 0.0;
+    FromUTM(CUTMReference{53, 35.0}, eEast, nEast, lat, lon);
+    EXPECT_NEAR(lon, 138.0001, 1e-9);
+    EXPECT_TRUE(IsNeighbourZone(54, 53));
+    EXPECT_TRUE(IsNeighbourZone(52, 53));
+    EXPECT_FALSE(IsNeighbourZone(53, 53));
+    EXPECT_FALSE(IsNeighbourZone(56, 53));
+}
+
+TEST(ProjectSurveyToOneZone, NeighbourZonesJoinTheFirstFixesAndFarFixesStay) {
+    CGantrelSurvey survey;
+    CGantrelLine& line = *survey.AddLine();
+    const double longitudes[] = {137.9995, 138.0005, 144.5};
+    for (double lon : longitudes) {
+        CGPSData& g = *line.AddGPS();
+        g.dLatitude = 35.0;
+        g.dLongitude = lon;
+        ToUTM(g);
+    }
+    ASSERT_EQ(line.pGPS[1].iUTMZone, 54);
+    const double farEasting = line.pGPS[2].dEasting;
+    EXPECT_EQ(ProjectSurveyToOneZone(survey), 1);
+    EXPECT_EQ(line.pGPS[1].iUTMZone, 53);
+    EXPECT_NEAR(line.pGPS[1].dEasting - line.pGPS[0].dEasting, 91.2, 0.5);
+    EXPECT_EQ(line.pGPS[2].iUTMZone, 55);
+    EXPECT_EQ(line.pGPS[2].dEasting, farEasting);
+    CGantrelSurvey empty;
+    EXPECT_EQ(ProjectSurveyToOneZone(empty), 0);
+}

@@ -11,7 +11,9 @@
 #include "common/resistivity.h"
 #include "common/scripted_prompter.h"
 #include "common/survey.h"
+#include "common/utm.h"
 #include "processing/document.h"
+#include "processing/positioning.h"
 
 namespace display_test {
 
@@ -56,6 +58,38 @@ inline CGantrelLine& AddSyntheticLine(CGantrelSurvey& survey, int nReading, doub
     }
     line.UpdateMaxReceiver();
     line.UpdateRange();
+    return line;
+}
+
+// Appends a towed line with GPS: a fix and a reading of five receivers every second from
+// (e0, n0) (UTM, m) in the direction `angle` (radians from east towards north) at 1 m/s, the
+// fixes' latitude and longitude from the zone and hemisphere, and the positions computed.
+inline CGantrelLine& AddGPSLine(CGantrelSurvey& survey, double e0, double n0, double angle, int n,
+                                int zone = 54, bool south = false) {
+    CGantrelLine& line = *survey.AddLine();
+    const int l = survey.nLine - 1;
+    for (int i = 0; i < n; ++i) {
+        CGPSData& g = *line.AddGPS();
+        g.time = 1000 + i;
+        g.dEasting = e0 + i * std::cos(angle);
+        g.dNorthing = n0 + i * std::sin(angle);
+        g.iUTMZone = zone;
+        FromUTM(zone, g.dEasting, g.dNorthing, south, g.dLatitude, g.dLongitude);
+        CGantrelData& d = *line.AddData();
+        d.time = 1000 + i;
+        d.nReceiver = kMaxReceiver;
+        for (int j = 0; j < kMaxReceiver; ++j) d.fResistance[j] = 1.0f;
+        ComputeResistivity(d, *line.pGeometry);
+        for (int j = 0; j < kMaxReceiver; ++j) {
+            const float rho = SyntheticResistivity(l, i, j);
+            d.fResistance[j] = rho / d.fResistivity[j];
+            d.fResistivity[j] = rho;
+        }
+    }
+    line.UpdateMaxReceiver();
+    ComputePositions(line);
+    survey.BuildDepthList();
+    survey.UpdateBoundingBox();
     return line;
 }
 

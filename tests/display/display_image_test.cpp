@@ -10,10 +10,12 @@
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
 #include "common/scripted_prompter.h"
+#include "common/text_format.h"
 #include "display/views.h"
 #include "platform/qt_canvas.h"
 #include "platform/qt_plot_image.h"
@@ -139,7 +141,8 @@ TEST_F(DisplayImage, CaptionIsWrittenBelowThePlot) {
 
 TEST_F(DisplayImage, UnknownDisplayNameIsRefusedByName) {
     EXPECT_EQ(SaveDisplayPNG(ctx_, images_, std::string("map"), dir_ / "x.png"),
-              "unknown display \"map\" (use line, line-vi, section, gridded, model or model1d)");
+              "unknown display \"map\" (use line, line-vi, section, gridded, model, model1d, "
+              "map-gps, map-array, map-rho[:DEPTH_INDEX] or map-interp[:DEPTH_INDEX])");
     EXPECT_FALSE(fs::exists(dir_ / "x.png"));
 }
 
@@ -200,6 +203,119 @@ TEST(PlotImage, CopiedDiscsHaveThePixelsOfDrawnDiscs) {
                               std::abs(a.blue() - b.blue())});
         }
     EXPECT_LE(worst, 2) << "rounding of the blend only";
+}
+
+// The maps of a survey with GPS, as the batch line and "Save current map to a KML file"
+// write them.
+class MapImage : public DisplayImage {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("gantrel-map-image-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        for (int l = 0; l < 3; ++l)
+            AddGPSLine(doc_.survey, 387000.0 + 12.0 * l, 3899000.0, 1.2, 90);
+        doc_.sDataTitle = "line01.sto";
+    }
+};
+
+TEST_F(MapImage, MapNamesSelectTheKindAndTheDepth) {
+    EXPECT_FALSE(MapFromDisplayName("map"));
+    EXPECT_FALSE(MapFromDisplayName("map-gps:2")) << "the GPS map has no depth";
+    EXPECT_FALSE(MapFromDisplayName("map-rho:x"));
+    EXPECT_EQ(MapFromDisplayName("map-array")->iKind, kMapArray);
+    const auto interp = MapFromDisplayName("map-interp:3");
+    ASSERT_TRUE(interp);
+    EXPECT_EQ(interp->iKind, kMapInterpolated);
+    EXPECT_EQ(interp->iDepthIndex, 3);
+
+    const QImage gps = Render("map-gps");
+    EXPECT_EQ(view_.iMapKind, kMapGPS);
+    EXPECT_EQ(gps.width(), DisplayOf(ctx_).extents.iRight + 250);
+    EXPECT_EQ(SaveDisplayPNG(ctx_, images_, "map-rho:5", dir_ / "x.png", kClient),
+              "the depth index 5 is not one of the survey's 5 pseudo-depths (0 to 4)");
+    EXPECT_EQ(SaveDisplayPNG(ctx_, images_, "map-interp", dir_ / "x.png", kClient),
+              "there is no interpolated map: interpolate first (--interpolate)");
+    Render("map-rho:3");
+    EXPECT_EQ(view_.iMapKind, kMapResistivity);
+    EXPECT_EQ(view_.iMapDepthIndex, 3);
+}
+
+TEST_F(MapImage, ContourMapCellsTakeTheColourOfTheirValue) {
+    const auto layout =
+        MapGridLayout(static_cast<float>(doc_.survey.dMaxEasting - doc_.survey.dMinEasting),
+                      static_cast<float>(doc_.survey.dMaxNorthing - doc_.survey.dMinNorthing));
+    ASSERT_TRUE(layout);
+    ASSERT_GT(InterpolateMap(doc_.survey, *layout, doc_.mapGrid, {}).nNode, 0);
+    view_.iMapColorMode = kMapContour;
+    view_.fMaxDistance = 1000.0f;
+    const QImage image = Render("map-interp:0");
+    const CMapDrawer& map = DisplayOf(ctx_).mapDrawer;
+    const CColorScale& scale = DisplayOf(ctx_).ViewState().colorScale;
+    const CInterpolatedGrid& g = doc_.mapGrid;
+    // The middle of a cell whose corners fall into one level.
+    int checked = 0;
+    for (int i = 1; i + 2 < g.nx && checked < 5; i += 3) {
+        for (int j = 1; j + 2 < g.ny && checked < 5; j += 3) {
+            const int level = scale.Lookup(g.value(0, i, j));
+            if (scale.Lookup(g.value(0, i + 1, j)) != level ||
+                scale.Lookup(g.value(0, i, j + 1)) != level ||
+                scale.Lookup(g.value(0, i + 1, j + 1)) != level)
+                continue;
+            const double e = g.x0 + (i + 0.5) * g.dx, n = g.y0 + (j + 0.5) * g.dy;
+            const int x = static_cast<int>((e - map.axes.fXStart) * map.axes.fXScale + 200);
+            const int y = static_cast<int>((map.axes.fYEnd - n) * map.axes.fYScale + 200);
+            const CColor c = scale.LevelColor(level);
+            EXPECT_EQ(Pixel(image, x, y), QColor(c.r, c.g, c.b)) << i << " " << j;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 0);
+}
+
+TEST_F(MapImage, TheKmlOverlayIsTheFrameBesideItsDocumentAndASecondSaveTakesTheNextName) {
+    view_.iViewMode = kViewGPSMap;
+    const fs::path kml = dir_ / "map.kml", kml2 = dir_ / "again.kml";
+    ASSERT_EQ(SaveMapOverlay(ctx_, images_, kml), "");
+    const CMapDrawer& map = DisplayOf(ctx_).mapDrawer;
+    const QImage image(QString::fromStdString((dir_ / "line01.sto.png").string()));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.width(), map.iFrameWidth);
+    EXPECT_EQ(image.height(), map.iFrameHeight);
+    // The frame's edge at the image's corner, no margin.
+    EXPECT_EQ(Pixel(image, 1, image.height() / 2), QColor(Qt::black));
+    ASSERT_EQ(SaveMapOverlay(ctx_, images_, kml2), "");
+    EXPECT_TRUE(fs::exists(dir_ / "line01.sto-0.png"));
+    std::ifstream first(kml), second(kml2);
+    const std::string a((std::istreambuf_iterator<char>(first)), {});
+    const std::string b((std::istreambuf_iterator<char>(second)), {});
+    EXPECT_NE(a.find("<href>line01.sto.png</href>"), std::string::npos);
+    EXPECT_NE(b.find("<href>line01.sto-0.png</href>"), std::string::npos);
+    EXPECT_NE(a.find(FormatC("<south>%f</south>", map.dLowerLatitude)), std::string::npos);
+    EXPECT_NE(a.find(FormatC("<east>%f</east>", map.dUpperLongitude)), std::string::npos);
+
+    const auto name = MapOverlayImageName(kml, "line01.sto");
+    ASSERT_TRUE(name);
+    EXPECT_EQ(name->sReference, "line01.sto-1.png");
+    view_.iViewMode = kViewLineResistivity;
+    EXPECT_NE(SaveMapOverlay(ctx_, images_, dir_ / "none.kml"), "");
+    EXPECT_FALSE(fs::exists(dir_ / "none.kml"));
+}
+
+TEST_F(MapImage, TheKmlCommandAsksForItsFileAndIsOnlyOfferedOnTheMap) {
+    CCommandTable table = BuildBrivaneCommandsWithViews();
+    RegisterImageCommands(table, images_);
+    view_.iViewMode = kViewSectionOriginal;
+    EXPECT_FALSE(table.IsEnabled(ctx_, kCmdSaveMapKML));
+    view_.iViewMode = kViewGPSMap;
+    ASSERT_TRUE(table.IsEnabled(ctx_, kCmdSaveMapKML));
+    prompter_.PushCancel();
+    ASSERT_TRUE(table.Invoke(ctx_, kCmdSaveMapKML));
+    EXPECT_TRUE(fs::is_empty(dir_)) << "a cancelled dialog writes nothing";
+    prompter_.Push(dir_ / "m.kml");
+    ASSERT_TRUE(table.Invoke(ctx_, kCmdSaveMapKML));
+    EXPECT_FALSE(ctx_.failure);
+    EXPECT_TRUE(fs::exists(dir_ / "m.kml"));
+    EXPECT_TRUE(fs::exists(dir_ / "line01.sto.png"));
 }
 
 }  // namespace

@@ -123,18 +123,18 @@ TEST_F(ViewTest, LinesWithoutDistancesAreNotDrawn) {
 
 TEST_F(ViewTest, DrawerOfAnotherPartIsCalledForItsMode) {
     int calls = 0;
-    SetDisplayDrawer(kViewGPSMap,
+    SetDisplayDrawer(kViewSerialTransfer,
                      [&](CCanvas&, CBrivaneContext&, const CClientSize* c, CDisplayExtents& e) {
                          ++calls;
                          EXPECT_NE(c, nullptr);
                          e = {900, 800};
                          return true;
                      });
-    view_.iViewMode = kViewGPSMap;
+    view_.iViewMode = kViewSerialTransfer;
     EXPECT_TRUE(Draw());
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(DisplayOf(ctx_).extents.iRight, 900);
-    SetDisplayDrawer(kViewGPSMap, {});
+    SetDisplayDrawer(kViewSerialTransfer, {});
     EXPECT_FALSE(Draw());
 }
 

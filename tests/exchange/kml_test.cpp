@@ -137,4 +137,34 @@ TEST_F(KmlTest, UnwritableFolderStopsAtTheFirstFile) {
     EXPECT_EQ(written, 0);
 }
 
+TEST_F(KmlTest, MapOverlayIsAGroundOverlayWithItsFourEdges) {
+    const fs::path path = dir_ / "map.kml";
+    const CLatLonBox box{-30.0012345, -29.9987, 140.998, 141.0025};
+    ASSERT_TRUE(WriteMapOverlayKml(path, "line01.sto", "line01.sto-0.png", box).ok());
+    const std::string text = Slurp(path);
+    EXPECT_EQ(text, std::string(kHead) +
+                        "<name>line01.sto</name><GroundOverlay><name>line01.sto</name>"
+                        "<Icon><href>line01.sto-0.png</href></Icon><color>55ffffff</color>"
+                        "<LatLonBox><south>-30.001234</south><north>-29.998700</north>"
+                        "<west>140.998000</west><east>141.002500</east></LatLonBox>"
+                        "</GroundOverlay>" +
+                        kTail);
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(text.c_str()));
+    const pugi::xml_node latLon =
+        doc.select_node("/kml/Document/Folder/GroundOverlay/LatLonBox").node();
+    ASSERT_TRUE(latLon);
+    EXPECT_DOUBLE_EQ(latLon.child("south").text().as_double(), -30.001234);
+    EXPECT_DOUBLE_EQ(latLon.child("east").text().as_double(), 141.0025);
+}
+
+TEST_F(KmlTest, MapOverlayNameIsEscapedAndAFolderThatCannotBeWrittenFails) {
+    const fs::path path = dir_ / "a.kml";
+    ASSERT_TRUE(WriteMapOverlayKml(path, "A & B <1>", "A & B <1>.png", {}).ok());
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(path.c_str()));
+    EXPECT_STREQ(doc.select_node("//GroundOverlay/name").node().text().get(), "A & B <1>");
+    EXPECT_FALSE(WriteMapOverlayKml(dir_ / "no" / "such" / "b.kml", "b", "b.png", {}).ok());
+}
+
 }  // namespace

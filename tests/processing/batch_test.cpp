@@ -15,6 +15,7 @@
 #include "common/language.h"
 #include "common/memory_settings.h"
 #include "common/settings.h"
+#include "processing/commands.h"
 #include "tests/processing/logger_file.h"
 #include "tests/support/small_disk.h"
 
@@ -142,6 +143,46 @@ TEST(BatchOptions, ConvertForms) {
     EXPECT_FALSE(Parse({"convert", "zip", "a", "b"}, &e));
     EXPECT_EQ(e, "convert takes sto-stn, text-stn, binary or gps, not \"zip\"");
     EXPECT_FALSE(Parse({"convert"}, &e));
+}
+
+TEST(BatchOptions, MapOptions) {
+    auto o = Parse({"a.sto", "--config", "2", "--interpolate", "--png", "map-interp:2:/tmp/i.png",
+                    "--png", "map-rho:/tmp/a:b.png", "--png", "map-gps:3:g.png", "--map-color",
+                    "contour-lines", "--max-distance", "12.5", "--flag", "35.1,139.25", "--flag",
+                    "-35.2,-58.5", "--kml-map", "m.kml"});
+    ASSERT_TRUE(o);
+    EXPECT_TRUE(o->bInterpolate);
+    ASSERT_EQ(o->pictures.size(), 3u);
+    EXPECT_EQ(o->pictures[0].sDisplay, "map-interp:2");
+    EXPECT_EQ(o->pictures[0].path, "/tmp/i.png");
+    EXPECT_EQ(o->pictures[1].sDisplay, "map-rho") << "a path with a colon is not a depth";
+    EXPECT_EQ(o->pictures[1].path, "/tmp/a:b.png");
+    EXPECT_EQ(o->pictures[2].sDisplay, "map-gps") << "the GPS map takes no depth";
+    EXPECT_EQ(o->pictures[2].path, "3:g.png");
+    EXPECT_EQ(o->iMapColor, 2);
+    EXPECT_EQ(o->dMaxDistance, 12.5);
+    EXPECT_EQ(o->flags, (std::vector<std::pair<double, double>>{{35.1, 139.25}, {-35.2, -58.5}}));
+    EXPECT_EQ(o->kmlMap, fs::path("m.kml"));
+}
+
+TEST(BatchOptions, BadMapOptionsNameTheOption) {
+    std::string e;
+    EXPECT_FALSE(Parse({"a.sto", "--flag", "35,139", "--flag", "35.1,139"}, &e));
+    EXPECT_EQ(e, "--flag sets the survey line of configuration 2: give --config 2");
+    EXPECT_FALSE(Parse({"a.sto", "--config", "2", "--flag", "35,139"}, &e));
+    EXPECT_EQ(e, "--flag needs at least two flags, the line's two ends");
+    EXPECT_FALSE(Parse({"--flag", "35"}, &e));
+    EXPECT_EQ(e, "--flag takes LAT,LON in degrees (-90..90, -180..180), not \"35\"");
+    EXPECT_FALSE(Parse({"--flag", "91,0"}, &e));
+    EXPECT_FALSE(Parse({"--flag", "0,180"}, &e));
+    EXPECT_FALSE(Parse({"--map-color", "rainbow"}, &e));
+    EXPECT_EQ(e, "--map-color takes mosaic, contour or contour-lines, not \"rainbow\"");
+    EXPECT_FALSE(Parse({"--max-distance", "-1"}, &e));
+    EXPECT_FALSE(Parse({"--max-distance", "nan"}, &e));
+    EXPECT_FALSE(Parse({"--png", "map-interp:3:"}, &e)) << "no path";
+    EXPECT_FALSE(Parse({"--png", "map-interp:99999999999:x.png"}, &e));
+    EXPECT_FALSE(Parse({"--interpolate", "--ovs", "a.ovs"}, &e));
+    EXPECT_EQ(e, "--interpolate needs survey files with GPS: there is nothing to interpolate");
 }
 
 class BatchRunTest : public ::testing::Test {
@@ -673,6 +714,73 @@ TEST_F(BatchRunTest, ConvertersRunWithoutASurvey) {
     EXPECT_EQ(ErrorLine(), "error: converting: cannot open the file " + Path("missing.txt") +
                                ": there is no such file");
     EXPECT_FALSE(fs::exists(folder / "out.stn"));
+}
+
+// A survey file whose track runs north-east at about 1 m/s from 35 N, 139.75 E.
+void WriteNorthEastFile(const fs::path& path, int readings) {
+    CTextWriter w;
+    ASSERT_TRUE(w.Open(path));
+    auto clock = [](int s) { return FormatC(" 10:%.2d:%.2d.00 06/15/09", s / 60, s % 60); };
+    w.Printf("33  GOHM %10.3f %10.3f %10.3f %10.3f%s 1 \n", 7.5, 2.5, 0.0, 2.5, clock(0).c_str());
+    w.Printf("3 %12.2f %12.2f %s%10d %11d %11d 5\n", 0.0, 0.0, clock(0).c_str(), 0, 0, 0);
+    for (int s = 1; s <= readings; ++s) {
+        w.Printf("21 $GPGGA,01%.2d%.2d.00,3500%.5f,N,13945%.5f,E,1,08,1.0,20.0,M,,,,*00 %s\n",
+                 s / 60, s % 60, 0.0004 * s, 0.0005 * s, clock(s).c_str());
+        w.Printf("30 5");
+        for (int r = 0; r < 5; ++r) w.Printf("%10.3f %d%d ", 0.05 + 0.01 * r + 0.0003 * s, 4, 0);
+        w.Printf("%s\n", clock(s).c_str());
+    }
+    w.Printf("3 %12.2f %12.2f %s%10d %11d %11d 5\n", 0.0, 0.0, clock(readings + 1).c_str(), 0, 0, 1);
+    w.Close();
+}
+
+TEST_F(BatchRunTest, FlagsSetTheLineOfConfigurationTwoAndTheMapIsInterpolated) {
+    WriteNorthEastFile(folder / "ne01.sto", 90);
+    // The interpolation's listing goes to the current folder.
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder);
+    // The track's two ends, 35 N 139.75 E and about 70 m north-east of it.
+    const int status = Run({Path("ne01.sto"), "--config", "2", "--flag", "35.0,139.75", "--flag",
+                            "35.0006,139.750750", "--interpolate", "--map-color", "contour",
+                            "--max-distance", "20", "--save-sto", Path("out.sto")});
+    EXPECT_EQ(status, 0) << log.str();
+    const std::string text = log.str();
+    EXPECT_NE(text.find("summary: flags 2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("message: Cell size = "), std::string::npos);
+    EXPECT_NE(text.find("message: Interpolation completed.\n"), std::string::npos);
+    EXPECT_NE(text.find("summary: map grid "), std::string::npos);
+    EXPECT_TRUE(fs::exists(folder / "SetDistanceFromGPS_0.txt")) << "distances from the flags";
+    EXPECT_EQ(ReadSettingReal("FLAG_LATITUDE", 0.0), 35.0006);
+    EXPECT_TRUE(fs::exists(folder / "DataInterpolation.txt"));
+    fs::current_path(previous);
+}
+
+TEST_F(BatchRunTest, ASurveyWithoutGPSCannotBeInterpolated) {
+    testdata::WriteLoggerFile(folder / "n01.sto", 40, 10, 10.0, false);
+    EXPECT_EQ(Run({Path("n01.sto"), "--interpolate"}), 1);
+    EXPECT_EQ(ErrorLine(), "error: interpolating the map: the command is not available now");
+}
+
+TEST_F(BatchRunTest, TheKmlOverlayIsSavedByTheProgramsCommandOnTheMap) {
+    WriteNorthEastFile(folder / "ne01.sto", 30);
+    std::string error;
+    auto o = ParseBatchOptions({Path("ne01.sto"), "--kml-map", Path("m.kml")}, error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(RunBatch(*o, log, {}), 1) << "without the program's drawing there is no overlay";
+    EXPECT_EQ(ErrorLine(), "error: saving the map overlay: the command is not available now");
+    log.str("");
+    std::optional<fs::path> asked;
+    int viewMode = -1;
+    const int status = RunBatch(*o, log, {}, [&](CCommandTable& table) {
+        table.Bind(kCmdSaveMapKML, [&](CBrivaneContext& ctx) {
+            viewMode = ctx.view.iViewMode;
+            asked = ctx.prompter.SaveFile("Save current map to a KML file", {}, {});
+        });
+    });
+    EXPECT_EQ(status, 0) << log.str();
+    EXPECT_EQ(asked, fs::path(Path("m.kml")));
+    EXPECT_EQ(viewMode, kViewGPSMap);
+    EXPECT_NE(log.str().find("wrote: " + Path("m.kml")), std::string::npos);
 }
 
 }  // namespace

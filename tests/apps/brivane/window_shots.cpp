@@ -1,13 +1,14 @@
 // Pictures of the processing program's window for the documentation: opens the example survey
 // with scripted answers, grids it, inverts it and saves the window showing each display as
-// window-<display>.png. On a real X server (run under Xvfb) the screen is grabbed, elsewhere
-// the window renders itself.
+// window-<display>.png, then interpolates the map and saves it as window-map.png. On a real X
+// server (run under Xvfb) the screen is grabbed, elsewhere the window renders itself.
 //   brivane-window-shots <examples folder> <output folder>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QProgressDialog>
 #include <QScreen>
@@ -21,7 +22,9 @@
 
 #include "common/memory_settings.h"
 #include "common/settings.h"
+#include "apps/brivane/display_view.h"
 #include "apps/brivane/main_window.h"
+#include "display/views.h"
 
 namespace fs = std::filesystem;
 
@@ -125,6 +128,33 @@ int main(int argc, char** argv) {
                 std::printf("%s\n", file.string().c_str());
             }
         }
+        // The interpolated map of the line in contours, the mouse over its middle fix.
+        window.RunCommand(kCmdInterpolation);
+        window.RunCommand(kCmdMapContourLine);
+        Settle();
+        if (const CBrivaneDisplay* d = FindDisplay(window.Document());
+            d != nullptr && window.Document().survey.nLine > 0) {
+            const CGantrelLine& line = window.Document().survey.Line(0);
+            const CGPSData& fix = line.pGPS[line.pGPS.size() / 2];
+            const CAxes& a = d->mapDrawer.axes;
+            const CPoint page{static_cast<int>((fix.dEasting - a.fXStart) * a.fXScale + 200),
+                              -static_cast<int>((a.fYEnd - fix.dNorthing) * a.fYScale + 200)};
+            QWidget* viewport = window.View().viewport();
+            const QPoint pixel = window.View().PixelAt(page);
+            QMouseEvent move(QEvent::MouseMove, QPointF(pixel), viewport->mapToGlobal(QPointF(pixel)),
+                             Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &move);
+        }
+        if (window.Context().view.iViewMode != kViewGPSMap) {
+            std::fprintf(stderr, "map: the interpolation did not show the map\n");
+            status = 1;
+        } else if (!Shoot(window, out / "window-map.png")) {
+            std::fprintf(stderr, "map: cannot write %s\n", (out / "window-map.png").string().c_str());
+            status = 1;
+        } else {
+            std::printf("%s\n", (out / "window-map.png").string().c_str());
+        }
+
         // The larger dialogs, for a look at their layout.
         auto picture = [&out](const char* name) {
             return [name, &out](QDialog& d) {
