@@ -165,7 +165,7 @@ class CPointCells {
 public:
     CPointCells(const std::vector<CMapDataPoint>& points, int nx, int ny, float c, double x0,
                 double y0)
-        : nx_(nx), ny_(ny), start_(static_cast<size_t>(nx) * ny + 1, 0) {
+        : ny_(ny), start_(static_cast<size_t>(nx) * ny + 1, 0) {
         std::vector<int> cell(points.size());
         for (size_t p = 0; p < points.size(); ++p) {
             const float x = static_cast<float>(points[p].dEasting - x0);
@@ -204,7 +204,7 @@ private:
         if (v >= static_cast<float>(hi)) return hi;
         return static_cast<int>(v);
     }
-    int nx_, ny_;
+    int ny_;
     std::vector<int> start_;
     std::vector<float> x_, y_;
 };

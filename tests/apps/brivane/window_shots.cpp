@@ -75,6 +75,10 @@ int main(int argc, char** argv) {
     fs::create_directories(work);
     fs::copy_file(fs::path(argv[1]) / "line01.sto", work / "line01.sto",
                   fs::copy_options::overwrite_existing);
+    // The interpolation writes its listing into the current folder: the work folder, not the
+    // caller's.
+    const fs::path caller = fs::current_path();
+    fs::current_path(work);
 
     int status = 0;
     {
@@ -199,6 +203,7 @@ int main(int argc, char** argv) {
     }
     SetSettingsBackend(nullptr);
     std::error_code ec;
+    fs::current_path(caller, ec);
     fs::remove_all(work, ec);
     return status;
 }
