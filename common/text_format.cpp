@@ -122,6 +122,20 @@ size_t SplitTokens(std::string_view text, std::string_view* tokens, size_t maxTo
     return n;
 }
 
+std::string LfLineEnds(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 CTextWriter::~CTextWriter() {
     // A replacing save that was not closed is abandoned: the old file stays.
     if (replacing_) {

@@ -50,6 +50,10 @@ private:
 // Saves open with OpenReplacing: the text goes to a temporary beside the file and Close()
 // puts it in the file's place only when every write succeeded; a writer destroyed without
 // Close() leaves the old file as it was. Open writes in place (logs that are appended to).
+// The text with every line end (CR LF, LF or a lone CR) as LF, for CTextWriter, which writes
+// each LF as CR LF.
+std::string LfLineEnds(std::string_view text);
+
 class CTextWriter {
 public:
     CTextWriter() = default;

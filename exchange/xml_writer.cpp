@@ -74,21 +74,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// Comments and processing instructions cannot escape a CR, so their line ends become LF
-// here and CR LF in the file, which any parser reads back as LF.
-std::string NormaliseLineEnds(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out += '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
 
 class StringSink : public pugi::xml_writer {
 public:
@@ -173,7 +158,9 @@ struct CXmlDocument::Impl {
             Fail("a comment contains \"--\" or ends with \"-\"");
             return;
         }
-        const std::string value = NormaliseLineEnds(text);
+        // Comments and processing instructions cannot escape a CR, so their line ends become
+        // LF here and CR LF in the file, which any parser reads back as LF.
+        const std::string value = LfLineEnds(text);
         pugi::xml_node c = parent.append_child(pugi::node_comment);
         if (!c || !c.set_value(value.c_str())) Fail("out of memory");
     }
@@ -190,7 +177,7 @@ struct CXmlDocument::Impl {
             Fail("a processing instruction contains \"?>\"");
             return;
         }
-        const std::string value = NormaliseLineEnds(data);
+        const std::string value = LfLineEnds(data);
         pugi::xml_node pi = parent.append_child(pugi::node_pi);
         if (!pi || !pi.set_name(std::string(target).c_str()) || !pi.set_value(value.c_str()))
             Fail("out of memory");

@@ -75,17 +75,3 @@ std::vector<std::string> SplitResponse(std::string_view text, size_t pieceBytes)
     if (pieces.empty()) pieces.emplace_back();
     return pieces;
 }
-
-std::string LfLineEnds(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out += '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/text_format.h"  // LfLineEnds, for the reply file
+
 // At most maxBytes bytes of valid UTF-8 taken from the start of reply, never cut inside a
 // character. A byte that does not belong to a well-formed UTF-8 character, and every control
 // character other than tab, CR and LF (NUL included), becomes '?'.
@@ -16,6 +18,3 @@ std::string ResponseText(std::string_view reply, size_t maxBytes);
 // characters of valid UTF-8 text; an empty text gives one empty piece.
 std::vector<std::string> SplitResponse(std::string_view text, size_t pieceBytes);
 
-// The text with every line end (CR LF, LF or a lone CR) as LF, for the suite's text writer,
-// which writes each LF as CR LF.
-std::string LfLineEnds(std::string_view text);
