@@ -37,19 +37,19 @@ std::string Slurp(const fs::path& p) {
     return s.str();
 }
 
-// The input's lines with CR LF ends, as the reversal writes them (a last line without an end
-// gets one; a CR before an LF belongs to the end).
+// The input's lines with CR LF ends, as the reversal writes them. The reader ends a line at
+// CR LF, LF or a CR alone (files of old Macintosh editors); a last line without an end gets one.
 std::string Normalised(std::string_view text) {
     std::string out;
     size_t start = 0;
     while (start < text.size()) {
-        size_t nl = text.find('\n', start);
-        if (nl == std::string_view::npos) nl = text.size();
-        std::string_view line = text.substr(start, nl - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        out.append(line);
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = text.size();
+        out.append(text.substr(start, end - start));
         out += "\r\n";
-        start = nl + 1;
+        start = end + 1;
+        if (end < text.size() && text[end] == '\r' && start < text.size() && text[start] == '\n')
+            ++start;
     }
     return out;
 }
