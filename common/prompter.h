@@ -52,6 +52,9 @@ public:
     virtual std::optional<std::filesystem::path> SaveFile(const std::string& caption,
                                                           const std::vector<FileFilter>& filters,
                                                           const std::filesystem::path& initial) = 0;
+    // True when SaveFile itself has the user confirm before an existing file is chosen, so a
+    // command's own "overwrite?" question would only ask a second time.
+    virtual bool ConfirmsOverwrite() const { return false; }
     virtual std::optional<std::filesystem::path> ChooseFolder(
         const std::string& caption, const std::filesystem::path& initial) = 0;
     // Shows a command-specific dialog; false when cancelled (values are then unchanged).

@@ -91,6 +91,7 @@ public:
     std::optional<std::filesystem::path> SaveFile(const std::string& caption,
                                                   const std::vector<FileFilter>& filters,
                                                   const std::filesystem::path& initial) override;
+    bool ConfirmsOverwrite() const override { return true; }
     std::optional<std::filesystem::path> ChooseFolder(
         const std::string& caption, const std::filesystem::path& initial) override;
     bool EditDialog(CDialogValues& values) override;

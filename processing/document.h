@@ -284,6 +284,7 @@ public:
         last_.reset();
         return inner_.SaveFile(caption, filters, initial);
     }
+    bool ConfirmsOverwrite() const override { return inner_.ConfirmsOverwrite(); }
     std::optional<std::filesystem::path> ChooseFolder(
         const std::string& caption, const std::filesystem::path& initial) override {
         last_.reset();

@@ -206,7 +206,7 @@ void SaveSectionFileCommand(CBrivaneContext& ctx) {
     const auto path = ctx.prompter.SaveFile("Save", SectionFileFilters(), doc.dataFolder / "*.ovs");
     if (!path) return;
     std::error_code ec;
-    if (std::filesystem::exists(*path, ec) &&
+    if (!ctx.prompter.ConfirmsOverwrite() && std::filesystem::exists(*path, ec) &&
         ctx.prompter.Message(Tr("Are you sure you want to overwrite ?", "上書きしますか ?"),
                              PromptButtons::OkCancel) != PromptAnswer::Ok)
         return;

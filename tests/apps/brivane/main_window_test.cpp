@@ -594,6 +594,17 @@ TEST_F(MainWindowTest, DroppedSectionFileOpensTheGriddedSection) {
     Trigger(kCmdSaveSection);
     ASSERT_TRUE(fs::exists(ovs));
 
+    // Saving over it asks once (the file dialog's question), not a second time.
+    const size_t asked = P().Messages().size();
+    P().PushAnswer([ovs](QDialog& d) {
+        dynamic_cast<QFileDialog&>(d).selectFile(QString::fromStdString(ovs.string()));
+        d.accept();
+    });
+    P().PushAnswer([](QDialog& d) { ClickButton(d, "Yes"); });
+    Trigger(kCmdSaveSection);
+    ASSERT_EQ(P().Messages().size(), asked + 1);
+    EXPECT_NE(P().Messages().back().find("already exists"), std::string::npos);
+
     window.reset();
     StartWindow();
     window->OpenFiles({dir / "missing.ovs"});
