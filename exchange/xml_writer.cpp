@@ -4,6 +4,7 @@
 #include <pugixml.hpp>
 #include <utility>
 
+#include "common/atomic_file.h"
 #include "common/language.h"
 #include "common/text_format.h"
 
@@ -257,10 +258,15 @@ std::string CXmlDocument::Text() const {
 CXmlStatus CXmlDocument::Save(const std::filesystem::path& path) const {
     const std::string problem = impl_->SaveProblem();
     if (!problem.empty()) return {CannotWriteFileMessage(path) + ": " + problem};
-    CTextWriter out;  // turns every LF into CR LF
-    if (!out.Open(path)) return {CannotOpenFileMessage(path)};
+    // A temporary beside the file, renamed over it once whole: a failed save (a full disk, a
+    // pulled stick) keeps the previous document. The writer turns every LF into CR LF.
+    std::error_code ec;
+    if (path.filename().empty() || std::filesystem::is_directory(path, ec))
+        return {CannotOpenFileMessage(path)};
+    CTextWriter out;
+    if (!out.OpenReplacing(path)) return {CannotOpenFileMessage(path)};
     out.Write(impl_->SerializeLf());
-    if (!out.Close()) return {CannotWriteFileMessage(path)};
+    if (!out.Close()) return {SaveFailureMessage(out.Result(), path)};
     return {};
 }
 

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "common/language.h"
+#include "tests/support/small_disk.h"
 
 namespace fs = std::filesystem;
 
@@ -237,11 +238,35 @@ TEST_F(XmlDocumentTest, SaveFailuresSpeakTheCurrentLanguage) {
               "ファイル " + BadPath() + " に書き込めません: invalid element name \"two words\"");
 }
 
-TEST_F(XmlDocumentTest, ReportsAFileThatCannotBeWritten) {
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
+TEST_F(XmlDocumentTest, AFullDiskKeepsThePreviousDocument) {
+    testdata::CSmallDisk disk("xml");
+    if (!disk.Mounted()) GTEST_SKIP() << disk.Reason();
+    const fs::path path = disk.Folder() / "section.xml";
+    CXmlDocument small;
+    small.CreateRoot("r").AddTextChild("t", "kept");
+    ASSERT_TRUE(small.Save(path).ok());
+    const std::string before = Slurp(path);
+    ASSERT_TRUE(disk.Fill());
+
     CXmlDocument doc;
     doc.CreateRoot("r").AddTextChild("t", std::string(100000, 'x'));
-    EXPECT_EQ(doc.Save("/dev/full").message, "Cannot write the file /dev/full");
+    const std::string message = doc.Save(path).message;
+    EXPECT_EQ(message.rfind("Cannot write the file " + path.string(), 0), 0u) << message;
+    EXPECT_NE(message.find("kept"), std::string::npos) << message;
+    EXPECT_EQ(Slurp(path), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(disk.Folder()), fs::directory_iterator()), 2)
+        << "the document and the filler, no temporary left";
+}
+
+TEST_F(XmlDocumentTest, NeverReplacesAFolderOrADevice) {
+    CXmlDocument doc;
+    doc.CreateRoot("r");
+    EXPECT_EQ(doc.Save(fs::temp_directory_path()).message,
+              "Cannot open the file " + fs::temp_directory_path().string());
+    if (fs::exists("/dev/full")) {
+        EXPECT_FALSE(doc.Save("/dev/full").ok());
+        EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    }
 }
 
 }  // namespace
