@@ -254,6 +254,7 @@ CFrameEdges DrawFrameAndAxes(CCanvas& canvas, const CDrawingParameter& param, co
 
     // Horizontal grid lines and y labels.
     canvas.SetFont(TickLabelFont(param.iLanguage));
+    int widestYLabel = 0;
     for (int k = 0; k < axes.nYTick; ++k) {
         const float v = static_cast<float>(k) * axes.fYInterval + axes.fYFirstTick;
         const float yf = (axes.fYEnd - v) * axes.fYScale + static_cast<float>(top);
@@ -264,6 +265,7 @@ CFrameEdges DrawFrameAndAxes(CCanvas& canvas, const CDrawingParameter& param, co
             double value = 0.0;
             const std::string text = YLabel(axes, v, value);
             canvas.Text(left - TextWidthEstimate(value), -(y - 25), text);
+            widestYLabel = std::max(widestYLabel, TextWidthEstimate(value));
         }
         if (axes.bYLog && k != axes.nYTick - 1) {
             canvas.SetPen(minorPen);
@@ -276,9 +278,12 @@ CFrameEdges DrawFrameAndAxes(CCanvas& canvas, const CDrawingParameter& param, co
     if (axes.bYTitle) {
         // Turned clockwise the glyph tops face the frame; the text hangs from its bottom edge
         // so that it lies right of the reference point, between the page edge and the labels.
-        canvas.SetFont(YTitleFont(param.iLanguage));
+        // Wide labels (the northings of a map) push it further out, clear of them.
+        const CFont font = YTitleFont(param.iLanguage);
+        canvas.SetFont(font);
         canvas.SetTextAlign({HAlign::Left, VAlign::Bottom});
-        canvas.Text(left - 190, -(top + frameHeight / 2 + 200), axes.sYTitle);
+        const int titleX = std::min(left - 190, left - widestYLabel - 10 - font.iHeight);
+        canvas.Text(titleX, -(top + frameHeight / 2 + 200), axes.sYTitle);
     }
 
     canvas.SetPen({kColorBlack, kFramePenWidth, PenStyle::Solid});

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int kMapReserve = 200;        // page units right of the frame kept for the legend
+constexpr int kMapLeftMargin = 240;     // page units left of the frame: northings and title
 constexpr float kTickInterval = 50.0f;  // m
 // Tick intervals tried after 50 m when the labels of 50 m ticks would overlap, m.
 constexpr float kWiderIntervals[] = {100.0f,  200.0f,  250.0f,   500.0f,   1000.0f,  2000.0f,
@@ -143,6 +144,8 @@ float ShownDepth(const CGantrelSurvey& survey, int iDepthIndex) {
 }
 
 CMapDrawer::CMapDrawer(int language) : parameter(language) {
+    // Room left of the frame for seven-digit northings and the title beside them.
+    parameter.iLeftMargin = kMapLeftMargin;
     SetLanguage(language);
 }
 

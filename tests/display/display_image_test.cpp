@@ -262,8 +262,8 @@ TEST_F(MapImage, ContourMapCellsTakeTheColourOfTheirValue) {
                 scale.Lookup(g.value(0, i + 1, j + 1)) != level)
                 continue;
             const double e = g.x0 + (i + 0.5) * g.dx, n = g.y0 + (j + 0.5) * g.dy;
-            const int x = static_cast<int>((e - map.axes.fXStart) * map.axes.fXScale + 200);
-            const int y = static_cast<int>((map.axes.fYEnd - n) * map.axes.fYScale + 200);
+            const int x = static_cast<int>((e - map.axes.fXStart) * map.axes.fXScale + map.parameter.iLeftMargin);
+            const int y = static_cast<int>((map.axes.fYEnd - n) * map.axes.fYScale + map.parameter.iTopMargin);
             const CColor c = scale.LevelColor(level);
             EXPECT_EQ(Pixel(image, x, y), QColor(c.r, c.g, c.b)) << i << " " << j;
             ++checked;

@@ -53,14 +53,15 @@ TEST_F(MapTest, AnEastWestTrackFillsTheWidthWithTheNorthingRangeCentredAndEqualS
     EXPECT_FLOAT_EQ(a.fXStart, static_cast<float>(survey.dMinEasting));
     EXPECT_FLOAT_EQ(a.fXEnd, static_cast<float>(survey.dMaxEasting));
     EXPECT_FLOAT_EQ(a.fXScale, a.fYScale);
-    // Width 2000 - 200 - 200 - 200 = 1400 page units, height 1300 - 400 = 900.
-    const double width = 1400.0, height = 900.0;
+    // Width 2000 - 240 (left margin, room for northings) - 200 - 200 = 1360 page units,
+    // height 1300 - 400 = 900.
+    const double width = 1360.0, height = 900.0;
     const double s = width / (survey.dMaxEasting - survey.dMinEasting);
     EXPECT_NEAR(a.fXScale, s, 1e-4);
     const double centre = (survey.dMinNorthing + survey.dMaxNorthing) / 2.0;
     EXPECT_NEAR((a.fYStart + a.fYEnd) / 2.0, centre, 0.5);
     EXPECT_NEAR(a.fYEnd - a.fYStart, height / s, 0.5);
-    EXPECT_EQ(map.iFrameWidth, 1400);
+    EXPECT_EQ(map.iFrameWidth, 1360);
     EXPECT_NEAR(map.iFrameHeight, 900, 1);
     // 50 m ticks would crowd six-figure eastings at 2.3 units per metre: 100 m then.
     EXPECT_FLOAT_EQ(a.fXInterval, 100.0f);
@@ -167,7 +168,21 @@ TEST_F(MapTest, CornersAreLabelledInTheSouthernHemisphere) {
         canvas.FindText(FormatC("%.5f %.5f", map.dLowerLatitude, map.dLowerLongitude));
     ASSERT_NE(bottomLeft, nullptr);
     EXPECT_EQ(bottomLeft->textColor, (CColor{0, 0, 255}));
-    EXPECT_EQ(bottomLeft->points[0], (CPoint{200 - 60, -(200 + map.iFrameHeight + 5)}));
+    EXPECT_EQ(bottomLeft->points[0], (CPoint{240 - 60, -(200 + map.iFrameHeight + 5)}));
+
+    // Seven-digit northings: the turned title stays left of every label.
+    const CCanvasRecord* title = canvas.FindText("S - N (m)");
+    ASSERT_NE(title, nullptr);
+    const int titleRight = title->points[0].x + title->font.iHeight;
+    int nLabel = 0;
+    for (const CCanvasRecord& r : canvas.OfKind(CanvasPrimitive::Text)) {
+        if (r.points[0].x >= 240 || r.sText.empty() ||
+            r.sText.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        ++nLabel;
+        EXPECT_LT(titleRight, r.points[0].x) << r.sText;
+    }
+    EXPECT_GT(nLabel, 0);
 }
 
 TEST_F(MapTest, ASurveyAcrossTheEquatorIsLabelledOnBothSides) {

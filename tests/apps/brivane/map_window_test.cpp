@@ -93,8 +93,8 @@ protected:
     // The viewport pixel of a plan position on the map as last drawn.
     QPoint PixelOf(double easting, double northing) {
         const CMapDrawer& map = FindDisplay(Ctx().doc)->mapDrawer;
-        const double x = (easting - map.axes.fXStart) * map.axes.fXScale + 200;
-        const double y = (map.axes.fYEnd - northing) * map.axes.fYScale + 200;
+        const double x = (easting - map.axes.fXStart) * map.axes.fXScale + map.parameter.iLeftMargin;
+        const double y = (map.axes.fYEnd - northing) * map.axes.fYScale + map.parameter.iTopMargin;
         return View().PixelAt({static_cast<int>(x), -static_cast<int>(y)});
     }
     const CGPSData& Fix(int k) { return Ctx().doc.survey.Line(0).pGPS[static_cast<size_t>(k)]; }
