@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/language.h"
 #include "common/settings.h"
 #include "common/text_format.h"
 
@@ -132,15 +133,18 @@ bool RunSerialPortDialog(const CSerialPortList& list, CSerialPortSetting& settin
 std::unique_ptr<CSerialPort> OpenConfiguredPort(const std::string& sName,
                                                 const CSerialPortSetting& setting, int& nOpen,
                                                 CSerialPortSystem& system, CPrompter& prompter,
-                                                CClock& clock, std::string& error) {
+                                                CClock& clock, std::string& error,
+                                                bool bTranslated) {
     SerialLineSettings line;
     line.iBaudRate = setting.BaudRate();
     line.iStopBits = setting.StopBitsCode();
     auto port = system.Open(sName, line, error);
     if (!port) return nullptr;
     if (nOpen == 0)
-        prompter.Message(FormatC("%s: Baud rate=%d Stop bits=%s", sName.c_str(), line.iBaudRate,
-                                 setting.StopBitsText()));
+        prompter.Message(FormatC(bTranslated ? Tr("%s: Baud rate=%d Stop bits=%s",
+                                                  "%s: ボーレート=%d ストップビット=%s")
+                                             : "%s: Baud rate=%d Stop bits=%s",
+                                 sName.c_str(), line.iBaudRate, setting.StopBitsText()));
     else
         clock.SleepMs(20);
     ++nOpen;

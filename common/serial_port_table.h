@@ -98,8 +98,10 @@ bool RunSerialPortDialog(const CSerialPortList& list, CSerialPortSetting& settin
 
 // Opens the device for reading with the setting's line settings. nOpen counts the opens of
 // its user: the first shows "%s: Baud rate=%d Stop bits=%s", later ones wait 20 ms instead;
-// it grows by 1 on success. nullptr when the device cannot be opened (error says why).
+// it grows by 1 on success. nullptr when the device cannot be opened (error says why). With
+// bTranslated the message is in the current language (the logger shows it in English).
 std::unique_ptr<CSerialPort> OpenConfiguredPort(const std::string& sName,
                                                 const CSerialPortSetting& setting, int& nOpen,
                                                 CSerialPortSystem& system, CPrompter& prompter,
-                                                CClock& clock, std::string& error);
+                                                CClock& clock, std::string& error,
+                                                bool bTranslated = false);
