@@ -17,6 +17,7 @@
 
 #include "common/scripted_prompter.h"
 #include "common/survey_file.h"
+#include "common/text_format.h"
 #include "processing/console_transfer.h"
 
 namespace fs = std::filesystem;
