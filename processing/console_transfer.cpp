@@ -184,7 +184,9 @@ int CConsoleTransfer::Poll(CSerialPort& port, CPrompter& prompter) {
         if (got == kSerialGone) return -1;
         bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
     }
-    if (bytes.size() > pReceive.Room()) prompter.Message(Tr("Character buffer error 1", "文字バッファエラー 1"));
+    // What does not fit in the receive buffer is dropped; said once the poll's records are
+    // on disk.
+    const bool bOverflow = bytes.size() > pReceive.Room();
     // Lines a poll of more than 100 lines left waiting are cut now even when nothing new came.
     int nLine = pReceive.Append(bytes.data(), bytes.size());
 
@@ -214,6 +216,7 @@ int CConsoleTransfer::Poll(CSerialPort& port, CPrompter& prompter) {
                         sPath.string().c_str()));
         }
     }
+    if (bOverflow) prompter.Message(Tr("Character buffer error 1", "文字バッファエラー 1"));
     nReceivedByte += static_cast<int>(std::min<size_t>(bytes.size(), 1u << 30));
     nReceivedLine += nLine;
     return nLine;
