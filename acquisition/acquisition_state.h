@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "acquisition/line_assembler.h"
+#include "common/line_assembler.h"
 #include "acquisition/logger_geometry.h"
 #include "acquisition/logger_prompter.h"
 #include "acquisition/record_ring.h"

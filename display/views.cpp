@@ -7,6 +7,7 @@
 #include "common/language.h"
 #include "common/settings.h"
 #include "common/text_format.h"
+#include "display/transfer_view.h"
 
 namespace {
 
@@ -236,7 +237,10 @@ bool DrawDisplay(CCanvas& canvas, CBrivaneContext& ctx, std::optional<CClientSiz
                                    ctx.view.fVScale, e.iRight, e.iBottom);
     } else {
         const auto it = Drawers().find(mode);
-        if (it != Drawers().end()) drew = it->second(canvas, ctx, area, e);
+        if (it != Drawers().end())
+            drew = it->second(canvas, ctx, area, e);
+        else if (mode == kViewSerialTransfer)
+            drew = DrawConsoleTransferDisplay(canvas, ctx, e);
     }
     if (!drew) return false;
     d.extents = e;

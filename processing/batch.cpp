@@ -7,10 +7,12 @@
 #include "analysis/initial_model.h"
 #include "analysis/inversion.h"
 #include "analysis/smoothing.h"
+#include "common/clock.h"
 #include "common/language.h"
 #include "common/text_format.h"
 #include "processing/batch_prompter.h"
 #include "processing/commands.h"
+#include "processing/console_transfer.h"
 #include "processing/database_commands.h"
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
@@ -54,7 +56,7 @@ bool IsValueOption(const std::string& a) {
         "--st4",      "--png",         "--lang",          "--xml",            "--surfer",
         "--current-levels", "--line-ascii",
         "--project",  "--upload",      "--map-color",     "--max-distance",   "--flag",
-        "--kml-map"};
+        "--kml-map", "--transfer", "--transfer-out", "--transfer-timeout"};
     for (const char* k : kOptions)
         if (a == k) return true;
     return false;
@@ -71,6 +73,13 @@ error as "message: ...". The steps run in this order whatever the order of the o
 
 Inputs
   FILE...                     survey (.sto) or mapping (.stn) files, opened together
+  --transfer PORT[:BAUD]      receive a console's 'Manual ASCII transfer' on the serial device
+                              PORT (a path; BAUD one of the console's rates, default the
+                              stored setting, 1200) in place of survey files; it ends when
+                              the console falls silent, then the steps below run on it
+  --transfer-out PATH.stn     where the received records are written (needed with
+                              --transfer; an existing file keeps its content)
+  --transfer-timeout S        longest time the transfer may take, s (default 600)
   --ovs PATH                  open a section data and model file (.ovs)
   --res2dinv-in PATH          import a RES2DINV data file (.dat); needs --grid
 Answers to the opening questions
@@ -379,16 +388,48 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
             o.flags.emplace_back(lat, lon);
         } else if (a == "--kml-map") {
             o.kmlMap = v;
+        } else if (a == "--transfer") {
+            BatchTransfer t = o.transfer.value_or(BatchTransfer{});
+            t.sDevice = v;
+            const size_t colon = v.rfind(':');
+            if (colon != std::string::npos && colon + 1 < v.size() &&
+                v.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
+                if (!WholeInt(v.substr(colon + 1), n) || n <= 0)
+                    return fail("--transfer takes PORT[:BAUD], not \"" + v + "\"");
+                t.iBaudRate = n;
+                t.sDevice = v.substr(0, colon);
+            }
+            if (t.sDevice.empty()) return fail("--transfer takes PORT[:BAUD], not \"" + v + "\"");
+            o.transfer = t;
+        } else if (a == "--transfer-out") {
+            BatchTransfer t = o.transfer.value_or(BatchTransfer{});
+            t.destination = v;
+            o.transfer = t;
+        } else if (a == "--transfer-timeout") {
+            if (!WholeDouble(v, d) || d <= 0 || d > 1.0e6)
+                return fail("--transfer-timeout takes a time in s above 0, not \"" + v + "\"");
+            BatchTransfer t = o.transfer.value_or(BatchTransfer{});
+            t.dTimeout = d;
+            o.transfer = t;
         } else if (a == "--lang") {
             if (v != "en" && v != "ja") return fail("--lang takes en or ja, not \"" + v + "\"");
             o.iLanguage = v == "ja" ? kLanguageJapanese : kLanguageEnglish;
         }
     }
+    if (o.transfer) {
+        if (o.transfer->sDevice.empty())
+            return fail("--transfer-out and --transfer-timeout need --transfer PORT[:BAUD]");
+        if (o.transfer->destination.empty())
+            return fail("--transfer needs --transfer-out PATH.stn, where the records are written");
+        if (!o.files.empty())
+            return fail("--transfer takes the place of survey files: give one or the other");
+    }
+    const bool bSurvey = !o.files.empty() || o.transfer.has_value();
     // The cell size answers the gridding of survey files and the import; with neither it
     // would be dropped without a word, and an import cannot be gridded without it.
-    if (o.dGrid && o.files.empty() && !o.res2dinvIn)
+    if (o.dGrid && !bSurvey && !o.res2dinvIn)
         return fail("--grid needs survey files or --res2dinv-in: there is nothing to grid");
-    if (o.uploadURL && o.files.empty())
+    if (o.uploadURL && !bSurvey)
         return fail("--upload needs survey files: there is nothing to upload");
     if (o.res2dinvIn && !o.dGrid)
         return fail("--res2dinv-in needs --grid W, the horizontal cell size of the import");
@@ -396,7 +437,7 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     if (!o.flags.empty() && o.iConfiguration != 2)
         return fail("--flag sets the survey line of configuration 2: give --config 2");
     if (o.flags.size() == 1) return fail("--flag needs at least two flags, the line's two ends");
-    if (o.bInterpolate && o.files.empty())
+    if (o.bInterpolate && !bSurvey)
         return fail("--interpolate needs survey files with GPS: there is nothing to interpolate");
     return o;
 }
@@ -418,6 +459,7 @@ public:
     }
 
     int Run(const BatchPictureWriter& pictures);
+    void SetSerialPorts(CSerialPortSystem* ports) { ctx_.serialPorts = ports; }
 
 private:
     int Respond(CDialogValues& v);
@@ -435,6 +477,8 @@ private:
     int Convert(const BatchConversion& c);
     // Every survey file is a readable regular file, and its file index can be had.
     bool CheckSurveyFiles();
+    // --transfer: receives the console's records and reads them as the survey.
+    bool ReceiveTransfer(const BatchTransfer& t);
     double ModelMisfit() const;
 
     const BatchOptions& o_;
@@ -538,6 +582,38 @@ bool CBatchRun::CheckSurveyFiles() {
     return true;
 }
 
+bool CBatchRun::ReceiveTransfer(const BatchTransfer& t) {
+    const std::string what = "receiving the transfer on " + t.sDevice;
+    ctx_.failure.reset();
+    prompter_.ClearFailures();
+    if (!StartConsoleTransferOn(ctx_, t.sDevice, t.iBaudRate, t.destination))
+        return Fail(what + ": " + ctx_.failure.value_or("the port cannot be opened"));
+    log_ << "progress: listening on " << t.sDevice << "\n";
+    CSystemClock clock;
+    const CClockTime start = clock.Now();
+    auto elapsedMs = [&] {
+        const CClockTime now = clock.Now();
+        return (now.time - start.time) * 1000 + (now.iMilliSecond - start.iMilliSecond);
+    };
+    while (view_.bTransfer == 1) {
+        if (static_cast<double>(elapsedMs()) > t.dTimeout * 1000.0) {
+            StopConsoleTransfer(ctx_);
+            return Fail(FormatC("%s: the transfer did not end within %g s (%s keeps what came)",
+                                what.c_str(), t.dTimeout, t.destination.string().c_str()));
+        }
+        clock.SleepMs(kTransferTimerPeriod);
+        ConsoleTransferTick(ctx_);
+    }
+    if (!prompter_.Failures().empty()) return Fail(what + ": " + prompter_.Failures().front());
+    if (ctx_.failure) return Fail(what + ": " + *ctx_.failure);
+    log_ << "wrote: " << t.destination.string() << "\n";
+    if (doc_.survey.nLine == 0) return Fail(what + ": the records received hold no survey line");
+    int readings = 0;
+    for (int i = 0; i < doc_.survey.nLine; ++i) readings += doc_.survey.Line(i).nData();
+    log_ << "summary: lines " << doc_.survey.nLine << ", readings " << readings << "\n";
+    return true;
+}
+
 double CBatchRun::ModelMisfit() const {
     const CTrevascDataOhm& s = doc_.store;
     double sum = 0.0;
@@ -596,6 +672,7 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
         log_ << "summary: lines " << doc_.survey.nLine << ", readings " << readings << "\n";
         if (!LeftOut("opening the survey files")) return 1;
     }
+    if (o_.transfer && !ReceiveTransfer(*o_.transfer)) return 1;
     if (!o_.flags.empty()) {
         for (iFlag_ = 0; iFlag_ < o_.flags.size(); ++iFlag_) {
             if (!Invoke(kCmdSetFlagLatLon,
@@ -632,7 +709,7 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
                         static_cast<double>(g.dx), g.nSlice);
     }
     // Without survey files the cell size only answered the import above.
-    if (o_.dGrid && !o_.files.empty()) {
+    if (o_.dGrid && (!o_.files.empty() || o_.transfer)) {
         if (!Invoke(kCmdConvertToGrid, "converting to grid data")) return 1;
         log_ << "summary: columns " << doc_.store.nColumn << "\n";
     }
@@ -701,8 +778,9 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
 }  // namespace
 
 int RunBatch(const BatchOptions& options, std::ostream& log, const BatchPictureWriter& pictures,
-             const BatchCommandBinder& bindCommands) {
+             const BatchCommandBinder& bindCommands, CSerialPortSystem* serialPorts) {
     CBatchRun run(options, log);
+    run.SetSerialPorts(serialPorts);
     if (bindCommands) bindCommands(run.Table());
     return run.Run(pictures);
 }

@@ -46,8 +46,18 @@ struct BatchConversion {
     std::filesystem::path output;
 };
 
+// "--transfer PORT[:BAUD] --transfer-out PATH.stn [--transfer-timeout S]": a console transfer
+// received without dialogs in place of survey files.
+struct BatchTransfer {
+    std::string sDevice;
+    int iBaudRate = 0;  // 0: the stored setting's
+    std::filesystem::path destination;
+    double dTimeout = 600.0;  // s the whole transfer may take
+};
+
 struct BatchOptions {
     std::vector<std::filesystem::path> files;
+    std::optional<BatchTransfer> transfer;
     std::optional<std::filesystem::path> ovsIn, res2dinvIn;
     int iConfiguration = 0;
     double dMarkerSpacing = 100.0;
@@ -98,5 +108,7 @@ using BatchCommandBinder = std::function<void(CCommandTable&)>;
 
 // Runs the job; messages and progress go to log. Returns the process exit status: 0 on
 // success, 1 when a step failed (the log's last line says which and why), 2 for bad options.
+// serialPorts: where --transfer opens its device (none: a transfer cannot be received).
 int RunBatch(const BatchOptions& options, std::ostream& log, const BatchPictureWriter& pictures,
-             const BatchCommandBinder& bindCommands = {});
+             const BatchCommandBinder& bindCommands = {},
+             CSerialPortSystem* serialPorts = nullptr);

@@ -230,5 +230,6 @@ CCommandTable BuildBrivaneCommands() {
     RegisterExchangeCommands(table);
     RegisterDatabaseCommands(table);
     RegisterMapCommands(table);
+    RegisterTransferCommands(table);
     return table;
 }

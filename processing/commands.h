@@ -167,3 +167,4 @@ void RegisterConversionCommands(CCommandTable& table);
 void RegisterExchangeCommands(CCommandTable& table);
 void RegisterDatabaseCommands(CCommandTable& table);
 void RegisterMapCommands(CCommandTable& table);
+void RegisterTransferCommands(CCommandTable& table);

@@ -17,6 +17,11 @@
 #include "common/survey.h"
 #include "sectionfiles/section_store.h"
 
+class CClock;
+class CConsoleTransfer;
+class CSerialPort;
+class CSerialPortSystem;
+
 // Display shown by the view (iViewMode).
 enum ViewMode : int {
     kViewNothing = -1,
@@ -100,6 +105,13 @@ struct CBrivaneViewState {
     int bShowFlagsAndLines = 1;
     int iMapColorMode = kMapMosaic;
     float fMaxDistance = 10.0f;
+    // The console transfer (iViewMode 5): its state from the start of the command until it
+    // ends or is stopped, its port, bTransfer while it runs and bTimer while the shell's
+    // 100 ms timer must run.
+    std::shared_ptr<CConsoleTransfer> pTransfer;
+    std::shared_ptr<CSerialPort> pTransferPort;
+    int bTransfer = 0;
+    int bTimer = 0;
 
     // Reads "hscale", "vscale", "bShowCurrentLevel", "iSurveyConfiguration",
     // "iMapColorMode" and "fMaxDistance".
@@ -208,6 +220,10 @@ struct CBrivaneContext {
     // Long commands report their columns here ("i=%d/%d" for the inversion) and stop when
     // it returns false; may be empty.
     ProgressReport progress;
+    // The serial ports and the clock of the console transfer; installed by the shell (none:
+    // no port is available).
+    CSerialPortSystem* serialPorts = nullptr;
+    CClock* clock = nullptr;
     // Why the last command did not do what it was asked (a file not read or not written, a
     // refused step), in the current language; empty when it did. The window ignores it; the
     // batch clears it before every command and stops when it is set afterwards.

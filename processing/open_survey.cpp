@@ -200,6 +200,10 @@ void FitEveryLine(CBrivaneContext& ctx) {
 
 }  // namespace
 
+void RunMarkerPath(CBrivaneContext& ctx) {
+    MarkerPath(ctx);
+}
+
 void OpenGantrelDataFile(CBrivaneContext& ctx) {
     CBrivaneDoc& doc = ctx.doc;
     CGantrelSurvey& survey = doc.survey;

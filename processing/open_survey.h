@@ -51,3 +51,8 @@ int StoreAveragedSounding(const CSoundingData& sounding, CTrevascDataOhm& store)
 // SaveOpenForUndo). When no file gives a line, or the file dialog is cancelled, the document
 // stays as it was.
 void OpenGantrelDataFile(CBrivaneContext& ctx);
+
+// The marker path of the open on the survey as it stands: distances from the markers when
+// they carry real distances, else the marker spacing question, the "Edit original data"
+// dialog and the two-dimensional apparent resistivity display.
+void RunMarkerPath(CBrivaneContext& ctx);

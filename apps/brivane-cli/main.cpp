@@ -8,6 +8,7 @@
 #include "common/settings.h"
 #include "display/display_image.h"
 #include "platform/curl_http_client.h"
+#include "platform/posix_serial_port.h"
 #include "platform/qt_plot_image.h"
 #include "platform/qt_settings.h"
 #include "processing/batch.h"
@@ -25,9 +26,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options->files.empty() && !options->ovsIn && !options->res2dinvIn &&
-        !options->conversion) {
-        std::cerr << "brivane-cli: nothing to do: give survey files, --ovs or --res2dinv-in "
-                     "(see --help)\n";
+        !options->conversion && !options->transfer) {
+        std::cerr << "brivane-cli: nothing to do: give survey files, --transfer, --ovs or "
+                     "--res2dinv-in (see --help)\n";
         return 2;
     }
     // Pictures are drawn with Qt's fonts; no screen is needed for that.
@@ -40,13 +41,14 @@ int main(int argc, char** argv) {
     CCurlHttpClient http;  // --upload
     SetHttpClient(&http);
     CQtPlotImageWriter images;
+    CPosixSerialPortSystem serialPorts;  // --transfer
     const int status = RunBatch(
         *options, std::cerr,
         [&images](CBrivaneContext& ctx, const std::string& display,
                   const std::filesystem::path& path) {
             return SaveDisplayPNG(ctx, images, display, path);
         },
-        [&images](CCommandTable& table) { RegisterImageCommands(table, images); });
+        [&images](CCommandTable& table) { RegisterImageCommands(table, images); }, &serialPorts);
     SetHttpClient(nullptr);
     SetSettingsBackend(nullptr);
     return status;

@@ -12,6 +12,7 @@
 #include "display/views.h"
 #include "platform/qt_canvas.h"
 #include "processing/commands.h"
+#include "processing/console_transfer.h"
 #include "processing/line_editing.h"
 #include "processing/positioning.h"
 
@@ -191,6 +192,12 @@ void CBrivaneView::keyPressEvent(QKeyEvent* event) {
     if (IsFrozen()) return;
     ctx_.view.bFineStep = (event->modifiers() & Qt::ShiftModifier) ? 1 : 0;
     const int key = event->key();
+    // Escape ends a running console transfer before anything else it does.
+    if (key == Qt::Key_Escape && ctx_.view.bTransfer == 1) {
+        StopConsoleTransfer(ctx_);
+        Changed();
+        return;
+    }
     if (ctx_.view.iMouseMode == kMouseGate) {
         std::optional<GateKey> gate;
         if (key == Qt::Key_Left) gate = GateKey::Left;

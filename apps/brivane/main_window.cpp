@@ -16,6 +16,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
@@ -34,6 +35,7 @@
 #include "apps/brivane/dialogs/dialogs.h"
 #include "display/display_image.h"
 #include "display/plotter_handoff.h"
+#include "processing/console_transfer.h"
 #include "apps/brivane/command_icons.h"
 #include "apps/brivane/display_output.h"
 #include "apps/brivane/display_view.h"
@@ -145,6 +147,12 @@ CBrivaneMainWindow::CBrivaneMainWindow(QWidget* parent)
     // The display objects exist from the view's creation on, so that the contour and axis
     // commands find them before the first draw.
     DisplayOf(ctx_);
+
+    ctx_.serialPorts = &serialPorts_;
+    transferTimer_ = new QTimer(this);
+    transferTimer_->setObjectName("transferTimer");
+    transferTimer_->setInterval(kTransferTimerPeriod);
+    connect(transferTimer_, &QTimer::timeout, this, [this] { TransferTick(); });
 
     table_ = BuildBrivaneCommandsWithViews();
     RegisterImageCommands(table_, imageWriter_);
@@ -324,7 +332,36 @@ QStringList CBrivaneMainWindow::MenuTitles() const {
     return titles;
 }
 
+void CBrivaneMainWindow::SyncTransferTimer() {
+    // Started only when it is not running, as a later transfer finds it.
+    if (viewState_.bTimer == 1 && !transferTimer_->isActive()) transferTimer_->start();
+    if (viewState_.bTimer == 0 && transferTimer_->isActive()) transferTimer_->stop();
+}
+
+void CBrivaneMainWindow::TransferTick() {
+    // A message of a tick (or a command's dialog) lets the timer fire again meanwhile.
+    if (bTicking_ || bBusy_) return;
+    if (viewState_.bTransfer == 0) {
+        SyncTransferTimer();
+        return;
+    }
+    bTicking_ = true;
+    ctx_.bRedraw = false;
+    ctx_.bNewData = false;
+    ConsoleTransferTick(ctx_);
+    bTicking_ = false;
+    if (ctx_.bNewData) {
+        // The survey came into the destination file: it is offered among the recent files.
+        if (!doc_.inputFiles.empty()) AddRecentFiles({doc_.inputFiles.back()});
+        ctx_.bNewData = false;
+    }
+    UpdateTitle();
+    view_->viewport()->update();
+    UpdateCommandStates();
+}
+
 void CBrivaneMainWindow::UpdateCommandStates() {
+    SyncTransferTimer();
     // The states read the document, which a long command may be writing from other threads;
     // RunCommand refreshes them when the command is over.
     if (bBusy_) return;

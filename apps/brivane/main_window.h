@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix_serial_port.h"
 #include "platform/qt_plot_image.h"
 #include "platform/qt_process_launcher.h"
 #include "platform/qt_prompter.h"
@@ -23,6 +24,7 @@ class QLabel;
 class QMenu;
 class QPrinter;
 class QProgressDialog;
+class QTimer;
 class QToolBar;
 
 // Length of the recent-file list.
@@ -76,6 +78,12 @@ public:
     bool ReverseYText() const { return bReverseYText_; }
     // "Print at true scale": printing keeps one page unit 0.1 mm instead of fitting the page.
     bool PrintTrueScale() const { return bPrintTrueScale_; }
+    // The serial ports the console transfer chooses from.
+    CPosixSerialPortSystem& SerialPorts() { return serialPorts_; }
+    // The transfer's 100 ms timer: runs while the view's bTimer is 1.
+    QTimer& TransferTimer() { return *transferTimer_; }
+    // One tick of the console transfer (the timer's slot).
+    void TransferTick();
     // A long command's report between columns: the progress dialog (with its bar, the text
     // and Cancel), the status bar and the text drawn on the view. False once the user
     // cancelled.
@@ -102,6 +110,8 @@ private:
     void About();
     void SaveState();
     void EndProgress();
+    // Starts or stops the transfer's timer as the view's bTimer says.
+    void SyncTransferTimer();
 
     CQtPrompter prompter_;
     CBrivaneDoc doc_;
@@ -118,6 +128,9 @@ private:
     qint64 progressShownAt_ = 0;    // ms on the progress clock of the last update shown
     int progressDelay_ = 400;
     bool bBusy_ = false;  // a command is running
+    CPosixSerialPortSystem serialPorts_;
+    QTimer* transferTimer_ = nullptr;
+    bool bTicking_ = false;  // a transfer tick is running (its messages let the timer fire)
     std::map<int, QAction*> actions_;
     std::vector<QAction*> recentActions_;
     QStringList recent_;

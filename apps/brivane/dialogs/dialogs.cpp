@@ -5,6 +5,7 @@
 #include "analysis/smoothing.h"
 #include "common/axes.h"
 #include "common/color_scale.h"
+#include "common/serial_port_table.h"
 #include "processing/database_commands.h"
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
@@ -34,5 +35,6 @@ std::optional<bool> ShowBrivaneDialog(CQtPrompter& prompter, CDialogValues& valu
     if (auto* v = dynamic_cast<CEditOriginalDataValues*>(&values))
         return EditOriginalDataDialog(prompter, *v);
     if (auto* v = dynamic_cast<CDlgProperty*>(&values)) return PropertyDialog(prompter, *v);
+    if (auto* v = dynamic_cast<CDlgRS232C*>(&values)) return SerialPortDialog(prompter, *v);
     return std::nullopt;
 }

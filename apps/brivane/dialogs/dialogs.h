@@ -7,6 +7,7 @@
 #include "platform/qt_prompter.h"
 
 struct CDlgContourInterval;
+struct CDlgRS232C;
 struct CDlgInitialModel;
 struct CDlgLsm;
 struct CDlgManualAxis;
@@ -39,5 +40,7 @@ bool EditOriginalDataDialog(CQtPrompter& prompter, CEditOriginalDataValues& valu
 // Display scales.
 bool ContourIntervalDialog(CQtPrompter& prompter, CDlgContourInterval& values);
 bool ManualAxisDialog(CQtPrompter& prompter, CDlgManualAxis& values);
+// Console transfer: the serial port.
+bool SerialPortDialog(CQtPrompter& prompter, CDlgRS232C& values);
 // Database: the survey's project name.
 bool PropertyDialog(CQtPrompter& prompter, CDlgProperty& values);

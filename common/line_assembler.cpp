@@ -1,10 +1,11 @@
-#include "acquisition/line_assembler.h"
+#include "common/line_assembler.h"
 
 #include <algorithm>
 #include <cstring>
 
-CLineAssembler::CLineAssembler()
-    : buffer_(std::make_unique<std::array<char, kBufferSize>>()),
+CLineAssembler::CLineAssembler(Overlong overlong)
+    : overlong_(overlong),
+      buffer_(std::make_unique<std::array<char, kBufferSize>>()),
       lines_(std::make_unique<std::array<std::array<char, kLineSize>, kMaxLines>>()) {}
 
 int CLineAssembler::Append(const char* bytes, std::size_t n) {
@@ -25,7 +26,15 @@ int CLineAssembler::Append(const char* bytes, std::size_t n) {
             consumed = i + 1;  // nothing of a line yet: the line end is simply skipped
             continue;
         }
-        if (bTerminator || current == kLineSize - 1) {
+        if (!bTerminator && current == kLineSize - 1 && overlong_ == Overlong::Continue) {
+            // The line is full; this character starts the next piece.
+            length_[static_cast<std::size_t>(nLine_)] = current;
+            (*lines_)[static_cast<std::size_t>(nLine_)][current] = '\0';
+            ++nLine_;
+            current = 0;
+            consumed = i;
+            if (static_cast<std::size_t>(nLine_) == kMaxLines) break;
+        } else if (bTerminator || current == kLineSize - 1) {
             // The terminator, or the 1,024th character, becomes the line's end and is dropped.
             length_[static_cast<std::size_t>(nLine_)] = current;
             (*lines_)[static_cast<std::size_t>(nLine_)][current] = '\0';

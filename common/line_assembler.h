@@ -15,20 +15,33 @@ public:
     static constexpr std::size_t kMaxLines = 100;      // complete lines per call
     static constexpr std::size_t kLineSize = 1024;     // 1,023 characters and the terminator
 
-    CLineAssembler();
+    // What becomes of the rest of a line longer than 1,023 characters.
+    enum class Overlong {
+        // The 1,024th character is dropped and the rest starts the next line (the field
+        // logger's console reading).
+        DropNextCharacter,
+        // Nothing is dropped: the line is cut after every 1,023 characters and each piece is
+        // a line of its own, as the survey file reader reads an overlong line of a file.
+        Continue,
+    };
+
+    explicit CLineAssembler(Overlong overlong = Overlong::DropNextCharacter);
 
     // Appends the bytes (those that do not fit in the buffer are dropped) and cuts complete
     // lines: a CR or LF ends a non-empty line and is not kept, CR and LF between lines are
-    // skipped (so CR LF ends one line), and a line that reaches 1,023 characters is complete,
-    // its 1,024th character dropped. Stops at 100 lines; what is left waits for the next
+    // skipped (so CR LF ends one line), and a line that reaches 1,023 characters is complete
+    // (see Overlong for the rest of it). Stops at 100 lines; what is left waits for the next
     // call (a call with no bytes cuts further lines from it). Returns the number of lines.
     int Append(const char* bytes, std::size_t n);
+    // How many bytes the buffer can still take.
+    std::size_t Room() const { return kBufferSize - fill_; }
     int LineCount() const { return nLine_; }
     // Line i of the last Append, up to its first NUL byte (as a C string would read).
     std::string_view Line(int i) const;
     std::size_t Pending() const { return fill_; }
 
 private:
+    Overlong overlong_;
     std::unique_ptr<std::array<char, kBufferSize>> buffer_;
     std::size_t fill_ = 0;
     std::unique_ptr<std::array<std::array<char, kLineSize>, kMaxLines>> lines_;

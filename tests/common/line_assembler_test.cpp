@@ -1,4 +1,4 @@
-#include "acquisition/line_assembler.h"
+#include "common/line_assembler.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +45,20 @@ TEST(LineAssembler, OverlongLineIsCutAt1023AndItsNextCharacterDropped) {
     const auto rest = Feed(a, "\n");
     ASSERT_EQ(rest.size(), 1u);
     EXPECT_EQ(rest[0], line.substr(1024));
+}
+
+TEST(LineAssembler, ContinuedOverlongLineLosesNoCharacter) {
+    CLineAssembler a(CLineAssembler::Overlong::Continue);
+    std::string line;
+    for (int i = 0; i < 2500; ++i) line.push_back(static_cast<char>('a' + i % 26));
+    auto lines = Feed(a, line);
+    ASSERT_EQ(lines.size(), 2u) << "two full pieces are cut at once";
+    EXPECT_EQ(lines[0], line.substr(0, 1023));
+    EXPECT_EQ(lines[1], line.substr(1023, 1023));
+    EXPECT_EQ(a.Pending(), 2500u - 2046u) << "the third piece waits for its line end";
+    lines = Feed(a, "\r\n" + std::string(1023, 'x') + "\nnext\n");
+    EXPECT_EQ(lines, (std::vector<std::string>{line.substr(2046), std::string(1023, 'x'), "next"}))
+        << "a line of exactly 1,023 characters ended by its line end is one line";
 }
 
 TEST(LineAssembler, StopsAtHundredLinesAndGivesTheRestOnTheNextCall) {
