@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "acquisition/demonstration.h"
 #include "acquisition/line_assembler.h"
 #include "acquisition/logger_geometry.h"
 #include "acquisition/logger_prompter.h"
@@ -108,6 +109,8 @@ public:
     // ---- console lines and dispatch ----
 
     // One tick of a control-form timer (0 the poll timer, 1 to 3 the demonstration timers).
+    // Serial ports are read on ticks of the poll timer; a running demonstration steps on
+    // any tick once its period has passed on the clock.
     void Tick(int iTimer = kPollTimer);
     // Reads what the slot's port has queued and dispatches every complete line; returns the
     // number of lines of kinds 0, 1 and 3. A port that has gone is reported once in both logs
@@ -120,6 +123,21 @@ public:
     // could not be written to the survey file.
     int ParseConsoleRecord(std::string_view line, int iMilliSecond, int instrument,
                            std::int64_t time);
+
+    // ---- demonstrations ----
+
+    // "Gantrel demonstration (...)" and "GPS demonstration (...)": device kSlotGantrel with
+    // kind 0 to 2, or kSlotGPS with kind 3 or 4. The kind is stored even when the device is
+    // started already (nothing more happens then). A read-file kind asks for the file
+    // (CDlgOpenLogFile); cancelled or unopenable: "Could not open log file". True when the
+    // demonstration started; its first step comes one demonstration period later.
+    bool StartDemonstration(int device, int kind);
+    // The steps, each dispatching its line(s) with the publish flag 1 and filling both logs;
+    // true when a line came. Run on the ticks while the device's demonstration is due.
+    bool ReplayDemoLine(int slot);  // 0 first instrument, 1 GPS
+    bool GenerateConstantModelLine();
+    bool GenerateTwoLayerLine();
+    bool GenerateGpsTrackSentence();
 
     // ---- GPS ----
 
@@ -206,10 +224,8 @@ public:
     std::string sUploadResponse;
     CReadingUploader* pUploader = nullptr;
 
-    // Demonstration steps (the demonstration data generator plugs in here): called on ticks
-    // of timers 1 to 3 while the device's demonstration flag is set; true when data came.
-    std::function<bool(int iTimer)> gantrelDemonstrationStep;
-    std::function<bool(int iTimer)> gpsDemonstrationStep;
+    // Kinds, replayed files, the generated track and each demonstration's schedule.
+    CDemonstrationState demo;
 
     CControlFormState form;
     bool bPollTimerRunning = false;
@@ -241,6 +257,8 @@ private:
     bool WriteRecord(int instrument, const std::string& record);
     void CautionNotSaved();
     void UploadReading(const CGantrelData& reading);
+    bool RunDemonstrationStep(int slot);
+    void LogDemonstrationLine(const std::string& line, int kind);
     void FlushRecords();
     bool StartDevice(int slot);
 

@@ -213,9 +213,7 @@ void CAcquisitionState::Tick(int iTimer) {
     bool bArrived = false;
 
     if (bGantrelStarted != 0 && bGantrelDemonstration != 0) {
-        if (iTimer >= 1 && iTimer <= 3 && gantrelDemonstrationStep &&
-            gantrelDemonstrationStep(iTimer))
-            bArrived = true;
+        if (RunDemonstrationStep(kSlotGantrel)) bArrived = true;
     } else if (bGantrelStarted != 0 && iTimer == kPollTimer) {
         if (PollSerialPort(kSlotGantrel) > 0) bArrived = true;
     }
@@ -224,8 +222,7 @@ void CAcquisitionState::Tick(int iTimer) {
         if (bRegistryGPS != 0) {
             if (ReadRegistryGPS() > 0) bArrived = true;
         } else if (bGPSDemonstration != 0) {
-            if (iTimer == 1 && gpsDemonstrationStep && gpsDemonstrationStep(iTimer))
-                bArrived = true;
+            if (RunDemonstrationStep(kSlotGPS)) bArrived = true;
         } else if (iTimer == kPollTimer) {
             if (PollSerialPort(kSlotGPS) > 0) bArrived = true;
         }
