@@ -26,6 +26,7 @@
 #include "common/canvas.h"
 #include "common/clock.h"
 #include "common/survey.h"
+#include "upload/reading_uploader.h"
 
 // A reading as the logger keeps it.
 struct CLoggerReading : CGantrelData {
@@ -64,15 +65,6 @@ struct CControlFormState {
     // "File ID=", "Line ID=", "Mark =": negative values show as 0.
     int iFileID = 0, iLineID = 0, iMarker = 0;
     std::filesystem::path sFilePath;  // "File path and name="
-};
-
-// Uploads a recorded reading with the latest fix to the collecting service; false on failure.
-// response receives the service's answer (shown in the received-lines log).
-class CReadingUploader {
-public:
-    virtual ~CReadingUploader() = default;
-    virtual bool Upload(const CGantrelData& reading, const CGPSData& latestFix,
-                        std::string& response) = 0;
 };
 
 // The data folder a fresh installation records to: "GantrelData" in the user's home folder.
@@ -138,6 +130,20 @@ public:
     bool GenerateConstantModelLine();
     bool GenerateTwoLayerLine();
     bool GenerateGpsTrackSentence();
+
+    // ---- upload to the collecting service ----
+
+    // The shell's uploader (it outlives the state, or is reset to null before it goes).
+    void SetUploader(CReadingUploader* uploader);
+    // The check item; false when there is no uploader to switch on.
+    bool SetUpload(bool bOn);
+    void ToggleUpload() { SetUpload(bUpload == 0); }
+    // "Setup Brivane database": the URL in a text input labelled "URL to uploading data"; OK
+    // makes it the uploader's URL and stores it as "sRegistrationURL". True on OK.
+    bool SetupUploadDatabase();
+    // The uploader's outcomes since the last call into the received-lines log, and the
+    // switch-off after the third failure in a row. Called on every tick.
+    void TakeUploadEvents();
 
     // ---- GPS ----
 
@@ -219,10 +225,11 @@ public:
     CLineLog receivedLines;  // the logging window
     CLineLog dataLines;      // the control form's big text box
 
+    // The upload switch ("Upload  data to database"): off at every start, not stored. While
+    // it is on, every reading written to the survey file is handed to the uploader, which
+    // posts it on its own thread; the outcomes come back on the next tick.
     int bUpload = 0;
-    int nUploadFailure = 0;
-    std::string sUploadResponse;
-    CReadingUploader* pUploader = nullptr;
+    CReadingUploader* pUploader = nullptr;  // none: the switch stays off
 
     // Kinds, replayed files, the generated track and each demonstration's schedule.
     CDemonstrationState demo;
