@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "acquisition/demonstration.h"
 #include "acquisition/line_assembler.h"
@@ -233,6 +234,13 @@ public:
 
     // Kinds, replayed files, the generated track and each demonstration's schedule.
     CDemonstrationState demo;
+
+    // What this run wrote: lines started, readings, "21" fixes and markers recorded (in the
+    // first instrument's file), and every survey file that took a record.
+    struct CRecorded {
+        int nLine = 0, nReading = 0, nFix = 0, nMarker = 0;
+        std::vector<std::filesystem::path> files;
+    } recorded;
 
     CControlFormState form;
     bool bPollTimerRunning = false;

@@ -104,6 +104,7 @@ int CAcquisitionState::ParseConsoleRecord(std::string_view line, int iMilliSecon
     if (IsErrorReading(r) ||
         !WriteRecord(instrument, FormatReadingRecord(r, ReadingForm::Logging, false)))
         return -1;
+    ++recorded.nReading;
     // Written with one write(): the reading is in the survey file before its upload starts.
     if (bUpload != 0) UploadReading(r);
     return n;
@@ -152,7 +153,11 @@ void CAcquisitionState::TakeUploadEvents() {
 }
 
 bool CAcquisitionState::WriteRecord(int instrument, const std::string& record) {
-    return appender_.Append(sSurveyPath[static_cast<size_t>(instrument)], record);
+    const std::filesystem::path& path = sSurveyPath[static_cast<size_t>(instrument)];
+    if (!appender_.Append(path, record)) return false;
+    if (std::find(recorded.files.begin(), recorded.files.end(), path) == recorded.files.end())
+        recorded.files.push_back(path);
+    return true;
 }
 
 void CAcquisitionState::CautionNotSaved() {
