@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "acquisition/serial_ports.h"
+#include "common/survey.h"
 #include "common/language.h"
 #include "common/text_format.h"
 
@@ -40,6 +41,9 @@ std::string CliUsage() {
            "  --folder DIR         data folder\n"
            "  --prefix NAME        file name prefix (files are NAME_%04d.sto)\n"
            "  --file-id N          file ID of this run, 0 to 9999\n"
+           "  --geometry TX:RX:ROPE\n"
+           "                       first instrument: transmitter and receiver cable lengths\n"
+           "                       (1, 2, 2.5, 5, 10, 15, ... 40 m) and rope length in m\n"
            "Running:\n"
            "  --speed N            demonstrations on a simulated clock, N times real time\n"
            "  --upload URL         upload every recorded reading to the collecting service\n"
@@ -75,6 +79,44 @@ std::optional<CCliDevice> ParseCliDevice(const std::string& text, std::string& e
         return std::nullopt;
     }
     return d;
+}
+
+std::optional<CCliGeometry> ParseCliGeometry(const std::string& text, std::string& error) {
+    CCliGeometry g;
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t colon = text.find(':', start);
+        parts.push_back(text.substr(start, colon - start));
+        if (colon == std::string::npos) break;
+        start = colon + 1;
+    }
+    auto number = [](const std::string& s, double& v) {
+        size_t used = 0;
+        return ScanDouble(s, v, &used) && used == s.size() && std::isfinite(v);
+    };
+    auto cable = [&](const std::string& s, int& index) {
+        double v = 0.0;
+        if (!number(s, v)) return false;
+        for (size_t i = 0; i < kDipoleSizeTable.size(); ++i) {
+            if (std::fabs(static_cast<double>(kDipoleSizeTable[i]) - v) < 1e-6) {
+                index = static_cast<int>(i);
+                return true;
+            }
+        }
+        return false;
+    };
+    double rope = 0.0;
+    if (parts.size() != 3 || !cable(parts[0], g.iTransmitterIndex) ||
+        !cable(parts[1], g.iReceiverIndex) || !number(parts[2], rope) || rope < 0.0 ||
+        rope > 1000.0) {
+        error = "'" + text +
+                "' is not TX:RX:ROPE with cable lengths of 1, 2, 2.5, 5, 10, 15, 20, 25, 30, "
+                "35 or 40 m and a rope of 0 to 1000 m";
+        return std::nullopt;
+    }
+    g.fRopeLength = static_cast<float>(rope);
+    return g;
 }
 
 std::optional<std::vector<CCliScriptKey>> ParseCliScript(const std::string& text,
@@ -184,6 +226,15 @@ std::optional<CCliOptions> ParseCliOptions(const std::vector<std::string>& args,
                 return std::nullopt;
             }
             o.fileID = id;
+        } else if (a == "--geometry") {
+            if (!value(v)) return std::nullopt;
+            std::string why;
+            auto g = ParseCliGeometry(v, why);
+            if (!g) {
+                error = "--geometry: " + why;
+                return std::nullopt;
+            }
+            o.geometry = *g;
         } else if (a == "--speed") {
             if (!value(v)) return std::nullopt;
             double s = 0.0;

@@ -20,6 +20,14 @@ struct CCliScriptKey {
     char key = 0;  // 'm', 'p', 'e' or 'q'
 };
 
+// The first instrument's array: transmitter and receiver cable lengths (indexes into the
+// dipole size table) and the rope length, m.
+struct CCliGeometry {
+    int iTransmitterIndex = 3;
+    int iReceiverIndex = 3;
+    float fRopeLength = 5.0f;
+};
+
 enum class CliInstrumentDemo { None, Constant, TwoLayer, Replay };
 enum class CliGPSDemo { None, Track, Replay };
 
@@ -34,6 +42,7 @@ struct CCliOptions {
     std::optional<std::filesystem::path> folder;
     std::optional<std::string> prefix;
     std::optional<int> fileID;
+    std::optional<CCliGeometry> geometry;
     double dSpeed = 0.0;  // 0: the computer's clock; else a simulated clock this many times as fast
     std::optional<std::string> uploadURL;
     bool bSerialLog = false;
@@ -51,4 +60,6 @@ std::optional<CCliDevice> ParseCliDevice(const std::string& text, std::string& e
 // "SECONDS KEY; SECONDS KEY; ...", sorted by time (keys of the same second keep their order).
 std::optional<std::vector<CCliScriptKey>> ParseCliScript(const std::string& text,
                                                          std::string& error);
+// "TX:RX:ROPE": cable lengths of the dipole size table (1 to 40 m) and the rope length.
+std::optional<CCliGeometry> ParseCliGeometry(const std::string& text, std::string& error);
 std::string CliUsage();

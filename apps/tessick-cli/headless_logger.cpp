@@ -160,6 +160,16 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
     if (o.prefix) WriteSettingString("FileNamePrefix", *o.prefix);
     // The start of the logger moves the file ID on by one: it is set one lower.
     if (o.fileID) WriteSettingInt("iFileID", *o.fileID - 1);
+    if (o.geometry) {
+        // As the geometry dialog's OK stores it.
+        CGantrelGeometry g = LoadLoggerGeometry(kFirstInstrument);
+        g.iDipoleIndex = o.geometry->iTransmitterIndex;
+        g.iDipoleIndexReceiver = o.geometry->iReceiverIndex;
+        g.bDifferentSize = g.iDipoleIndex != g.iDipoleIndexReceiver ? 1 : 0;
+        g.fRopeLength = o.geometry->fRopeLength;
+        g.SizeFromIndex();
+        SaveLoggerGeometry(g, kFirstInstrument);
+    }
 
     CSystemClock systemClock;
     CManualClock simulated(systemClock.Now());

@@ -53,6 +53,12 @@ TEST(TessickCliOptions, DevicesDemonstrationsAndScript) {
     EXPECT_EQ(o->script[2].key, 'e');
     EXPECT_EQ(o->script[3].iMs, 22000);
 
+    o = Parse({"--demo", "constant", "--geometry", "10:2.5:7.5"});
+    ASSERT_TRUE(o && o->geometry);
+    EXPECT_EQ(o->geometry->iTransmitterIndex, 4);
+    EXPECT_EQ(o->geometry->iReceiverIndex, 2);
+    EXPECT_EQ(o->geometry->fRopeLength, 7.5f);
+
     o = Parse({"--demo", "replay:/tmp/a.txt", "--gps-demo", "replay:/tmp/b.txt", "--lang", "ja"});
     ASSERT_TRUE(o);
     EXPECT_EQ(o->demo, CliInstrumentDemo::Replay);
@@ -74,6 +80,8 @@ TEST(TessickCliOptions, UnusableOptionsSayWhatIsWrong) {
         {{"--demo", "constant", "--prefix", "a/b"}, "--prefix: 'a/b' cannot begin"},
         {{"--demo", "constant", "--upload", "ftp://x"}, "--upload: 'ftp://x' is no http"},
         {{"--demo"}, "--demo needs a value"},
+        {{"--demo", "constant", "--geometry", "5:7:5"}, "--geometry: '5:7:5' is not TX:RX:ROPE"},
+        {{"--demo", "constant", "--geometry", "5:5"}, "--geometry: '5:5' is not"},
         {{"--gps-demo", "track"}, "nothing to record"},
         {{"--frobnicate"}, "unknown option '--frobnicate'"},
     };
@@ -381,6 +389,7 @@ TEST_F(TessickCli, ScriptedKeysAndTheUploadOfEveryRecordedReading) {
     testhttp::Server server;
     ASSERT_TRUE(server.Ready());
     CLogger logger(Recording({"--demo", "two-layer", "--gps-demo", "track", "--speed", "50",
+                              "--geometry", "10:5:2.5",
                               "--upload", server.URL("/gantrel/upload_gantrel_data.php"),
                               "--script", "0.5 m; 4.5 e; 5 q"}),
                    dir / "config");
@@ -393,7 +402,12 @@ TEST_F(TessickCli, ScriptedKeysAndTheUploadOfEveryRecordedReading) {
               std::string::npos)
         << logger.Output();
     ASSERT_EQ(server.Requests().size(), 4u);
-    EXPECT_NE(server.Requests()[0].sBody.find("<resistance_1>18.19"), std::string::npos);
+    const auto rec = Records(dir / "data" / "t_0007.sto");
+    ASSERT_FALSE(rec.empty());
+    EXPECT_EQ(rec[0].rfind("33  GOHM      7.500     10.000      2.500      5.000 ", 0), 0u)
+        << "the geometry given, stored as the dialog stores it: " << rec[0];
+    EXPECT_NE(server.Requests()[0].sBody.find("<number_of_receiver>5</number_of_receiver>"),
+              std::string::npos);
 }
 
 TEST_F(TessickCli, UnusableOptionsAndDevicesEndWithTheirStatus) {
