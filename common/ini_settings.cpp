@@ -1,5 +1,6 @@
 #include "common/ini_settings.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -93,6 +94,21 @@ std::string DecodeKey(std::string_view key) {
     return out;
 }
 
+// Keys and section names keep letters, digits, '_', '-', '.' and blanks inside; every other
+// byte becomes %XX, so that no key can be taken for a section, a comment or a value.
+std::string EncodeKey(std::string_view key) {
+    std::string out;
+    for (size_t i = 0; i < key.size(); ++i) {
+        const auto c = static_cast<unsigned char>(key[i]);
+        const bool bInside = i > 0 && i + 1 < key.size();
+        if (std::isalnum(c) != 0 || c == '_' || c == '-' || c == '.' || (c == ' ' && bInside))
+            out.push_back(static_cast<char>(c));
+        else
+            out += FormatC("%%%02X", c);
+    }
+    return out;
+}
+
 std::string ReadWholeFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};
@@ -165,8 +181,9 @@ std::string CIniDocument::Text() const {
     std::string out;
     for (const auto& s : sections_) {
         if (!out.empty()) out += "\r\n";
-        out += "[" + s.sName + "]\r\n";
-        for (const auto& [key, value] : s.keys) out += key + "=" + EncodeValue(value) + "\r\n";
+        out += "[" + EncodeKey(s.sName) + "]\r\n";
+        for (const auto& [key, value] : s.keys)
+            out += EncodeKey(key) + "=" + EncodeValue(value) + "\r\n";
     }
     return out;
 }

@@ -96,17 +96,16 @@ public:
     CKeyInput(const CKeyInput&) = delete;
     CKeyInput& operator=(const CKeyInput&) = delete;
 
-    // Waits at most iMs (less when a key or a signal comes) and appends the keys read.
-    void Wait(int iMs, std::string& keys) {
-        if (bClosed_) {
-            if (iMs > 0) {
-                pollfd none{};
-                ::poll(&none, 0, iMs);  // a signal ends it early
-            }
-            return;
-        }
+    // Waits at most `wait` (less when a key or a signal comes) and appends the keys read.
+    void Wait(std::chrono::nanoseconds wait, std::string& keys) {
+        if (wait < std::chrono::nanoseconds(0)) wait = std::chrono::nanoseconds(0);
+        timespec limit{};
+        limit.tv_sec = static_cast<time_t>(wait.count() / 1000000000);
+        limit.tv_nsec = static_cast<long>(wait.count() % 1000000000);
         pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, std::max(iMs, 0)) <= 0) return;
+        // A signal ends the wait early; with the keys' end reached only time is waited for.
+        if (::ppoll(bClosed_ ? nullptr : &p, bClosed_ ? 0 : 1, &limit, nullptr) <= 0 || bClosed_)
+            return;
         char buf[256];
         const ssize_t n = ::read(fd_, buf, sizeof buf);
         if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
@@ -143,6 +142,7 @@ std::int64_t Ms(CClockTime t) { return t.time * 1000 + t.iMilliSecond; }
 }  // namespace
 
 int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
+    CStopSignals signals;  // from the start: a stop while the devices start is kept too
     SetLanguage(o.iLanguage);
     CIniSettingsBackend settings(kLoggingProgramTitle);
     SetSettingsBackend(&settings);
@@ -238,7 +238,6 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
         << "; keys: m START/MARK, p PAUSE, e END LINE, q quit\n"
         << std::flush;
 
-    CStopSignals signals;
     CKeyInput input(inFd);
     std::uint64_t seen = state.dataLines.Total();
     auto printNew = [&] {
@@ -266,10 +265,7 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
     while (!bQuit && g_stop == 0) {
         std::string keys;
         const auto now = steady::now();
-        if (now < next) {
-            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now).count();
-            input.Wait(static_cast<int>(wait), keys);
-        }
+        if (now < next) input.Wait(next - now, keys);
         if (steady::now() >= next) {
             next += period;
             if (o.dSpeed <= 0.0 && next < steady::now()) next = steady::now() + period;
