@@ -15,7 +15,9 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "acquisition/demonstration.h"
 #include "common/line_assembler.h"
 #include "acquisition/logger_geometry.h"
 #include "acquisition/logger_prompter.h"
@@ -25,6 +27,7 @@
 #include "common/canvas.h"
 #include "common/clock.h"
 #include "common/survey.h"
+#include "upload/reading_uploader.h"
 
 // A reading as the logger keeps it.
 struct CLoggerReading : CGantrelData {
@@ -65,15 +68,6 @@ struct CControlFormState {
     std::filesystem::path sFilePath;  // "File path and name="
 };
 
-// Uploads a recorded reading with the latest fix to the collecting service; false on failure.
-// response receives the service's answer (shown in the received-lines log).
-class CReadingUploader {
-public:
-    virtual ~CReadingUploader() = default;
-    virtual bool Upload(const CGantrelData& reading, const CGPSData& latestFix,
-                        std::string& response) = 0;
-};
-
 // The data folder a fresh installation records to: "GantrelData" in the user's home folder.
 std::filesystem::path DefaultDataFolder();
 // Where the logger records when the data folder can be neither found nor made.
@@ -108,6 +102,8 @@ public:
     // ---- console lines and dispatch ----
 
     // One tick of a control-form timer (0 the poll timer, 1 to 3 the demonstration timers).
+    // Serial ports are read on ticks of the poll timer; a running demonstration steps on
+    // any tick once its period has passed on the clock.
     void Tick(int iTimer = kPollTimer);
     // Reads what the slot's port has queued and dispatches every complete line; returns the
     // number of lines of kinds 0, 1 and 3. A port that has gone is reported once in both logs
@@ -120,6 +116,35 @@ public:
     // could not be written to the survey file.
     int ParseConsoleRecord(std::string_view line, int iMilliSecond, int instrument,
                            std::int64_t time);
+
+    // ---- demonstrations ----
+
+    // "Gantrel demonstration (...)" and "GPS demonstration (...)": device kSlotGantrel with
+    // kind 0 to 2, or kSlotGPS with kind 3 or 4. The kind is stored even when the device is
+    // started already (nothing more happens then). A read-file kind asks for the file
+    // (CDlgOpenLogFile); cancelled or unopenable: "Could not open log file". True when the
+    // demonstration started; its first step comes one demonstration period later.
+    bool StartDemonstration(int device, int kind);
+    // The steps, each dispatching its line(s) with the publish flag 1 and filling both logs;
+    // true when a line came. Run on the ticks while the device's demonstration is due.
+    bool ReplayDemoLine(int slot);  // 0 first instrument, 1 GPS
+    bool GenerateConstantModelLine();
+    bool GenerateTwoLayerLine();
+    bool GenerateGpsTrackSentence();
+
+    // ---- upload to the collecting service ----
+
+    // The shell's uploader (it outlives the state, or is reset to null before it goes).
+    void SetUploader(CReadingUploader* uploader);
+    // The check item; false when there is no uploader to switch on.
+    bool SetUpload(bool bOn);
+    void ToggleUpload() { SetUpload(bUpload == 0); }
+    // "Setup Brivane database": the URL in a text input labelled "URL to uploading data"; OK
+    // makes it the uploader's URL and stores it as "sRegistrationURL". True on OK.
+    bool SetupUploadDatabase();
+    // The uploader's outcomes since the last call into the received-lines log, and the
+    // switch-off after the third failure in a row. Called on every tick.
+    void TakeUploadEvents();
 
     // ---- GPS ----
 
@@ -201,15 +226,21 @@ public:
     CLineLog receivedLines;  // the logging window
     CLineLog dataLines;      // the control form's big text box
 
+    // The upload switch ("Upload  data to database"): off at every start, not stored. While
+    // it is on, every reading written to the survey file is handed to the uploader, which
+    // posts it on its own thread; the outcomes come back on the next tick.
     int bUpload = 0;
-    int nUploadFailure = 0;
-    std::string sUploadResponse;
-    CReadingUploader* pUploader = nullptr;
+    CReadingUploader* pUploader = nullptr;  // none: the switch stays off
 
-    // Demonstration steps (the demonstration data generator plugs in here): called on ticks
-    // of timers 1 to 3 while the device's demonstration flag is set; true when data came.
-    std::function<bool(int iTimer)> gantrelDemonstrationStep;
-    std::function<bool(int iTimer)> gpsDemonstrationStep;
+    // Kinds, replayed files, the generated track and each demonstration's schedule.
+    CDemonstrationState demo;
+
+    // What this run wrote: lines started, readings, "21" fixes and markers recorded (in the
+    // first instrument's file), and every survey file that took a record.
+    struct CRecorded {
+        int nLine = 0, nReading = 0, nFix = 0, nMarker = 0;
+        std::vector<std::filesystem::path> files;
+    } recorded;
 
     CControlFormState form;
     bool bPollTimerRunning = false;
@@ -241,6 +272,8 @@ private:
     bool WriteRecord(int instrument, const std::string& record);
     void CautionNotSaved();
     void UploadReading(const CGantrelData& reading);
+    bool RunDemonstrationStep(int slot);
+    void LogDemonstrationLine(const std::string& line, int kind);
     void FlushRecords();
     bool StartDevice(int slot);
 

@@ -9,6 +9,7 @@
 #include "acquisition/acquisition_state.h"
 #include "common/survey_file.h"
 #include "common/text_format.h"
+#include "upload/upload_target.h"
 
 namespace {
 constexpr const char* kCaution = "Caution !!! Could not save data.";
@@ -100,31 +101,63 @@ int CAcquisitionState::ParseConsoleRecord(std::string_view line, int iMilliSecon
     readings.Append(r);
     if (r.bRecorded == 0) return n;
 
-    int result = n;
     if (IsErrorReading(r) ||
         !WriteRecord(instrument, FormatReadingRecord(r, ReadingForm::Logging, false)))
-        result = -1;
+        return -1;
+    ++recorded.nReading;
+    // Written with one write(): the reading is in the survey file before its upload starts.
     if (bUpload != 0) UploadReading(r);
-    return result;
+    return n;
 }
 
 void CAcquisitionState::UploadReading(const CGantrelData& reading) {
     if (pUploader == nullptr) return;
-    std::string response;
-    const bool ok = pUploader->Upload(reading, latestFix, response);
-    sUploadResponse = response;
-    if (ok) {
-        nUploadFailure = 0;
-        return;
-    }
-    if (++nUploadFailure > 2) {
+    pUploader->Submit(reading, fixes.Empty() ? nullptr : &latestFix);
+}
+
+void CAcquisitionState::SetUploader(CReadingUploader* uploader) {
+    if (pUploader != nullptr && pUploader != uploader) pUploader->SetEnabled(false);
+    pUploader = uploader;
+    if (pUploader == nullptr) bUpload = 0;
+    else pUploader->SetEnabled(bUpload != 0);
+}
+
+bool CAcquisitionState::SetUpload(bool bOn) {
+    if (pUploader == nullptr) {
         bUpload = 0;
-        prompter_.Message("Upload error ! Stopped data uploading.");
+        return !bOn;
+    }
+    pUploader->SetEnabled(bOn);
+    bUpload = bOn ? 1 : 0;
+    return true;
+}
+
+bool CAcquisitionState::SetupUploadDatabase() {
+    const std::string current = pUploader != nullptr ? pUploader->URL() : LoadReadingUploadURL();
+    const auto url = prompter_.InputText("Setup Brivane database", "URL to uploading data", current);
+    if (!url) return false;
+    if (pUploader != nullptr) pUploader->SetURL(*url);
+    StoreReadingUploadURL(*url);
+    return true;
+}
+
+void CAcquisitionState::TakeUploadEvents() {
+    if (pUploader == nullptr) return;
+    for (const CUploadEvent& e : pUploader->TakeEvents()) {
+        if (!e.sResponse.empty()) receivedLines.Append(e.sResponse);
+        if (e.bSwitchedOff) {
+            bUpload = 0;
+            prompter_.Message(kUploadStoppedMessage);
+        }
     }
 }
 
 bool CAcquisitionState::WriteRecord(int instrument, const std::string& record) {
-    return appender_.Append(sSurveyPath[static_cast<size_t>(instrument)], record);
+    const std::filesystem::path& path = sSurveyPath[static_cast<size_t>(instrument)];
+    if (!appender_.Append(path, record)) return false;
+    if (std::find(recorded.files.begin(), recorded.files.end(), path) == recorded.files.end())
+        recorded.files.push_back(path);
+    return true;
 }
 
 void CAcquisitionState::CautionNotSaved() {
@@ -187,10 +220,6 @@ int CAcquisitionState::PollSerialPort(int slot) {
             try {
                 kind = DispatchLine(text, slot, t, 1);
                 receivedLines.Append(text);
-                if (bUpload != 0 && !sUploadResponse.empty()) {
-                    receivedLines.Append(sUploadResponse);
-                    sUploadResponse.clear();
-                }
                 if (kind == kLineGantrel || kind == kLineGGA || kind == kLineGantrel2) {
                     dataLines.Append(text);
                     ++count;
@@ -213,9 +242,7 @@ void CAcquisitionState::Tick(int iTimer) {
     bool bArrived = false;
 
     if (bGantrelStarted != 0 && bGantrelDemonstration != 0) {
-        if (iTimer >= 1 && iTimer <= 3 && gantrelDemonstrationStep &&
-            gantrelDemonstrationStep(iTimer))
-            bArrived = true;
+        if (RunDemonstrationStep(kSlotGantrel)) bArrived = true;
     } else if (bGantrelStarted != 0 && iTimer == kPollTimer) {
         if (PollSerialPort(kSlotGantrel) > 0) bArrived = true;
     }
@@ -224,13 +251,13 @@ void CAcquisitionState::Tick(int iTimer) {
         if (bRegistryGPS != 0) {
             if (ReadRegistryGPS() > 0) bArrived = true;
         } else if (bGPSDemonstration != 0) {
-            if (iTimer == 1 && gpsDemonstrationStep && gpsDemonstrationStep(iTimer))
-                bArrived = true;
+            if (RunDemonstrationStep(kSlotGPS)) bArrived = true;
         } else if (iTimer == kPollTimer) {
             if (PollSerialPort(kSlotGPS) > 0) bArrived = true;
         }
     }
     FlushRecords();
+    TakeUploadEvents();
 
     if (bArrived) {
         UpdateViews();

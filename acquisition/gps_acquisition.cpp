@@ -61,8 +61,9 @@ void CAcquisitionState::HandleGGA(std::string_view line, CClockTime t, int bPubl
         const std::string record = FormatGPSRecord(fix);
         bool ok = true;
         if (bGantrel2Started != 0) ok = WriteRecord(kSecondInstrument, record);
-        ok = WriteRecord(kFirstInstrument, record) && ok;
-        if (!ok) CautionNotSaved();
+        const bool bFirst = WriteRecord(kFirstInstrument, record);
+        if (bFirst) ++recorded.nFix;
+        if (!(bFirst && ok)) CautionNotSaved();
     }
     if (bPosition) latestFix = fix;
 }

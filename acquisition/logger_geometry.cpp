@@ -86,6 +86,11 @@ float LoggerGeometricFactor(const CGantrelGeometry& g, int i) {
         const double lnS = (m - 2.0) * std::log((m2 - 2.0 * m) / ((m - 1.0) * (m - 1.0)));
         return static_cast<float>(3.1415927 * static_cast<double>(a) / (lnP + lnQ + lnS));
     }
+    return LoggerUnequalDipoleFactor(g, i);
+}
+
+float LoggerUnequalDipoleFactor(const CGantrelGeometry& g, int i) {
+    const float T = g.fTransmitterDipole, R = g.fReceiverDipole, L = g.fRopeLength;
     const float C = T / 2.0f;
     const float B = 0.75f * T + L + static_cast<float>(2 * i + 1) * R / 4.0f;
     const float D = B + R / 2.0f;

@@ -31,6 +31,9 @@ void SaveLoggerGeometry(const CGantrelGeometry& g, int instrument);
 void ComputeLoggerResistivity(CGantrelData& data, CGantrelGeometry& g);
 // The geometric factor of receiver i (what ComputeLoggerResistivity divides V/I by 20 with).
 float LoggerGeometricFactor(const CGantrelGeometry& g, int i);
+// The four-electrode factor of receiver i, whatever the dipole sizes (what the logger uses
+// for different sizes; for equal sizes it differs from the equal-dipole factor above).
+float LoggerUnequalDipoleFactor(const CGantrelGeometry& g, int i);
 
 // "33  GOHM offset tx rope rx time date 1 " with the geometry's time (that of the START).
 std::string LoggerGeometryRecord(const CGantrelGeometry& g);

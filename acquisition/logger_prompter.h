@@ -3,6 +3,7 @@
 // real dialogs; tests and the headless logger answer from a script.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,13 @@ public:
     virtual void Message(const std::string& text) = 0;
     // One of the logger's dialogs; false when cancelled (values then unchanged).
     virtual bool EditDialog(CDialogValues& values) = 0;
+    // A one-line text input showing initial; nullopt when cancelled.
+    virtual std::optional<std::string> InputText(const std::string& caption,
+                                                 const std::string& label,
+                                                 const std::string& initial) {
+        (void)caption, (void)label, (void)initial;
+        return std::nullopt;
+    }
 };
 
 // The logger's prompts on any of the suite's prompters (the window's real dialogs).
@@ -24,6 +32,10 @@ public:
     explicit CLoggerPrompterOn(CPrompter& prompter) : prompter_(prompter) {}
     void Message(const std::string& text) override { prompter_.Message(text); }
     bool EditDialog(CDialogValues& values) override { return prompter_.EditDialog(values); }
+    std::optional<std::string> InputText(const std::string& caption, const std::string& label,
+                                         const std::string& initial) override {
+        return prompter_.InputText(caption, label, initial);
+    }
 
 private:
     CPrompter& prompter_;
@@ -35,6 +47,10 @@ class CScriptedLoggerPrompter : public CLoggerPrompter {
 public:
     void Message(const std::string& text) override { script.Message(text); }
     bool EditDialog(CDialogValues& values) override { return script.EditDialog(values); }
+    std::optional<std::string> InputText(const std::string& caption, const std::string& label,
+                                         const std::string& initial) override {
+        return script.InputText(caption, label, initial);
+    }
     std::vector<std::string> Messages() const { return script.Messages(); }
 
     CScriptedPrompter script;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -16,12 +17,16 @@ public:
     // Appends at the end, drops the oldest when over the limit; returns the count after.
     int Append(T record) {
         records_.push_back(std::move(record));
+        ++nAppended_;
         if (records_.size() > limit_) records_.pop_front();
         return static_cast<int>(records_.size());
     }
     int Count() const { return static_cast<int>(records_.size()); }
     bool Empty() const { return records_.empty(); }
     std::size_t Limit() const { return limit_; }
+    // Records appended since the ring was made, the dropped ones included: a reader that
+    // remembers it sees which of the kept records are new.
+    std::uint64_t Total() const { return nAppended_; }
     // Oldest first: index 0 is the oldest kept record.
     const T& operator[](std::size_t i) const { return records_[i]; }
     const T& Latest() const { return records_.back(); }
@@ -31,6 +36,7 @@ public:
 private:
     std::size_t limit_;
     std::deque<T> records_;
+    std::uint64_t nAppended_ = 0;
 };
 
 // The text logs shown on screen: the 20 latest lines.

@@ -293,6 +293,7 @@ void CAcquisitionState::WriteMarker(int iKind, CClockTime t) {
     markers.Append(m);
     const std::string record = FormatMarkerRecord(m, MarkerForm::Survey);
     bool ok = WriteRecord(kFirstInstrument, record);
+    if (ok) ++recorded.nMarker;
     if (bGantrel2Started != 0) ok = WriteRecord(kSecondInstrument, record) && ok;
     if (!ok) CautionNotSaved();
 }
@@ -315,6 +316,7 @@ void CAcquisitionState::StartMark() {
         form.endLine = {Tr("END LINE (E)", "測定終了 (E)"), kButtonRed, true};
         form.pause = {Tr("PAUSE (P)", "一時停止 (P)"), kButtonYellow, true};
         ++iLineID;
+        ++recorded.nLine;
         iRecordState = 1;
         iMarkerNumber = 0;
         LogBoth(Tr(">>Start acquisition", ">>測定開始"));

@@ -3,26 +3,9 @@
 #include <QSettings>
 #include <QString>
 
-#include <cstdlib>
+#include "common/ini_settings.h"
 
 namespace {
-std::filesystem::path UserConfigFolder() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg != '\0')
-        return xdg;
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
-        return std::filesystem::path(home) / ".config";
-    return std::filesystem::current_path();
-}
-
-std::filesystem::path SystemConfigFolder() {
-    if (const char* dirs = std::getenv("XDG_CONFIG_DIRS"); dirs != nullptr && *dirs != '\0') {
-        std::string first(dirs);
-        first = first.substr(0, first.find(':'));
-        if (!first.empty()) return first;
-    }
-    return "/etc/xdg";
-}
-
 // The profile's keys all belong to the registry's section "General". QSettings writes keys
 // without a group into the INI section [General] (a group named "General" would become
 // "[%General]"), so the keys stay ungrouped and the file reads as the section it stands for.
@@ -43,17 +26,7 @@ CQtSettingsBackend::CQtSettingsBackend(std::string programTitle)
 CQtSettingsBackend::~CQtSettingsBackend() = default;
 
 std::filesystem::path CQtSettingsBackend::FileOf(SettingsScope scope) const {
-    switch (scope) {
-        case SettingsScope::Profile:
-            return UserConfigFolder() / kSuiteProfileName / (programTitle_ + ".ini");
-        case SettingsScope::SuiteUser:
-            return UserConfigFolder() / (std::string(kSuiteProfileName) + ".ini");
-        case SettingsScope::Plotter:
-            return UserConfigFolder() / "Rundle" / "Setting.ini";
-        case SettingsScope::SuiteMachine:
-            return SystemConfigFolder() / "Pelmo" / "Setting.ini";
-    }
-    return {};
+    return SettingsFilePath(scope, programTitle_);
 }
 
 QSettings& CQtSettingsBackend::Store(SettingsScope scope) {

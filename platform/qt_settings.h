@@ -1,11 +1,6 @@
 // Settings backend on QSettings. On Windows the values would live in the registry keys the
-// programs have always used; elsewhere they are INI files:
-//   profile        <config>/Sarovin Applications/<program>.ini   (section [General])
-//   suite, user    <config>/Sarovin Applications.ini
-//   plotter        <config>/Rundle/Setting.ini
-//   suite, machine <system config>/Pelmo/Setting.ini
-// with <config> = $XDG_CONFIG_HOME or ~/.config and <system config> = the first folder of
-// $XDG_CONFIG_DIRS or /etc/xdg.
+// programs have always used; elsewhere they are the INI files of SettingsFilePath
+// (common/ini_settings.h), which the headless programs read and write without Qt.
 #pragma once
 
 #include <filesystem>

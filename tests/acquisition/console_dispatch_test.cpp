@@ -133,49 +133,5 @@ TEST_F(ConsoleDispatch, AnEmptyLineMarksEveryPauseOfAboutTwoSeconds) {
     EXPECT_TRUE(!s.dataLines.Latest().empty()) << "data came less than two seconds ago";
 }
 
-class ScriptedUploader : public CReadingUploader {
-public:
-    bool Upload(const CGantrelData&, const CGPSData&, std::string& response) override {
-        const bool ok = results.empty() ? true : results.front();
-        if (!results.empty()) results.erase(results.begin());
-        response = ok ? "OK" : "failed";
-        ++calls;
-        return ok;
-    }
-    std::vector<bool> results;
-    int calls = 0;
-};
-
-TEST_F(ConsoleDispatch, ThreeUploadFailuresInARowSwitchUploadingOff) {
-    auto& s = MakeState();
-    CPty pty;
-    StartGantrel(pty);
-    ScriptedUploader uploader;
-    uploader.results = {false, false, true, false, false, false};
-    s.pUploader = &uploader;
-    s.bUpload = 1;
-    s.StartMark();
-    for (int i = 0; i < 7; ++i) {
-        pty.Send("1.0,1,1,11\n");
-        Tick();
-        pty.Consumed();
-    }
-    EXPECT_EQ(uploader.calls, 6) << "a success in between resets the count; the sixth stops it";
-    EXPECT_EQ(s.bUpload, 0);
-    EXPECT_EQ(prompter.Messages().back(), "Upload error ! Stopped data uploading.");
-    bool shown = false;
-    for (const auto& l : s.receivedLines) shown = shown || l == "OK";
-    EXPECT_TRUE(shown) << "the service's answers are shown in the received lines";
-}
-
-TEST_F(ConsoleDispatch, NothingIsUploadedWhileNotRecording) {
-    auto& s = MakeState();
-    ScriptedUploader uploader;
-    s.pUploader = &uploader;
-    s.bUpload = 1;
-    s.ParseConsoleRecord("1.0,1,1,11", 0, kFirstInstrument, 0);
-    EXPECT_EQ(uploader.calls, 0);
-}
-
 }  // namespace
 }  // namespace acqtest

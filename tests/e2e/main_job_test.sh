@@ -1,12 +1,34 @@
 #!/usr/bin/env bash
-# End to end: a small generated survey through the batch command line, as the demo runs it,
-# then checks that every output exists, reads back, and that the inversion lowered the misfit.
+# End to end, as the demo runs it: the field logger records two lines of the two-layer
+# demonstration with the GPS track, and the batch command line recovers the two-layer earth
+# from the recorded file with GPS distances; then a small generated survey through the batch
+# command line, checking that every output exists, reads back, and that the inversion lowered
+# the misfit.
 set -euo pipefail
-example=$1 cli=$2
+example=$1 cli=$2 logger=$3 layers=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=offscreen
 fail() { echo "FAIL: $*"; cat "$work/log" 2>/dev/null | tail -20; exit 1; }
+
+# The field: 80 readings and 80 fixes in two lines, every one in the file.
+"$logger" --demo two-layer --gps-demo track --geometry 10:5:5 --speed 200 \
+  --folder "$work/field" --prefix demo --file-id 1 \
+  --script "1.5 m; 21 m; 41.5 e; 43.5 m; 63 m; 83.5 e; 84 q" </dev/null >"$work/log" \
+  || fail "tessick-cli exited with $?"
+grep -q '^Lines: 2  Readings: 80  Fixes: 80  Markers: 6$' "$work/log" || fail "tessick-cli summary"
+[ "$(grep -c '^30 5 ' "$work/field/demo_0001.sto")" -eq 80 ] || fail "readings in the file"
+[ "$(grep -c '^21 \$GPGGA' "$work/field/demo_0001.sto")" -eq 80 ] || fail "fixes in the file"
+# The office: GPS distances, two layers with the boundary at 5 m.
+"$cli" "$work/field/demo_0001.sto" --config 4 --grid 2 --initial-model 1:5:2 \
+  --invert 20:0.5:0:0.001 --save-ovs "$work/field.ovs" 2>"$work/log" \
+  || fail "brivane-cli on the recorded file exited with $?"
+grep -q '^summary: lines 2, readings 80$' "$work/log" || fail "the recorded file read back"
+"$layers" "$work/field.ovs" >"$work/layers" || fail "no model in field.ovs"
+awk 'NR == 1 { top = $3 } NR == 2 { bottom = $3 } END {
+       if (!(top > 475 && top < 525 && bottom > 47.5 && bottom < 52.5)) {
+         printf "recovered %s over %s Ohm-m, not 500 over 50\n", top, bottom; exit 1 } }' \
+  "$work/layers" || fail "the two-layer earth was not recovered"
 
 "$example" --out "$work/data" --lines 1 --readings 150 >/dev/null
 "$cli" "$work/data/line01.sto" --marker-spacing 10 --median 3 --grid 2 \

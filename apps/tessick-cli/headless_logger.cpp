@@ -1,0 +1,308 @@
+#include "apps/tessick-cli/headless_logger.h"
+
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <memory>
+#include <ostream>
+#include <system_error>
+
+#include "acquisition/acquisition_state.h"
+#include "common/ini_settings.h"
+#include "common/language.h"
+#include "common/settings.h"
+#include "platform/curl_http_client.h"
+#include "platform/posix_serial_port.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+volatile std::sig_atomic_t g_stop = 0;
+extern "C" void OnStopSignal(int) { g_stop = 1; }
+
+// Installs the stop handlers for the run and puts the previous ones back after it.
+class CStopSignals {
+public:
+    CStopSignals() {
+        g_stop = 0;
+        struct sigaction sa {};
+        sa.sa_handler = OnStopSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = 0;  // no restart: a wait on the keys returns at once
+        sigaction(SIGTERM, &sa, &oldTerm_);
+        sigaction(SIGINT, &sa, &oldInt_);
+    }
+    ~CStopSignals() {
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+        sigaction(SIGINT, &oldInt_, nullptr);
+    }
+    CStopSignals(const CStopSignals&) = delete;
+    CStopSignals& operator=(const CStopSignals&) = delete;
+
+private:
+    struct sigaction oldTerm_ {};
+    struct sigaction oldInt_ {};
+};
+
+// The logger's questions answered from the options; its messages printed.
+class CCliPrompter : public CLoggerPrompter {
+public:
+    explicit CCliPrompter(std::ostream& out) : out_(out) {}
+    void Message(const std::string& text) override { out_ << text << "\n" << std::flush; }
+    bool EditDialog(CDialogValues& values) override {
+        if (auto* port = dynamic_cast<CDlgRS232C*>(&values)) {
+            if (device.sPath.empty()) return false;
+            port->sDevice = device.sPath;
+            if (device.iBaudIndex >= 0) port->iBaudRate = device.iBaudIndex;
+            return true;
+        }
+        if (auto* open = dynamic_cast<CDlgOpenLogFile*>(&values)) {
+            if (file.empty()) return false;
+            open->sPath = file;
+            return true;
+        }
+        return false;  // geometry, folder: the settings hold them
+    }
+
+    CCliDevice device;  // answers the next serial port dialog
+    fs::path file;      // answers the next log file dialog
+
+private:
+    std::ostream& out_;
+};
+
+// Keys from a terminal (one per key press, without echo) or from a pipe (one per line).
+class CKeyInput {
+public:
+    explicit CKeyInput(int fd) : fd_(fd) {
+        bTerminal_ = ::isatty(fd) == 1 && tcgetattr(fd, &saved_) == 0;
+        if (bTerminal_) {
+            termios raw = saved_;
+            raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));  // ISIG stays: Ctrl-C
+            raw.c_cc[VMIN] = 0;
+            raw.c_cc[VTIME] = 0;
+            tcsetattr(fd, TCSANOW, &raw);
+        }
+    }
+    ~CKeyInput() {
+        if (bTerminal_) tcsetattr(fd_, TCSANOW, &saved_);
+    }
+    CKeyInput(const CKeyInput&) = delete;
+    CKeyInput& operator=(const CKeyInput&) = delete;
+
+    // Waits at most `wait` (less when a key or a signal comes) and appends the keys read.
+    void Wait(std::chrono::nanoseconds wait, std::string& keys) {
+        if (wait < std::chrono::nanoseconds(0)) wait = std::chrono::nanoseconds(0);
+        timespec limit{};
+        limit.tv_sec = static_cast<time_t>(wait.count() / 1000000000);
+        limit.tv_nsec = static_cast<long>(wait.count() % 1000000000);
+        pollfd p{fd_, POLLIN, 0};
+        // A signal ends the wait early; with the keys' end reached only time is waited for.
+        if (::ppoll(bClosed_ ? nullptr : &p, bClosed_ ? 0 : 1, &limit, nullptr) <= 0 || bClosed_)
+            return;
+        char buf[256];
+        const ssize_t n = ::read(fd_, buf, sizeof buf);
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
+            bClosed_ = true;  // the pipe's end: the script or a signal ends the run
+            return;
+        }
+        for (ssize_t i = 0; i < n; ++i) {
+            const char c = buf[i];
+            if (bTerminal_) {
+                keys.push_back(c);
+            } else if (c == '\n' || c == '\r') {
+                const auto first = std::find_if(line_.begin(), line_.end(), [](char ch) {
+                    return !std::isspace(static_cast<unsigned char>(ch));
+                });
+                if (first != line_.end()) keys.push_back(*first);
+                line_.clear();
+            } else if (line_.size() < 256) {
+                line_.push_back(c);
+            }
+        }
+    }
+
+private:
+    int fd_;
+    bool bTerminal_ = false;
+    bool bClosed_ = false;
+    termios saved_{};
+    std::string line_;
+};
+
+bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+std::int64_t Ms(CClockTime t) { return t.time * 1000 + t.iMilliSecond; }
+}  // namespace
+
+int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
+    CStopSignals signals;  // from the start: a stop while the devices start is kept too
+    SetLanguage(o.iLanguage);
+    CIniSettingsBackend settings(kLoggingProgramTitle);
+    SetSettingsBackend(&settings);
+    struct Restore {
+        ~Restore() { SetSettingsBackend(nullptr); }
+    } restoreSettings;
+
+    fs::path requestedFolder;
+    if (o.folder) {
+        std::error_code ec;
+        requestedFolder = fs::absolute(*o.folder, ec);
+        if (ec) requestedFolder = *o.folder;
+        WriteSettingString("FolderPath", requestedFolder.string());
+    }
+    if (o.prefix) WriteSettingString("FileNamePrefix", *o.prefix);
+    // The start of the logger moves the file ID on by one: it is set one lower.
+    if (o.fileID) WriteSettingInt("iFileID", *o.fileID - 1);
+    if (o.geometry) {
+        // As the geometry dialog's OK stores it.
+        CGantrelGeometry g = LoadLoggerGeometry(kFirstInstrument);
+        g.iDipoleIndex = o.geometry->iTransmitterIndex;
+        g.iDipoleIndexReceiver = o.geometry->iReceiverIndex;
+        g.bDifferentSize = g.iDipoleIndex != g.iDipoleIndexReceiver ? 1 : 0;
+        g.fRopeLength = o.geometry->fRopeLength;
+        g.SizeFromIndex();
+        SaveLoggerGeometry(g, kFirstInstrument);
+    }
+
+    CSystemClock systemClock;
+    CManualClock simulated(systemClock.Now());
+    CClock& clock = o.dSpeed > 0.0 ? static_cast<CClock&>(simulated) : systemClock;
+
+    CPosixSerialPortSystem ports;
+    CCliPrompter prompter(out);
+    CAcquisitionState state(ports, prompter, clock);
+    if (o.folder && state.sDataFolder != requestedFolder)
+        out << "Caution !!! Could not make the data folder " << requestedFolder.string()
+            << "; recording to " << state.sDataFolder.string() << "\n";
+
+    const bool bSerialLogWasOn = state.serialLogs.IsOn();
+    if (o.bSerialLog && !bSerialLogWasOn) state.ToggleSaveSerialPortLog();
+
+    std::unique_ptr<CCurlHttpClient> http;
+    std::unique_ptr<CReadingUploader> uploader;
+    if (o.uploadURL) {
+        http = std::make_unique<CCurlHttpClient>();
+        uploader = std::make_unique<CReadingUploader>(*http);
+        uploader->SetURL(*o.uploadURL);
+        state.SetUploader(uploader.get());
+        state.SetUpload(true);
+    }
+    struct DetachUploader {
+        CAcquisitionState& s;
+        ~DetachUploader() { s.SetUploader(nullptr); }
+    } detach{state};
+
+    auto fail = [&](const std::string& what) {
+        out << "tessick-cli: " << what << "\n" << std::flush;
+        if (o.bSerialLog && !bSerialLogWasOn) state.ToggleSaveSerialPortLog();
+        return 1;
+    };
+    auto startPort = [&](const CCliDevice& d, bool (CAcquisitionState::*start)()) {
+        ports.AddKnownDevice(d.sPath);
+        prompter.device = d;
+        const bool ok = (state.*start)();
+        prompter.device = {};
+        return ok;
+    };
+
+    if (o.gps && !startPort(*o.gps, &CAcquisitionState::StartGPS))
+        return fail("could not start the GPS on " + o.gps->sPath);
+    if (o.bGPSRegistry) state.ToggleRegistryGPS();
+    if (o.gpsDemo != CliGPSDemo::None) {
+        prompter.file = o.gpsDemoFile;
+        const int kind = o.gpsDemo == CliGPSDemo::Track ? kDemoGPSTrack : kDemoGPSReadFile;
+        if (!state.StartDemonstration(kSlotGPS, kind))
+            return fail("could not start the GPS demonstration");
+    }
+    if (o.port && !startPort(*o.port, &CAcquisitionState::StartGantrel))
+        return fail("could not start the instrument on " + o.port->sPath);
+    if (o.demo != CliInstrumentDemo::None) {
+        prompter.file = o.demoFile;
+        const int kind = o.demo == CliInstrumentDemo::Constant   ? kDemoConstantModel
+                         : o.demo == CliInstrumentDemo::TwoLayer ? kDemoTwoLayerModel
+                                                                 : kDemoReadFile;
+        if (!state.StartDemonstration(kSlotGantrel, kind))
+            return fail("could not start the instrument demonstration");
+    }
+    if (o.port2 && !startPort(*o.port2, &CAcquisitionState::StartGantrel2))
+        return fail("could not start the second instrument on " + o.port2->sPath);
+
+    out << "Recording to " << state.sSurveyPath[kFirstInstrument].string()
+        << "; keys: m START/MARK, p PAUSE, e END LINE, q quit\n"
+        << std::flush;
+
+    CKeyInput input(inFd);
+    std::uint64_t seen = state.dataLines.Total();
+    auto printNew = [&] {
+        const std::uint64_t total = state.dataLines.Total();
+        const auto n = static_cast<int>(
+            std::min<std::uint64_t>(total - seen, static_cast<std::uint64_t>(state.dataLines.Count())));
+        seen = total;
+        for (int i = state.dataLines.Count() - n; i < state.dataLines.Count(); ++i) {
+            const std::string& line = state.dataLines[static_cast<size_t>(i)];
+            if (line.empty()) continue;  // the log's marks of a pause in the data
+            if (o.bEcho || StartsWith(line, ">>") || StartsWith(line, "Caution"))
+                out << line << "\n";
+        }
+        out << std::flush;
+    };
+
+    using steady = std::chrono::steady_clock;
+    const auto period = std::chrono::duration_cast<steady::duration>(
+        std::chrono::duration<double, std::milli>(
+            CAcquisitionState::kPollPeriod / (o.dSpeed > 0.0 ? o.dSpeed : 1.0)));
+    const std::int64_t t0 = Ms(clock.Now());
+    auto next = steady::now() + period;
+    size_t iScript = 0;
+    bool bQuit = false;
+    while (!bQuit && g_stop == 0) {
+        std::string keys;
+        const auto now = steady::now();
+        if (now < next) input.Wait(next - now, keys);
+        if (steady::now() >= next) {
+            next += period;
+            if (o.dSpeed <= 0.0 && next < steady::now()) next = steady::now() + period;
+            if (o.dSpeed > 0.0) simulated.Advance(CAcquisitionState::kPollPeriod);
+            state.Tick(CAcquisitionState::kPollTimer);
+            while (iScript < o.script.size() && o.script[iScript].iMs <= Ms(clock.Now()) - t0)
+                keys.push_back(o.script[iScript++].key);
+        }
+        for (const char k : keys) {
+            if (k == 'q' || k == 'Q') {
+                bQuit = true;
+                break;
+            }
+            state.OnKey(k);
+        }
+        printNew();
+    }
+    if (g_stop != 0) out << "Stopped by a signal\n";
+    // As the window's exit: a line being recorded is ended first.
+    if (state.iRecordState == 1) state.EndLine();
+    if (uploader) {
+        uploader->WaitIdle(std::chrono::milliseconds(5000));
+        state.TakeUploadEvents();
+    }
+    printNew();
+
+    const auto& r = state.recorded;
+    out << "Lines: " << r.nLine << "  Readings: " << r.nReading << "  Fixes: " << r.nFix
+        << "  Markers: " << r.nMarker << "\n";
+    for (const auto& f : r.files) out << "File written: " << f.string() << "\n";
+    if (r.files.empty()) out << "No file written\n";
+    if (uploader) {
+        const CUploadCounts c = uploader->Counts();
+        out << "Uploaded: " << c.nUploaded << " of " << c.nSubmitted << " reading(s), "
+            << c.nFailed << " failed, " << c.nDropped << " not sent\n";
+    }
+    out << std::flush;
+    if (o.bSerialLog && !bSerialLogWasOn) state.ToggleSaveSerialPortLog();
+    return 0;
+}

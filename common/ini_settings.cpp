@@ -1,0 +1,367 @@
+#include "common/ini_settings.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include <unistd.h>
+
+#include "common/atomic_file.h"
+#include "common/text_format.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// Every value of the suite lives in the registry's section "General"; the windowed store
+// keeps it as the INI section [General] too.
+constexpr std::string_view kSection = "General";
+
+fs::path UserConfigFolder() {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg != '\0')
+        return xdg;
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        return fs::path(home) / ".config";
+    std::error_code ec;
+    return fs::current_path(ec);
+}
+
+fs::path SystemConfigFolder() {
+    if (const char* dirs = std::getenv("XDG_CONFIG_DIRS"); dirs != nullptr && *dirs != '\0') {
+        std::string first(dirs);
+        first = first.substr(0, first.find(':'));
+        if (!first.empty()) return first;
+    }
+    return "/etc/xdg";
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+void AppendUtf8(std::string& out, unsigned code) {
+    if (code < 0x80) {
+        out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | ((code >> 12) & 0x0F)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+}
+
+// Keys are written as they are (the suite's keys are plain names); %XX and %UXXXX, which the
+// windowed store writes for other characters, are read back.
+std::string DecodeKey(std::string_view key) {
+    std::string out;
+    for (size_t i = 0; i < key.size(); ++i) {
+        if (key[i] == '%' && i + 5 < key.size() && key[i + 1] == 'U') {
+            unsigned code = 0;
+            bool ok = true;
+            for (size_t k = 2; k < 6; ++k) {
+                const int d = HexDigit(key[i + k]);
+                ok = ok && d >= 0;
+                code = code * 16 + static_cast<unsigned>(d < 0 ? 0 : d);
+            }
+            if (ok) {
+                AppendUtf8(out, code);
+                i += 5;
+                continue;
+            }
+        }
+        if (key[i] == '%' && i + 2 < key.size() && HexDigit(key[i + 1]) >= 0 &&
+            HexDigit(key[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(HexDigit(key[i + 1]) * 16 + HexDigit(key[i + 2])));
+            i += 2;
+            continue;
+        }
+        out.push_back(key[i]);
+    }
+    return out;
+}
+
+// Keys and section names keep letters, digits, '_', '-', '.' and blanks inside; every other
+// byte becomes %XX, so that no key can be taken for a section, a comment or a value.
+std::string EncodeKey(std::string_view key) {
+    std::string out;
+    for (size_t i = 0; i < key.size(); ++i) {
+        const auto c = static_cast<unsigned char>(key[i]);
+        const bool bInside = i > 0 && i + 1 < key.size();
+        if (std::isalnum(c) != 0 || c == '_' || c == '-' || c == '.' || (c == ' ' && bInside))
+            out.push_back(static_cast<char>(c));
+        else
+            out += FormatC("%%%02X", c);
+    }
+    return out;
+}
+
+std::string ReadWholeFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+}  // namespace
+
+fs::path SettingsFilePath(SettingsScope scope, std::string_view programTitle) {
+    switch (scope) {
+        case SettingsScope::Profile:
+            return UserConfigFolder() / kSuiteProfileName / (std::string(programTitle) + ".ini");
+        case SettingsScope::SuiteUser:
+            return UserConfigFolder() / (std::string(kSuiteProfileName) + ".ini");
+        case SettingsScope::Plotter:
+            return UserConfigFolder() / "Rundle" / "Setting.ini";
+        case SettingsScope::SuiteMachine:
+            return SystemConfigFolder() / "Pelmo" / "Setting.ini";
+    }
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+// The document
+
+void CIniDocument::Parse(std::string_view text) {
+    sections_.clear();
+    Section* current = nullptr;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = Trim(text.substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line[0] == '[') {
+            const size_t close = line.find(']');
+            if (close == std::string_view::npos) continue;
+            std::string name = DecodeKey(line.substr(1, close - 1));
+            current = nullptr;
+            for (auto& s : sections_)
+                if (s.sName == name) current = &s;
+            if (current == nullptr) {
+                sections_.push_back({std::move(name), {}});
+                current = &sections_.back();
+            }
+            continue;
+        }
+        const size_t eq = line.find('=');
+        if (eq == std::string_view::npos) continue;
+        if (current == nullptr) {
+            sections_.push_back({std::string(kSection), {}});
+            current = &sections_.back();
+        }
+        const std::string key = DecodeKey(Trim(line.substr(0, eq)));
+        const std::string value = DecodeValue(line.substr(eq + 1));
+        bool found = false;
+        for (auto& kv : current->keys) {
+            if (kv.first == key) {
+                kv.second = value;  // the last of a repeated key holds, as in the other store
+                found = true;
+            }
+        }
+        if (!found) current->keys.emplace_back(key, value);
+    }
+}
+
+std::string CIniDocument::Text() const {
+    std::string out;
+    for (const auto& s : sections_) {
+        if (!out.empty()) out += "\r\n";
+        out += "[" + EncodeKey(s.sName) + "]\r\n";
+        for (const auto& [key, value] : s.keys)
+            out += EncodeKey(key) + "=" + EncodeValue(value) + "\r\n";
+    }
+    return out;
+}
+
+const std::string* CIniDocument::Find(std::string_view section, std::string_view key) const {
+    for (const auto& s : sections_) {
+        if (s.sName != section) continue;
+        for (const auto& kv : s.keys)
+            if (kv.first == key) return &kv.second;
+    }
+    return nullptr;
+}
+
+void CIniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
+    Section* target = nullptr;
+    for (auto& s : sections_)
+        if (s.sName == section) target = &s;
+    if (target == nullptr) {
+        sections_.push_back({std::string(section), {}});
+        target = &sections_.back();
+    }
+    for (auto& kv : target->keys) {
+        if (kv.first == key) {
+            kv.second.assign(value);
+            return;
+        }
+    }
+    target->keys.emplace_back(std::string(key), std::string(value));
+}
+
+std::string CIniDocument::EncodeValue(std::string_view value) {
+    std::string out;
+    // A value beginning with '@' would be taken for a typed value: the '@' is doubled.
+    if (!value.empty() && value[0] == '@') out.push_back('@');
+    bool bQuote = !value.empty() && (value.front() == ' ' || value.back() == ' ');
+    bool bHexBefore = false;  // a digit right after a \x escape would join it
+    for (const char ch : value) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (ch == ';' || ch == ',' || ch == '=') bQuote = true;
+        if (bHexBefore && HexDigit(ch) >= 0) {
+            out += FormatC("\\x%x", c);
+            continue;
+        }
+        bHexBefore = false;
+        switch (ch) {
+            case '\a': out += "\\a"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            case '\v': out += "\\v"; break;
+            case '"':
+            case '\\':
+                out.push_back('\\');
+                out.push_back(ch);
+                break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    out += FormatC("\\x%x", c);
+                    bHexBefore = true;
+                } else {
+                    out.push_back(ch);  // UTF-8 as it is
+                }
+        }
+    }
+    return bQuote ? "\"" + out + "\"" : out;
+}
+
+std::string CIniDocument::DecodeValue(std::string_view text) {
+    text = Trim(text);
+    std::string out;
+    bool bInQuotes = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        if (ch == '"') {
+            bInQuotes = !bInQuotes;
+            continue;
+        }
+        if (!bInQuotes && ch == ',') {
+            // A list in the other store's terms; read here as the text of its items.
+            while (!out.empty() && out.back() == ' ') out.pop_back();
+            out += ", ";
+            while (i + 1 < text.size() && text[i + 1] == ' ') ++i;
+            continue;
+        }
+        if (!bInQuotes && ch == ';') break;  // a comment follows
+        if (ch != '\\' || i + 1 >= text.size()) {
+            out.push_back(ch);
+            continue;
+        }
+        const char e = text[++i];
+        switch (e) {
+            case 'a': out.push_back('\a'); break;
+            case 'b': out.push_back('\b'); break;
+            case 'f': out.push_back('\f'); break;
+            case 'n': out.push_back('\n'); break;
+            case 'r': out.push_back('\r'); break;
+            case 't': out.push_back('\t'); break;
+            case 'v': out.push_back('\v'); break;
+            case '0': out.push_back('\0'); break;
+            case 'x': {
+                unsigned code = 0;
+                size_t n = 0;
+                while (i + 1 < text.size() && HexDigit(text[i + 1]) >= 0 && n < 4) {
+                    code = code * 16 + static_cast<unsigned>(HexDigit(text[++i]));
+                    ++n;
+                }
+                AppendUtf8(out, code);
+                break;
+            }
+            default:
+                out.push_back(e);  // \" \\ \' \?
+        }
+    }
+    if (out.size() >= 2 && out[0] == '@' && out[1] == '@') out.erase(0, 1);
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The backend
+
+std::optional<std::string> CIniSettingsBackend::ReadString(SettingsScope scope,
+                                                           std::string_view key) {
+    CIniDocument doc;
+    doc.Parse(ReadWholeFile(FileOf(scope)));
+    const std::string* value = doc.Find(kSection, key);
+    if (value == nullptr) return std::nullopt;
+    return *value;
+}
+
+std::optional<int> CIniSettingsBackend::ReadInt(SettingsScope scope, std::string_view key) {
+    const auto text = ReadString(scope, key);
+    if (!text) return std::nullopt;
+    const std::string_view t = Trim(*text);
+    int value = 0;
+    size_t used = 0;
+    if (!ScanInt(t, value, &used) || used != t.size()) return std::nullopt;
+    return value;
+}
+
+bool CIniSettingsBackend::WriteInt(SettingsScope scope, std::string_view key, int value) {
+    return WriteString(scope, key, FormatC("%d", value));
+}
+
+bool CIniSettingsBackend::WriteString(SettingsScope scope, std::string_view key,
+                                      std::string_view value) {
+    const fs::path path = FileOf(scope);
+    CIniDocument doc;
+    doc.Parse(ReadWholeFile(path));
+    if (const std::string* now = doc.Find(kSection, key); now != nullptr && *now == value)
+        return true;
+    doc.Set(kSection, key, value);
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    const std::string text = doc.Text();
+    if (scope == SettingsScope::SuiteUser) {
+        // The suite's live values (the latest GPS fix, many a second): replaced through a
+        // temporary and a rename as well, but not forced to the disk each time.
+        const fs::path temporary = path.string() + FormatC(".%ld.tmp", static_cast<long>(getpid()));
+        {
+            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+            out << text;
+            out.flush();
+            if (!out) {
+                fs::remove(temporary, ec);
+                return false;
+            }
+        }
+        fs::rename(temporary, path, ec);
+        if (ec) fs::remove(temporary, ec);
+        return !ec;
+    }
+    CAtomicFile file;
+    if (!file.Create(path)) return false;
+    if (std::fwrite(text.data(), 1, text.size(), file.Stream()) != text.size()) {
+        file.MarkFailed(errno);
+        return false;
+    }
+    return file.Commit().ok();
+}

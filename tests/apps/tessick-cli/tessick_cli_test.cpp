@@ -1,0 +1,434 @@
+// The headless logger: its options, and the program itself run against pseudo-terminals as
+// the instrument console and the GPS, keys through a pipe or a terminal, signals, and a real
+// HTTP server on 127.0.0.1 for the upload.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "apps/tessick-cli/cli_options.h"
+#include "tests/support/http_test_server.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// ---------------------------------------------------------------------------------------------
+// Options
+
+std::optional<CCliOptions> Parse(std::vector<std::string> args, std::string* why = nullptr) {
+    std::string error;
+    auto o = ParseCliOptions(args, error);
+    if (why != nullptr) *why = error;
+    return o;
+}
+
+TEST(TessickCliOptions, DevicesDemonstrationsAndScript) {
+    auto o = Parse({"--port", "/dev/ttyUSB0:9600", "--port2", "/dev/x:y", "--gps-demo", "track",
+                    "--file-id", "0", "--speed", "20", "--script", "21 e; 1 m;11 M ;; 22 q"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->port->sPath, "/dev/ttyUSB0");
+    EXPECT_EQ(o->port->iBaudIndex, 6) << "9600 is the seventh rate";
+    EXPECT_EQ(o->port2->sPath, "/dev/x:y") << "no digits after the colon: all of it is the path";
+    EXPECT_EQ(o->port2->iBaudIndex, -1);
+    EXPECT_EQ(o->gpsDemo, CliGPSDemo::Track);
+    EXPECT_EQ(o->fileID, 0);
+    EXPECT_EQ(o->dSpeed, 20.0);
+    ASSERT_EQ(o->script.size(), 4u);
+    EXPECT_EQ(o->script[0].iMs, 1000);
+    EXPECT_EQ(o->script[1].key, 'm');
+    EXPECT_EQ(o->script[2].key, 'e');
+    EXPECT_EQ(o->script[3].iMs, 22000);
+
+    o = Parse({"--demo", "constant", "--geometry", "10:2.5:7.5"});
+    ASSERT_TRUE(o && o->geometry);
+    EXPECT_EQ(o->geometry->iTransmitterIndex, 4);
+    EXPECT_EQ(o->geometry->iReceiverIndex, 2);
+    EXPECT_EQ(o->geometry->fRopeLength, 7.5f);
+
+    o = Parse({"--demo", "replay:/tmp/a.txt", "--gps-demo", "replay:/tmp/b.txt", "--lang", "ja"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->demo, CliInstrumentDemo::Replay);
+    EXPECT_EQ(o->demoFile, "/tmp/a.txt");
+    EXPECT_EQ(o->gpsDemoFile, "/tmp/b.txt");
+    EXPECT_EQ(o->iLanguage, 1);
+}
+
+TEST(TessickCliOptions, UnusableOptionsSayWhatIsWrong) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--port", "/dev/ttyS0:9601"}, "--port: baud rate 9601 is not one of the logger's"},
+        {{"--demo", "three-layer"}, "--demo: 'three-layer' is none of"},
+        {{"--port", "/dev/a", "--demo", "constant"}, "--port and --demo both"},
+        {{"--demo", "constant", "--gps", "/dev/a", "--gps-registry"}, "--gps, --gps-registry"},
+        {{"--demo", "constant", "--file-id", "10000"}, "--file-id: '10000' is not a number"},
+        {{"--demo", "constant", "--speed", "0"}, "--speed: '0'"},
+        {{"--demo", "constant", "--script", "1 m; x e"}, "--script: script item 'x e'"},
+        {{"--demo", "constant", "--script", "1 z"}, "--script: script item '1 z': the key must be"},
+        {{"--demo", "constant", "--prefix", "a/b"}, "--prefix: 'a/b' cannot begin"},
+        {{"--demo", "constant", "--upload", "ftp://x"}, "--upload: 'ftp://x' is no http"},
+        {{"--demo"}, "--demo needs a value"},
+        {{"--demo", "constant", "--geometry", "5:7:5"}, "--geometry: '5:7:5' is not TX:RX:ROPE"},
+        {{"--demo", "constant", "--geometry", "5:5"}, "--geometry: '5:5' is not"},
+        {{"--gps-demo", "track"}, "nothing to record"},
+        {{"--frobnicate"}, "unknown option '--frobnicate'"},
+    };
+    for (const auto& [args, message] : cases) {
+        std::string why;
+        EXPECT_FALSE(Parse(args, &why)) << message;
+        EXPECT_EQ(why.rfind(message, 0), 0u) << why;
+    }
+    EXPECT_TRUE(Parse({"--help", "--frobnicate-later-is-not-read"}) == std::nullopt);
+    EXPECT_TRUE(Parse({"--help"})->bHelp);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The program
+
+// A pseudo-terminal the program opens as its serial device; the test writes into the master.
+class CDevice {
+public:
+    CDevice() {
+        char name[256] = {};
+        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) ADD_FAILURE() << "openpty";
+        path_ = name;
+        termios t{};
+        tcgetattr(slave_, &t);
+        cfmakeraw(&t);
+        tcsetattr(slave_, TCSANOW, &t);
+    }
+    ~CDevice() {
+        close(master_);
+        close(slave_);
+    }
+    const std::string& Path() const { return path_; }
+    void Send(const std::string& bytes) {
+        ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    int Slave() const { return slave_; }
+    int Master() const { return master_; }
+
+private:
+    int master_ = -1, slave_ = -1;
+    std::string path_;
+};
+
+// The program with its output on a pipe and its keys from a pipe (or a terminal given).
+class CLogger {
+public:
+    CLogger(const std::vector<std::string>& args, const fs::path& config, int keysFd = -1) {
+        int out[2], in[2];
+        EXPECT_EQ(pipe(out), 0);
+        EXPECT_EQ(pipe(in), 0);
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(keysFd >= 0 ? keysFd : in[0], 0);
+            dup2(out[1], 1);
+            dup2(out[1], 2);
+            close(out[0]);
+            close(in[1]);
+            setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+            std::vector<char*> argv;
+            std::string program = TESSICK_CLI;
+            argv.push_back(program.data());
+            std::vector<std::string> copy = args;
+            for (auto& a : copy) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        close(in[0]);
+        out_ = out[0];
+        in_ = in[1];
+    }
+    ~CLogger() {
+        if (pid_ > 0 && !bExited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        close(out_);
+        if (in_ >= 0) close(in_);
+    }
+    void Keys(const std::string& keys) {
+        ASSERT_EQ(write(in_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    }
+    void CloseKeys() {
+        close(in_);
+        in_ = -1;
+    }
+    // Reads the output until it holds text (after what an earlier wait found).
+    bool WaitFor(const std::string& text, std::chrono::seconds limit = 10s) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            const size_t at = output_.find(text, from_);
+            if (at != std::string::npos) {
+                from_ = at + text.size();
+                return true;
+            }
+            const auto left = until - std::chrono::steady_clock::now();
+            if (left <= 0s) return false;
+            pollfd p{out_, POLLIN, 0};
+            if (poll(&p, 1, 50) > 0) {
+                char buf[4096];
+                const ssize_t n = read(out_, buf, sizeof buf);
+                if (n <= 0) return output_.find(text, from_) != std::string::npos;
+                output_.append(buf, static_cast<size_t>(n));
+            }
+        }
+    }
+    // The exit status (-1 when it did not end in time); the rest of the output is read.
+    int Wait(std::chrono::seconds limit = 15s) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (std::chrono::steady_clock::now() < until) {
+            WaitFor("\x01never", 0s);
+            char buf[4096];
+            pollfd p{out_, POLLIN, 0};
+            while (poll(&p, 1, 20) > 0) {
+                const ssize_t n = read(out_, buf, sizeof buf);
+                if (n <= 0) break;
+                output_.append(buf, static_cast<size_t>(n));
+            }
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                bExited_ = true;
+                for (ssize_t n; (n = read(out_, buf, sizeof buf)) > 0;)
+                    output_.append(buf, static_cast<size_t>(n));
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+        }
+        return -1;
+    }
+    void Signal(int sig) { kill(pid_, sig); }
+    const std::string& Output() const { return output_; }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1, in_ = -1;
+    bool bExited_ = false;
+    std::string output_;
+    size_t from_ = 0;
+};
+
+std::vector<std::string> Records(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> out;
+    for (std::string line; std::getline(in, line);) {
+        EXPECT_TRUE(!line.empty() && line.back() == '\r') << "CR LF: " << line;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        out.push_back(line);
+    }
+    return out;
+}
+
+std::vector<double> Numbers(const std::string& record) {
+    std::istringstream in(record);
+    std::vector<double> v;
+    for (std::string w; in >> w;) {
+        if (w.find(':') != std::string::npos || w.find('/') != std::string::npos) break;
+        v.push_back(std::stod(w));
+    }
+    return v;
+}
+
+// The numbers after a record's time and date (of a marker: 0, line, marker number, 5).
+std::vector<double> Tail(const std::string& record) {
+    std::istringstream in(record);
+    std::vector<double> v;
+    bool bAfterDate = false;
+    for (std::string w; in >> w;) {
+        if (w.find('/') != std::string::npos) {
+            bAfterDate = true;
+            continue;
+        }
+        if (bAfterDate) v.push_back(std::stod(w));
+    }
+    return v;
+}
+
+class TessickCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testhttp::ClearProxyEnvironment();
+        dir = fs::temp_directory_path() /
+              ("tessick-cli-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir / "data");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::vector<std::string> Recording(std::vector<std::string> more) {
+        std::vector<std::string> args = {"--folder", (dir / "data").string(), "--prefix", "t",
+                                         "--file-id", "7"};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+    fs::path dir;
+};
+
+TEST_F(TessickCli, RecordsWhatTheConsoleAndTheGPSSendOnKeysFromAPipe) {
+    CDevice console, gps;
+    CLogger logger(Recording({"--port", console.Path() + ":9600", "--gps", gps.Path() + ":4800",
+                              "--echo"}),
+                   dir / "config");
+    ASSERT_TRUE(logger.WaitFor("Recording to " + (dir / "data" / "t_0007.sto").string()))
+        << logger.Output();
+    EXPECT_TRUE(logger.Output().find(console.Path() + ": Baud rate=9600 Stop bits=1") !=
+                std::string::npos)
+        << logger.Output();
+    logger.Keys("m\n");
+    ASSERT_TRUE(logger.WaitFor(">>Start acquisition"));
+
+    const std::string gga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+    const std::vector<std::string> lines = {"12.345,121,135,55 ,23.456,98,46",
+                                            "1.5,100,120,40"};
+    console.Send(lines[0] + "\r\n");
+    ASSERT_TRUE(logger.WaitFor(lines[0]));
+    console.Send(lines[1].substr(0, 5));  // a line in two reads
+    std::this_thread::sleep_for(150ms);
+    console.Send(lines[1].substr(5) + "\r\n");
+    ASSERT_TRUE(logger.WaitFor(lines[1]));
+    gps.Send(gga + "\r\n$GPRMC,123519,A\r\n");
+    ASSERT_TRUE(logger.WaitFor(gga));
+    logger.Keys("m\n");
+    ASSERT_TRUE(logger.WaitFor(">>Marker (1)"));
+    console.Send("0.25,131,135,24\n");
+    ASSERT_TRUE(logger.WaitFor("0.25,131,135,24"));
+    logger.Keys("p\n");
+    ASSERT_TRUE(logger.WaitFor(">>Pause start"));
+    console.Send("9.75,131,135,24\n");  // paused: shown, not recorded
+    ASSERT_TRUE(logger.WaitFor("9.75,131,135,24"));
+    logger.Keys("p\ne\nq\n");
+    ASSERT_TRUE(logger.WaitFor(">>End line"));
+    ASSERT_EQ(logger.Wait(), 0) << logger.Output();
+    EXPECT_NE(logger.Output().find("Lines: 1  Readings: 3  Fixes: 1  Markers: 3"),
+              std::string::npos)
+        << logger.Output();
+    EXPECT_NE(logger.Output().find("File written: " + (dir / "data" / "t_0007.sto").string()),
+              std::string::npos);
+
+    const auto rec = Records(dir / "data" / "t_0007.sto");
+    ASSERT_EQ(rec.size(), 8u);
+    EXPECT_EQ(rec[0].rfind("33  GOHM", 0), 0u);
+    EXPECT_EQ(Tail(rec[1]), (std::vector<double>{0, 0, 0, 5})) << "start marker: " << rec[1];
+    EXPECT_EQ(Numbers(rec[2]), (std::vector<double>{30, 2, 12.345, 55, 23.456, 46}));
+    EXPECT_EQ(Numbers(rec[3]), (std::vector<double>{30, 1, 1.5, 40}));
+    EXPECT_EQ(rec[4].rfind("21 " + gga + "  ", 0), 0u) << rec[4];
+    EXPECT_EQ(Tail(rec[5]), (std::vector<double>{0, 0, 1, 5})) << rec[5];
+    EXPECT_EQ(Numbers(rec[6]), (std::vector<double>{30, 1, 0.25, 24}));
+    EXPECT_EQ(Tail(rec[7]), (std::vector<double>{0, 0, 2, 5})) << "end marker: " << rec[7];
+
+    std::ifstream ini(dir / "config" / "Sarovin Applications" / "Tessick.ini");
+    std::stringstream s;
+    s << ini.rdbuf();
+    EXPECT_NE(s.str().find("iFileID=7"), std::string::npos) << "the logger's own settings";
+    EXPECT_NE(s.str().find("FileNamePrefix=t"), std::string::npos);
+}
+
+TEST_F(TessickCli, SigtermEndsTheLineAndTheProgramCleanly) {
+    CLogger logger(
+        Recording({"--demo", "constant", "--gps-demo", "track", "--speed", "20", "--echo"}),
+        dir / "config");
+    ASSERT_TRUE(logger.WaitFor("Recording to"));
+    logger.Keys("m\n");
+    ASSERT_TRUE(logger.WaitFor(">>Start acquisition"));
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(logger.WaitFor(" 4.244132,131,135,24")) << i;
+    logger.Signal(SIGTERM);
+    ASSERT_EQ(logger.Wait(), 0) << logger.Output();
+    EXPECT_TRUE(logger.WaitFor("Stopped by a signal"));
+    EXPECT_TRUE(logger.WaitFor(">>End line"));
+    const auto rec = Records(dir / "data" / "t_0007.sto");
+    ASSERT_GE(rec.size(), 6u);
+    EXPECT_EQ(Tail(rec.back()), (std::vector<double>{0, 0, 1, 5}))
+        << "the line is ended: " << rec.back();
+    int n30 = 0, n21 = 0;
+    for (const auto& r : rec) {
+        n30 += r.rfind("30 5", 0) == 0;
+        n21 += r.rfind("21 $GPGGA", 0) == 0;
+    }
+    EXPECT_GE(n30, 3);
+    EXPECT_GE(n21, 3);
+    EXPECT_NE(logger.Output().find("Readings: " + std::to_string(n30)), std::string::npos)
+        << logger.Output();
+}
+
+TEST_F(TessickCli, KeysFromATerminalAreSinglePressesAndItsSettingsComeBack) {
+    CDevice terminal;  // the program's terminal; the test types into the master
+    termios before{};
+    tcgetattr(terminal.Slave(), &before);
+    before.c_lflag |= ICANON | ECHO;
+    tcsetattr(terminal.Slave(), TCSANOW, &before);
+    CLogger logger(Recording({"--demo", "constant", "--speed", "10"}), dir / "config",
+                   terminal.Slave());
+    ASSERT_TRUE(logger.WaitFor("Recording to"));
+    std::this_thread::sleep_for(100ms);
+    ASSERT_EQ(write(terminal.Master(), "m", 1), 1);  // no line end
+    ASSERT_TRUE(logger.WaitFor(">>Start acquisition")) << logger.Output();
+    ASSERT_EQ(write(terminal.Master(), "q", 1), 1);
+    ASSERT_EQ(logger.Wait(), 0) << logger.Output();
+    EXPECT_TRUE(logger.WaitFor(">>End line")) << "quitting while recording ends the line";
+    termios after{};
+    tcgetattr(terminal.Slave(), &after);
+    EXPECT_TRUE((after.c_lflag & ICANON) != 0 && (after.c_lflag & ECHO) != 0)
+        << "the terminal is as it was";
+}
+
+TEST_F(TessickCli, ScriptedKeysAndTheUploadOfEveryRecordedReading) {
+    testhttp::Server server;
+    ASSERT_TRUE(server.Ready());
+    CLogger logger(Recording({"--demo", "two-layer", "--gps-demo", "track", "--speed", "50",
+                              "--geometry", "10:5:2.5",
+                              "--upload", server.URL("/gantrel/upload_gantrel_data.php"),
+                              "--script", "0.5 m; 4.5 e; 5 q"}),
+                   dir / "config");
+    logger.CloseKeys();  // keys only from the script
+    ASSERT_EQ(logger.Wait(), 0) << logger.Output();
+    EXPECT_NE(logger.Output().find("Lines: 1  Readings: 4  Fixes: 4  Markers: 2"),
+              std::string::npos)
+        << logger.Output();
+    EXPECT_NE(logger.Output().find("Uploaded: 4 of 4 reading(s), 0 failed, 0 not sent"),
+              std::string::npos)
+        << logger.Output();
+    ASSERT_EQ(server.Requests().size(), 4u);
+    const auto rec = Records(dir / "data" / "t_0007.sto");
+    ASSERT_FALSE(rec.empty());
+    EXPECT_EQ(rec[0].rfind("33  GOHM      7.500     10.000      2.500      5.000 ", 0), 0u)
+        << "the geometry given, stored as the dialog stores it: " << rec[0];
+    EXPECT_NE(server.Requests()[0].sBody.find("<number_of_receiver>5</number_of_receiver>"),
+              std::string::npos);
+}
+
+TEST_F(TessickCli, UnusableOptionsAndDevicesEndWithTheirStatus) {
+    CLogger help({"--help"}, dir / "config");
+    EXPECT_EQ(help.Wait(), 0);
+    EXPECT_NE(help.Output().find("--gps-demo track|replay:FILE"), std::string::npos);
+
+    CLogger bad({"--demo", "constant", "--speed", "fast"}, dir / "config");
+    EXPECT_EQ(bad.Wait(), 2);
+    EXPECT_NE(bad.Output().find("tessick-cli: --speed: 'fast'"), std::string::npos);
+
+    CLogger missing(Recording({"--port", (dir / "no-such-device").string()}), dir / "config");
+    EXPECT_EQ(missing.Wait(), 1);
+    EXPECT_NE(missing.Output().find("tessick-cli: could not start the instrument on"),
+              std::string::npos)
+        << missing.Output();
+
+    CLogger noFile(Recording({"--demo", "replay:" + (dir / "absent.txt").string()}),
+                   dir / "config");
+    EXPECT_EQ(noFile.Wait(), 1);
+    EXPECT_NE(noFile.Output().find("Could not open log file"), std::string::npos);
+}
+
+}  // namespace
