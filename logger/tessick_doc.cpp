@@ -72,7 +72,13 @@ CTessickDoc::CTessickDoc(CSerialPortSystem& ports, CPrompter& p, CClock& clock)
       state(ports, loggerPrompter, clock),
       parameter(iLanguageAtStart_),
       setupDatabase(DefaultSetupDatabase),
-      ports_(ports) {}
+      ports_(ports) {
+    lastDataArrival = clock.Now();
+    state.onViewsUpdate = [this] {
+        lastDataArrival = state.Clock().Now();
+        if (onViewsUpdate) onViewsUpdate();
+    };
+}
 
 CTessickDoc::~CTessickDoc() {
     WriteSuiteInt("GPS_Active", 0);

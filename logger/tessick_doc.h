@@ -109,6 +109,11 @@ public:
     std::function<bool(CPrompter&)> setupDatabase;
     // Told after the language changed (menus, views).
     std::function<void()> onLanguageChanged;
+    // Told when a tick brought data and the views are to redraw (the document takes the
+    // state's notice to keep the arrival time).
+    std::function<void()> onViewsUpdate;
+    // When data last arrived: the profile's sweep redraws on its own once this is 3 s old.
+    CClockTime lastDataArrival;
 
 private:
     CSerialPortSystem& ports_;

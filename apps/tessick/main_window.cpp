@@ -50,6 +50,9 @@ CTessickMainWindow::CTessickMainWindow(CSerialPortSystem& ports, CClock& clock, 
     InstallTessickDialogs(prompter_);
     area_ = new QMdiArea;
     area_->setObjectName("area");
+    // Windows larger than the frame scroll, so the frame keeps its small sizes.
+    area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(area_);
     poll_.setInterval(CAcquisitionState::kPollPeriod);
     demo_.setInterval(CAcquisitionState::kDemonstrationPeriod);
@@ -91,7 +94,7 @@ void CTessickMainWindow::Start() {
         else
             poll_.stop();
     };
-    s.onViewsUpdate = [this] {
+    doc_->onViewsUpdate = [this] {
         for (int w = 0; w < kAuxWindows; ++w)
             if (CRealtimeViewWidget* v = AuxView(w)) v->Redraw();
     };

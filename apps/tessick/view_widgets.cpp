@@ -55,7 +55,7 @@ CRealtimeViewWidget::CRealtimeViewWidget(CTessickDoc& doc, int iWindow, QWidget*
             profile_ = std::make_unique<CProfileView>(doc.state);
             sweep_.setInterval(CProfileView::kTimerPeriod);
             connect(&sweep_, &QTimer::timeout, this, [this] {
-                if (profile_->OnTimer(doc_.state.Clock().Now(), doc_.state.lastRefresh)) Redraw();
+                if (profile_->OnTimer(doc_.state.Clock().Now(), doc_.lastDataArrival)) Redraw();
             });
             sweep_.start();
             break;

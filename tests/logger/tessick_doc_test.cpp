@@ -116,6 +116,23 @@ TEST_F(TessickDoc, KeysActOnlyWhileTheFirstInstrumentIsStarted) {
     EXPECT_EQ(S().iRecordState, 0);
 }
 
+TEST_F(TessickDoc, DataArrivalIsKeptForTheSweep) {
+    MakeDoc();
+    CPty pty;
+    StartGantrel(pty);
+    int updates = 0;
+    doc->onViewsUpdate = [&] { ++updates; };
+    clock.Advance(5000);
+    Tick();
+    EXPECT_EQ(updates, 0) << "a tick without data does not redraw the views";
+    const CClockTime before = doc->lastDataArrival;
+    pty.Send(ConsoleLine(2) + "\r\n");
+    Tick();
+    EXPECT_EQ(updates, 1);
+    EXPECT_EQ(doc->lastDataArrival, clock.Now());
+    EXPECT_GT(doc->lastDataArrival.time, before.time);
+}
+
 TEST_F(TessickDoc, JapaneseSwitchRecaptionsTheButtonsAndStoresTheLanguage) {
     MakeDoc();
     CPty pty;

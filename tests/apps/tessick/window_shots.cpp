@@ -1,0 +1,2 @@
+// Placeholder until the picture taker is written.
+int main() { return 0; }
