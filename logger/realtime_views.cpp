@@ -495,6 +495,14 @@ void CGPSView::Draw(CCanvas& canvas, const CAcquisitionState& state,
     axes.sYTitle = ByLanguage(param.iLanguage, "South-North (m)", "南-北 (m)");
     axes.bXTitle = axes.bYTitle = 1;
     axes.UpdateTicks();
+    // Grid lines at whole multiples of the tick spacing, so that one of them runs through
+    // the latest fix and the labels read as round distances.
+    auto roundTicks = [](float start, float end, float& first, int& n) {
+        first = std::ceil(start / kTickMetres) * kTickMetres;
+        n = first <= end ? static_cast<int>(std::floor((end - first) / kTickMetres)) + 1 : 0;
+    };
+    roundTicks(axes.fXStart, axes.fXEnd, axes.fXFirstTick, axes.nXTick);
+    roundTicks(axes.fYStart, axes.fYEnd, axes.fYFirstTick, axes.nYTick);
     CPlotOffset offset;
     DrawFrameAndAxes(canvas, param, axes, offset);
     if (state.fixes.Empty()) return;

@@ -7,12 +7,39 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <string_view>
 
 #include "platform/qt_form.h"
 
 namespace {
 QColor ToQColor(CColor c) {
     return QColor(c.r, c.g, c.b);
+}
+
+// The form's fixed texts in both languages.
+struct CFormText {
+    const char* sEnglish;
+    const char* sJapanese;
+};
+constexpr CFormText kFormTexts[] = {
+    {"File ID=", "ファイルID="},
+    {"Line ID=", "測線ID="},
+    {"Mark =", "マーカー ="},
+    {"File path and name=", "ファイル名="},
+    {"Receiver dipole size", "受信ﾀﾞｲﾎﾟｰﾙ・ｻｲｽﾞ"},
+    {"Rope length", "ロープ長"},
+    {"Operator offset", "オペレータ・オフセット"},
+    {"Set up  geometry", "電極配置の設定"},
+    {"Profile window", "プロファイル・ウィンドウ"},
+    {"GPS window", "GPSウィンドウ"},
+    {"Resistivity model window", "比抵抗モデル・ウィンドウ"},
+    {"Logging window", "ログ・ウィンドウ"},
+};
+
+QString FormText(const char* english, int language) {
+    for (const CFormText& t : kFormTexts)
+        if (std::string_view(english) == t.sEnglish) return Q(language == 1 ? t.sJapanese : english);
+    return Q(english);
 }
 }  // namespace
 
@@ -73,13 +100,13 @@ CControlFormWidget::CControlFormWidget(CTessickDoc& doc, QWidget* parent)
 
     // Numbers and the file.
     auto* numbers = new QGridLayout;
-    numbers->addWidget(new QLabel(Q("File ID=")), 0, 0);
+    numbers->addWidget(Label("File ID="), 0, 0);
     numbers->addWidget(Edit(kIdcFileID, 70), 0, 1);
-    numbers->addWidget(new QLabel(Q("Line ID=")), 0, 2);
+    numbers->addWidget(Label("Line ID="), 0, 2);
     numbers->addWidget(Edit(kIdcLineID, 70), 0, 3);
-    numbers->addWidget(new QLabel(Q("Mark =")), 0, 4);
+    numbers->addWidget(Label("Mark ="), 0, 4);
     numbers->addWidget(Edit(kIdcMark, 70), 0, 5);
-    numbers->addWidget(new QLabel(Q("File path and name=")), 1, 0, 1, 2);
+    numbers->addWidget(Label("File path and name="), 1, 0, 1, 2);
     numbers->addWidget(Edit(kIdcFilePath, 400), 1, 2, 1, 4);
     grid->addLayout(numbers, 1, 0, 1, 2);
 
@@ -103,7 +130,7 @@ CControlFormWidget::CControlFormWidget(CTessickDoc& doc, QWidget* parent)
     geometry->addWidget(dipoleLabel_, 0, 0);
     geometry->addWidget(Edit(kIdcTransmitterDipole, 70), 0, 1);
     geometry->addWidget(new QLabel(Q("m")), 0, 2);
-    auto* rxLabel = new QLabel(Q("Receiver dipole size"));
+    QLabel* rxLabel = Label("Receiver dipole size");
     rxLabel->setObjectName(QString::number(kIdcReceiverDipoleLabel));
     auto* rxUnit = new QLabel(Q("m"));
     rxUnit->setObjectName(QString::number(kIdcReceiverDipoleUnit));
@@ -112,13 +139,14 @@ CControlFormWidget::CControlFormWidget(CTessickDoc& doc, QWidget* parent)
     geometry->addWidget(rxLabel, 1, 0);
     geometry->addWidget(rxEdit, 1, 1);
     geometry->addWidget(rxUnit, 1, 2);
-    geometry->addWidget(new QLabel(Q("Rope length")), 2, 0);
+    geometry->addWidget(Label("Rope length"), 2, 0);
     geometry->addWidget(Edit(kIdcRopeLength, 70), 2, 1);
     geometry->addWidget(new QLabel(Q("m")), 2, 2);
-    geometry->addWidget(new QLabel(Q("Operator offset")), 3, 0);
+    geometry->addWidget(Label("Operator offset"), 3, 0);
     geometry->addWidget(Edit(kIdcOffset, 70), 3, 1);
     geometry->addWidget(new QLabel(Q("m")), 3, 2);
-    geometry_ = new QPushButton(Q("Set up  geometry"));
+    geometry_ = new QPushButton;
+    texts_.push_back({geometry_, "Set up  geometry"});
     geometry_->setObjectName(QString::number(kIdcSetUpGeometry));
     geometry_->setFocusPolicy(Qt::NoFocus);
     geometry->addWidget(geometry_, 4, 0, 1, 3);
@@ -135,7 +163,8 @@ CControlFormWidget::CControlFormWidget(CTessickDoc& doc, QWidget* parent)
                                               {kIdcModelWindow, "Resistivity model window"},
                                               {kIdcLoggingWindow, "Logging window"}};
     for (const auto& [id, text] : wb) {
-        auto* b = new QPushButton(Q(text));
+        auto* b = new QPushButton;
+        texts_.push_back({b, text});
         b->setObjectName(QString::number(id));
         b->setFocusPolicy(Qt::NoFocus);
         const int w = WindowOfFormButton(id);
@@ -174,7 +203,20 @@ CBigButton* CControlFormWidget::Button(int iControl) const {
     return nullptr;
 }
 
+QLabel* CControlFormWidget::Label(const char* english) {
+    auto* label = new QLabel;
+    texts_.push_back({label, english});
+    return label;
+}
+
 void CControlFormWidget::Relabel() {
+    const int language = doc_.Language();
+    for (const auto& [widget, english] : texts_) {
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            label->setText(FormText(english, language));
+        else if (auto* button = qobject_cast<QPushButton*>(widget))
+            button->setText(FormText(english, language));
+    }
     Refresh();
 }
 

@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "logger/control_form.h"
 
@@ -44,6 +46,9 @@ public:
 
 private:
     QLineEdit* Edit(int iControl, int width = 90);
+    QLabel* Label(const char* english);
+    // Widgets with a fixed text and that text in English.
+    std::vector<std::pair<QWidget*, const char*>> texts_;
     CTessickDoc& doc_;
     CControlFormValues values_;
     std::array<CBigButton*, 5> big_{};

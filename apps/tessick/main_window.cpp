@@ -104,6 +104,7 @@ void CTessickMainWindow::Start() {
     };
     doc_->onLanguageChanged = [this] {
         BuildMenus();
+        if (form_) form_->Relabel();
         for (int w = 0; w < kAuxWindows; ++w)
             if (aux_[static_cast<size_t>(w)]) aux_[static_cast<size_t>(w)]->setWindowTitle(AuxWindowTitle(w));
         UpdateAll();
