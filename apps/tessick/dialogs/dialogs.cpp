@@ -1,0 +1,132 @@
+#include "apps/tessick/dialogs/dialogs.h"
+
+#include <QComboBox>
+#include <algorithm>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include "acquisition/acquisition_state.h"
+#include "acquisition/logger_geometry.h"
+#include "acquisition/serial_ports.h"
+#include "common/color_scale.h"
+#include "platform/qt_form.h"
+
+void InstallTessickDialogs(CQtPrompter& prompter) {
+    prompter.SetDialogHandler(ShowTessickDialog);
+}
+
+std::optional<bool> ShowTessickDialog(CQtPrompter& prompter, CDialogValues& values) {
+    if (auto* v = dynamic_cast<CDlgRS232C*>(&values)) return SerialPortDialog(prompter, *v);
+    if (auto* v = dynamic_cast<CDlgSetFileNameAndFolder*>(&values))
+        return FileNameAndFolderDialog(prompter, *v);
+    if (auto* v = dynamic_cast<CDlgGantrelGeometry*>(&values))
+        return GantrelGeometryDialog(prompter, *v);
+    if (auto* v = dynamic_cast<CDlgContourInterval*>(&values))
+        return LoggerContourIntervalDialog(prompter, *v);
+    return std::nullopt;
+}
+
+namespace {
+QComboBox* Combo(const std::vector<std::string>& items, int selected, const QString& name) {
+    auto* combo = new QComboBox;
+    combo->setObjectName(name);
+    for (const std::string& s : items) combo->addItem(Q(s));
+    if (selected >= 0 && selected < combo->count()) combo->setCurrentIndex(selected);
+    return combo;
+}
+}  // namespace
+
+bool SerialPortDialog(CQtPrompter& prompter, CDlgRS232C& values) {
+    CForm f(prompter.Parent(), Q(values.DialogName()));
+    QFormLayout* form = f.AddFormLayout();
+    QComboBox* port = Combo(values.ports, values.iPort, "iPort");
+    // A device the system does not list (a pseudo-terminal, a udev link) can be typed.
+    port->setEditable(true);
+    QComboBox* baud = Combo(values.baudRates, values.iBaudRate, "iBaudRate");
+    QComboBox* stop = Combo(values.stopBits, values.iStopBits, "iStopBits");
+    form->addRow(Q("Com port"), port);
+    form->addRow(Q("Baud rate"), baud);
+    form->addRow(Q("Stop bits"), stop);
+    f.Finish({});
+    if (prompter.Exec(f.dialog) != QDialog::Accepted) return false;
+    const std::string typed = S(port->currentText().trimmed());
+    const auto listed = std::find(values.ports.begin(), values.ports.end(), typed);
+    values.iPort = listed != values.ports.end()
+                       ? static_cast<int>(listed - values.ports.begin())
+                       : std::max(port->currentIndex(), 0);
+    values.sDevice = listed != values.ports.end() ? std::string() : typed;
+    values.iBaudRate = std::max(baud->currentIndex(), 0);
+    values.iStopBits = std::max(stop->currentIndex(), 0);
+    return true;
+}
+
+bool FileNameAndFolderDialog(CQtPrompter& prompter, CDlgSetFileNameAndFolder& values) {
+    CForm f(prompter.Parent(), Q(values.DialogName()));
+    QFormLayout* form = f.AddFormLayout();
+    QLineEdit* prefix = CForm::Field(form, Q("File name prefix"), "sPrefix", Q(values.sPrefix));
+    auto* row = new QHBoxLayout;
+    auto* folder = new QLineEdit(QPath(values.sFolder));
+    folder->setObjectName("sFolder");
+    folder->setReadOnly(true);
+    auto* set = new QPushButton(Q("SET"));
+    set->setObjectName("SET");
+    row->addWidget(folder, 1);
+    row->addWidget(set);
+    form->addRow(Q("Folder path"), row);
+    QObject::connect(set, &QPushButton::clicked, &f.dialog, [&] {
+        if (const auto chosen = prompter.ChooseFolder(CDlgSetFileNameAndFolder::kChooseFolderTitle,
+                                                      PathOf(folder->text())))
+            folder->setText(QPath(*chosen));
+    });
+    f.Finish({});
+    if (prompter.Exec(f.dialog) != QDialog::Accepted) return false;
+    values.sPrefix = S(prefix->text());
+    values.sFolder = PathOf(folder->text());
+    return true;
+}
+
+bool LoggerContourIntervalDialog(CQtPrompter& prompter, CDlgContourInterval& values) {
+    CForm f(prompter.Parent(), Q(values.DialogName()));
+    QFormLayout* form = f.AddFormLayout();
+    QLineEdit* minimum =
+        CForm::Field(form, Q(Tr("Minimum", "最小値")), "fMinimum", FloatFieldText(values.fMinimum));
+    QLineEdit* maximum =
+        CForm::Field(form, Q(Tr("Maximum", "最大値")), "fMaximum", FloatFieldText(values.fMaximum));
+    QLineEdit* interval = CForm::Field(form, Q(Tr("Interval", "間隔")), "fInterval",
+                                       FloatFieldText(values.fInterval));
+    CDlgContourInterval result = values;
+    f.Finish([&] {
+        CFieldReader read(prompter);
+        return read.Float(minimum, result.fMinimum) && read.Float(maximum, result.fMaximum) &&
+               read.Float(interval, result.fInterval);
+    });
+    if (prompter.Exec(f.dialog) != QDialog::Accepted) return false;
+    values = result;
+    return true;
+}
+
+void PortTestDialog(CQtPrompter& prompter, CPortTestWindow& window) {
+    QDialog dialog(prompter.Parent());
+    dialog.setWindowTitle(Q("Serialport test"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* text = new QPlainTextEdit;
+    text->setObjectName("lines");
+    text->setReadOnly(true);
+    text->setMinimumSize(560, 360);
+    layout->addWidget(text);
+    auto* box = new QDialogButtonBox;
+    QPushButton* ok = box->addButton(OkText(), QDialogButtonBox::AcceptRole);
+    ok->setObjectName("ok");
+    layout->addWidget(box);
+    QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QTimer timer;
+    timer.setInterval(CPortTestWindow::kTimerPeriod);
+    QObject::connect(&timer, &QTimer::timeout, &dialog, [&] {
+        window.Tick();
+        text->setPlainText(Q(window.Text()));
+    });
+    timer.start();
+    prompter.Exec(dialog, "dialog", "Serialport test");
+    timer.stop();
+    window.Close();
+}
