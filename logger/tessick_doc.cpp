@@ -244,8 +244,7 @@ bool CTessickDoc::Execute(int iCommand) {
             pDemonstrations->Start(iCommand);
             return true;
         case kCmdUpload:
-            s.bUpload = s.bUpload != 0 ? 0 : 1;
-            s.nUploadFailure = 0;
+            s.ToggleUpload();
             return true;
         case kCmdSetupDatabase:
             setupDatabase(prompter);
