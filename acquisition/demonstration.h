@@ -36,11 +36,11 @@ inline constexpr int kDemoReceivers = 5;
 // headless logger answers with the file its options name.
 struct CDlgOpenLogFile : CDialogValues {
     std::string DialogName() const override { return "Open log file"; }
-    std::string sFilter;              // "Gantrel log file(*.*)" or "GPS log file(*.*)"
-    std::string sPattern = "*.*";     // of the filter
+    std::string sFilter;           // "Gantrel log file(*.*)" or "GPS log file(*.*)"
+    std::string sPattern = "*.*";  // of the filter
     std::string sInitialName = "*.*";
-    bool bReadOnlyShown = false;      // the read-only check box is hidden
-    std::filesystem::path sPath;      // the chosen file
+    bool bReadOnlyShown = false;  // the read-only check box is hidden
+    std::filesystem::path sPath;  // the chosen file
 };
 
 // A log file replayed endlessly, one line per step.
@@ -76,8 +76,8 @@ std::array<float, kDemoReceivers> ConstantModelVI(const CGantrelGeometry& g);
 
 // V/I of the five receivers over 5 m of 500 Ohm-m on a half-space of 50 Ohm-m, by the shared
 // layered-earth forward model; rhoa (optional) receives the calculated apparent resistivities.
-std::array<float, kDemoReceivers> TwoLayerModelVI(const CGantrelGeometry& g,
-                                                  std::array<float, kDemoReceivers>* rhoa = nullptr);
+std::array<float, kDemoReceivers> TwoLayerModelVI(
+    const CGantrelGeometry& g, std::array<float, kDemoReceivers>* rhoa = nullptr);
 
 // The random numbers of the track's noise: the classic 15-bit linear congruential generator
 // (0 to 32767), seeded with the clock's seconds at every step, so that a run on a given clock
@@ -101,7 +101,7 @@ private:
 struct CDemonstrationTrack {
     double dLatitude = 35.464619;  // degrees, free of noise
     double dLongitude = 136.739659;
-    float fHeading = 0.0f;    // degrees clockwise from north
+    float fHeading = 0.0f;     // degrees clockwise from north
     float fStepLength = 1.0f;  // m
 
     struct Sentences {

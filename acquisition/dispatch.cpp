@@ -118,8 +118,10 @@ void CAcquisitionState::UploadReading(const CGantrelData& reading) {
 void CAcquisitionState::SetUploader(CReadingUploader* uploader) {
     if (pUploader != nullptr && pUploader != uploader) pUploader->SetEnabled(false);
     pUploader = uploader;
-    if (pUploader == nullptr) bUpload = 0;
-    else pUploader->SetEnabled(bUpload != 0);
+    if (pUploader == nullptr)
+        bUpload = 0;
+    else
+        pUploader->SetEnabled(bUpload != 0);
 }
 
 bool CAcquisitionState::SetUpload(bool bOn) {
@@ -134,7 +136,8 @@ bool CAcquisitionState::SetUpload(bool bOn) {
 
 bool CAcquisitionState::SetupUploadDatabase() {
     const std::string current = pUploader != nullptr ? pUploader->URL() : LoadReadingUploadURL();
-    const auto url = prompter_.InputText("Setup Brivane database", "URL to uploading data", current);
+    const auto url =
+        prompter_.InputText("Setup Brivane database", "URL to uploading data", current);
     if (!url) return false;
     if (pUploader != nullptr) pUploader->SetURL(*url);
     StoreReadingUploadURL(*url);

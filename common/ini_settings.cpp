@@ -1,13 +1,14 @@
 #include "common/ini_settings.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <system_error>
-
-#include <unistd.h>
 
 #include "common/atomic_file.h"
 #include "common/text_format.h"
@@ -93,6 +94,10 @@ std::string DecodeKey(std::string_view key) {
     }
     return out;
 }
+
+// Control characters written as a backslash and a letter, and their letters.
+constexpr const char kEscaped[] = "\a\b\f\n\r\t\v";
+constexpr const char kEscapeLetter[] = "abfnrtv";
 
 // Keys and section names keep letters, digits, '_', '-', '.' and blanks inside; every other
 // byte becomes %XX, so that no key can be taken for a section, a comment or a value.
@@ -228,14 +233,12 @@ std::string CIniDocument::EncodeValue(std::string_view value) {
             continue;
         }
         bHexBefore = false;
+        if (const char* e = std::strchr(kEscaped, ch); e != nullptr && ch != '\0') {
+            out.push_back('\\');
+            out.push_back(kEscapeLetter[e - kEscaped]);
+            continue;
+        }
         switch (ch) {
-            case '\a': out += "\\a"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            case '\v': out += "\\v"; break;
             case '"':
             case '\\':
                 out.push_back('\\');
@@ -276,15 +279,14 @@ std::string CIniDocument::DecodeValue(std::string_view text) {
             continue;
         }
         const char e = text[++i];
+        if (const char* k = std::strchr(kEscapeLetter, e); k != nullptr && e != '\0') {
+            out.push_back(kEscaped[k - kEscapeLetter]);
+            continue;
+        }
         switch (e) {
-            case 'a': out.push_back('\a'); break;
-            case 'b': out.push_back('\b'); break;
-            case 'f': out.push_back('\f'); break;
-            case 'n': out.push_back('\n'); break;
-            case 'r': out.push_back('\r'); break;
-            case 't': out.push_back('\t'); break;
-            case 'v': out.push_back('\v'); break;
-            case '0': out.push_back('\0'); break;
+            case '0':
+                out.push_back('\0');
+                break;
             case 'x': {
                 unsigned code = 0;
                 size_t n = 0;

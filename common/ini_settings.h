@@ -53,7 +53,8 @@ private:
 
 class CIniSettingsBackend : public CSettingsBackend {
 public:
-    explicit CIniSettingsBackend(std::string programTitle) : programTitle_(std::move(programTitle)) {}
+    explicit CIniSettingsBackend(std::string programTitle)
+        : programTitle_(std::move(programTitle)) {}
 
     std::optional<int> ReadInt(SettingsScope scope, std::string_view key) override;
     std::optional<std::string> ReadString(SettingsScope scope, std::string_view key) override;

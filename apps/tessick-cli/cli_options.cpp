@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "acquisition/serial_ports.h"
-#include "common/survey.h"
 #include "common/language.h"
+#include "common/survey.h"
 #include "common/text_format.h"
 
 namespace {
@@ -139,9 +139,9 @@ std::optional<std::vector<CCliScriptKey>> ParseCliScript(const std::string& text
             error = "script item '" + std::string(item) + "': seconds must be a number from 0";
             return std::nullopt;
         }
-        const char k = key.size() == 1 ? static_cast<char>(std::tolower(
-                                             static_cast<unsigned char>(key[0])))
-                                       : '\0';
+        const char k = key.size() == 1
+                           ? static_cast<char>(std::tolower(static_cast<unsigned char>(key[0])))
+                           : '\0';
         if (k != 'm' && k != 'p' && k != 'e' && k != 'q') {
             error = "script item '" + std::string(item) + "': the key must be m, p, e or q";
             return std::nullopt;

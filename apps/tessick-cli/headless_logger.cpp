@@ -24,7 +24,9 @@ namespace fs = std::filesystem;
 
 namespace {
 volatile std::sig_atomic_t g_stop = 0;
-extern "C" void OnStopSignal(int) { g_stop = 1; }
+extern "C" void OnStopSignal(int) {
+    g_stop = 1;
+}
 
 // Installs the stop handlers for the run and puts the previous ones back after it.
 class CStopSignals {
@@ -136,9 +138,13 @@ private:
     std::string line_;
 };
 
-bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::string& s, const char* prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
 
-std::int64_t Ms(CClockTime t) { return t.time * 1000 + t.iMilliSecond; }
+std::int64_t Ms(CClockTime t) {
+    return t.time * 1000 + t.iMilliSecond;
+}
 }  // namespace
 
 int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
@@ -242,8 +248,8 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
     std::uint64_t seen = state.dataLines.Total();
     auto printNew = [&] {
         const std::uint64_t total = state.dataLines.Total();
-        const auto n = static_cast<int>(
-            std::min<std::uint64_t>(total - seen, static_cast<std::uint64_t>(state.dataLines.Count())));
+        const auto n = static_cast<int>(std::min<std::uint64_t>(
+            total - seen, static_cast<std::uint64_t>(state.dataLines.Count())));
         seen = total;
         for (int i = state.dataLines.Count() - n; i < state.dataLines.Count(); ++i) {
             const std::string& line = state.dataLines[static_cast<size_t>(i)];
@@ -255,8 +261,8 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
     };
 
     using steady = std::chrono::steady_clock;
-    const auto period = std::chrono::duration_cast<steady::duration>(
-        std::chrono::duration<double, std::milli>(
+    const auto period =
+        std::chrono::duration_cast<steady::duration>(std::chrono::duration<double, std::milli>(
             CAcquisitionState::kPollPeriod / (o.dSpeed > 0.0 ? o.dSpeed : 1.0)));
     const std::int64_t t0 = Ms(clock.Now());
     auto next = steady::now() + period;
@@ -299,8 +305,8 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
     if (r.files.empty()) out << "No file written\n";
     if (uploader) {
         const CUploadCounts c = uploader->Counts();
-        out << "Uploaded: " << c.nUploaded << " of " << c.nSubmitted << " reading(s), "
-            << c.nFailed << " failed, " << c.nDropped << " not sent\n";
+        out << "Uploaded: " << c.nUploaded << " of " << c.nSubmitted << " reading(s), " << c.nFailed
+            << " failed, " << c.nDropped << " not sent\n";
     }
     out << std::flush;
     if (o.bSerialLog && !bSerialLogWasOn) state.ToggleSaveSerialPortLog();

@@ -72,8 +72,7 @@ TEST_F(UploadWiring, RecordedReadingsGoWithTheLatestFixAndTheRepliesAreShown) {
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 3u) << "one per recorded reading, none while paused";
     const std::string& body = requests.back().sBody;
-    EXPECT_EQ(body.rfind("<?xml version='1.0'?><gantrel_file><gantrel_data><latitude>35.46", 0),
-              0u)
+    EXPECT_EQ(body.rfind("<?xml version='1.0'?><gantrel_file><gantrel_data><latitude>35.46", 0), 0u)
         << body;
     EXPECT_NE(body.find("<longitude>136.73"), std::string::npos);
     EXPECT_NE(body.find("<number_of_receiver>5</number_of_receiver><resistance_1>18.19"),
@@ -86,8 +85,8 @@ TEST_F(UploadWiring, RecordedReadingsGoWithTheLatestFixAndTheRepliesAreShown) {
 }
 
 TEST_F(UploadWiring, ThreeFailuresSwitchTheUploadOffAndRecordingGoesOn) {
-    auto& s = MakeUploadingState(
-        "http://127.0.0.1:" + std::to_string(testhttp::ClosedPort()) + "/upload.php");
+    auto& s = MakeUploadingState("http://127.0.0.1:" + std::to_string(testhttp::ClosedPort()) +
+                                 "/upload.php");
     ASSERT_TRUE(s.StartDemonstration(kSlotGantrel, kDemoConstantModel));
     s.ToggleUpload();
     ASSERT_EQ(s.bUpload, 1);
@@ -95,9 +94,11 @@ TEST_F(UploadWiring, ThreeFailuresSwitchTheUploadOffAndRecordingGoesOn) {
     RunSeconds(5);
     EXPECT_EQ(s.bUpload, 0);
     EXPECT_FALSE(uploader->IsEnabled());
-    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Upload error ! Stopped data uploading."});
+    EXPECT_EQ(prompter.Messages(),
+              std::vector<std::string>{"Upload error ! Stopped data uploading."});
     int errors = 0;
-    for (const auto& l : s.receivedLines) errors += l.rfind("Error during upload\r\nError: 7", 0) == 0;
+    for (const auto& l : s.receivedLines)
+        errors += l.rfind("Error during upload\r\nError: 7", 0) == 0;
     EXPECT_EQ(errors, 3);
     EXPECT_EQ(uploader->Counts().nSubmitted, 3);
     EXPECT_EQ(ReadingsInFile(), 5) << "every reading is recorded all the same";

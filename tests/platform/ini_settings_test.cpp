@@ -1,11 +1,12 @@
 // The INI settings store of the headless programs against the windowed programs' store: both
 // directions, in the same files, with the values that need quoting or escaping.
+#include "common/ini_settings.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
-#include "common/ini_settings.h"
 #include "platform/qt_settings.h"
 
 namespace {
@@ -54,8 +55,8 @@ TEST_F(IniSettingsTest, WhatOneStoreWritesTheOtherReads) {
     {
         CIniSettingsBackend ini(kLoggingProgramTitle);
         for (size_t i = 0; i < kHardValues.size(); ++i)
-            ASSERT_TRUE(ini.WriteString(SettingsScope::Profile, "v" + std::to_string(i),
-                                        kHardValues[i]));
+            ASSERT_TRUE(
+                ini.WriteString(SettingsScope::Profile, "v" + std::to_string(i), kHardValues[i]));
         ASSERT_TRUE(ini.WriteInt(SettingsScope::Profile, "iFileID", 41));
         ASSERT_TRUE(ini.WriteString(SettingsScope::SuiteUser, "GPS_Active", "1"));
     }
@@ -105,8 +106,8 @@ TEST_F(IniSettingsTest, AFailedWriteKeepsTheFile) {
     CIniSettingsBackend ini(kLoggingProgramTitle);
     ASSERT_TRUE(ini.WriteInt(SettingsScope::Profile, "iFileID", 5));
     const auto folder = ini.FileOf(SettingsScope::Profile).parent_path();
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_read |
-                                             std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     const bool refused = !ini.WriteInt(SettingsScope::Profile, "iFileID", 6);
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
     if (::geteuid() != 0) {

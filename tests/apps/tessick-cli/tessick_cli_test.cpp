@@ -270,8 +270,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
     std::vector<std::string> Recording(std::vector<std::string> more) {
-        std::vector<std::string> args = {"--folder", (dir / "data").string(), "--prefix", "t",
-                                         "--file-id", "7"};
+        std::vector<std::string> args = {
+            "--folder", (dir / "data").string(), "--prefix", "t", "--file-id", "7"};
         args.insert(args.end(), more.begin(), more.end());
         return args;
     }
@@ -280,9 +280,9 @@ protected:
 
 TEST_F(TessickCli, RecordsWhatTheConsoleAndTheGPSSendOnKeysFromAPipe) {
     CDevice console, gps;
-    CLogger logger(Recording({"--port", console.Path() + ":9600", "--gps", gps.Path() + ":4800",
-                              "--echo"}),
-                   dir / "config");
+    CLogger logger(
+        Recording({"--port", console.Path() + ":9600", "--gps", gps.Path() + ":4800", "--echo"}),
+        dir / "config");
     ASSERT_TRUE(logger.WaitFor("Recording to " + (dir / "data" / "t_0007.sto").string()))
         << logger.Output();
     EXPECT_TRUE(logger.Output().find(console.Path() + ": Baud rate=9600 Stop bits=1") !=
@@ -292,8 +292,7 @@ TEST_F(TessickCli, RecordsWhatTheConsoleAndTheGPSSendOnKeysFromAPipe) {
     ASSERT_TRUE(logger.WaitFor(">>Start acquisition"));
 
     const std::string gga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
-    const std::vector<std::string> lines = {"12.345,121,135,55 ,23.456,98,46",
-                                            "1.5,100,120,40"};
+    const std::vector<std::string> lines = {"12.345,121,135,55 ,23.456,98,46", "1.5,100,120,40"};
     console.Send(lines[0] + "\r\n");
     ASSERT_TRUE(logger.WaitFor(lines[0]));
     console.Send(lines[1].substr(0, 5));  // a line in two reads
@@ -388,11 +387,11 @@ TEST_F(TessickCli, KeysFromATerminalAreSinglePressesAndItsSettingsComeBack) {
 TEST_F(TessickCli, ScriptedKeysAndTheUploadOfEveryRecordedReading) {
     testhttp::Server server;
     ASSERT_TRUE(server.Ready());
-    CLogger logger(Recording({"--demo", "two-layer", "--gps-demo", "track", "--speed", "50",
-                              "--geometry", "10:5:2.5",
-                              "--upload", server.URL("/gantrel/upload_gantrel_data.php"),
-                              "--script", "0.5 m; 4.5 e; 5 q"}),
-                   dir / "config");
+    CLogger logger(
+        Recording({"--demo", "two-layer", "--gps-demo", "track", "--speed", "50", "--geometry",
+                   "10:5:2.5", "--upload", server.URL("/gantrel/upload_gantrel_data.php"),
+                   "--script", "0.5 m; 4.5 e; 5 q"}),
+        dir / "config");
     logger.CloseKeys();  // keys only from the script
     ASSERT_EQ(logger.Wait(), 0) << logger.Output();
     EXPECT_NE(logger.Output().find("Lines: 1  Readings: 4  Fixes: 4  Markers: 2"),
