@@ -6,7 +6,6 @@
 #include "common/settings.h"
 #include "logger/tessick_menu.h"
 #include "logger/tessick_texts.h"
-#include "upload/upload_target.h"
 
 CTessickPlacement ClampTessickPlacement(CTessickPlacement p) {
     p.x = std::clamp(p.x, 0, 200);
@@ -40,14 +39,6 @@ void StoreLanguage(int language) {
     WriteSuiteValue("LanguageRegister", "1");
     WriteSuiteValue("Language", value);
 }
-
-bool DefaultSetupDatabase(CPrompter& prompter) {
-    const auto url =
-        prompter.InputText("Setup Brivane database", "URL to uploading data", LoadReadingUploadURL());
-    if (!url) return false;
-    StoreReadingUploadURL(*url);
-    return true;
-}
 }  // namespace
 
 int SelectTessickLanguage(CPrompter& prompter) {
@@ -71,7 +62,6 @@ CTessickDoc::CTessickDoc(CSerialPortSystem& ports, CPrompter& p, CClock& clock)
       iLanguageAtStart_(SelectTessickLanguage(p)),
       state(ports, loggerPrompter, clock),
       parameter(iLanguageAtStart_),
-      setupDatabase(DefaultSetupDatabase),
       ports_(ports) {
     lastDataArrival = clock.Now();
     state.onViewsUpdate = [this] {
@@ -114,6 +104,28 @@ int CTessickDoc::WindowOfCommand(int iCommand) {
     }
 }
 
+bool CTessickDoc::DemonstrationOfCommand(int iCommand, int& device, int& kind) {
+    switch (iCommand) {
+        case kCmdDemoReadFile:
+            device = kSlotGantrel, kind = kDemoReadFile;
+            return true;
+        case kCmdDemoConstantModel:
+            device = kSlotGantrel, kind = kDemoConstantModel;
+            return true;
+        case kCmdDemoTwoLayerModel:
+            device = kSlotGantrel, kind = kDemoTwoLayerModel;
+            return true;
+        case kCmdDemoGPSReadFile:
+            device = kSlotGPS, kind = kDemoGPSReadFile;
+            return true;
+        case kCmdDemoGPSTrack:
+            device = kSlotGPS, kind = kDemoGPSTrack;
+            return true;
+        default:
+            return false;
+    }
+}
+
 bool CTessickDoc::IsEnabled(int iCommand) const {
     const CAcquisitionState& s = state;
     switch (iCommand) {
@@ -150,14 +162,13 @@ bool CTessickDoc::IsEnabled(int iCommand) const {
         case kCmdDemoReadFile:
         case kCmdDemoConstantModel:
         case kCmdDemoTwoLayerModel:
+            return s.CanStartGantrel();
         case kCmdDemoGPSReadFile:
         case kCmdDemoGPSTrack:
-            return pDemonstrations != nullptr && pDemonstrations->IsEnabled(iCommand);
+            return s.CanStartGPS();
         case kCmdUpload:
             // Without an uploader the switch would promise uploads that never happen.
             return s.pUploader != nullptr;
-        case kCmdSetupDatabase:
-            return static_cast<bool>(setupDatabase);
         case kCmdThreadStartGantrel:
         case kCmdThreadStopGantrel:
         case kCmdThreadStartGPS:
@@ -240,14 +251,17 @@ bool CTessickDoc::Execute(int iCommand) {
         case kCmdDemoConstantModel:
         case kCmdDemoTwoLayerModel:
         case kCmdDemoGPSReadFile:
-        case kCmdDemoGPSTrack:
-            pDemonstrations->Start(iCommand);
+        case kCmdDemoGPSTrack: {
+            int device = 0, kind = 0;
+            DemonstrationOfCommand(iCommand, device, kind);
+            s.StartDemonstration(device, kind);
             return true;
+        }
         case kCmdUpload:
             s.ToggleUpload();
             return true;
         case kCmdSetupDatabase:
-            setupDatabase(prompter);
+            s.SetupUploadDatabase();
             return true;
         case kCmdSaveSerialPortLog:
             s.ToggleSaveSerialPortLog();

@@ -24,17 +24,6 @@ enum AuxWindow : int {
     kAuxWindows = 4,
 };
 
-// The demonstrations as the menu starts them (the data generator plugs in here).
-class CLoggerDemonstrations {
-public:
-    virtual ~CLoggerDemonstrations() = default;
-    // One of the five demonstration commands; true when a demonstration started.
-    virtual bool Start(int iCommand) = 0;
-    virtual bool IsEnabled(int iCommand) const = 0;
-    // The demonstration timer the window is to run (1 to 3, period 1000 ms), 0 for none yet.
-    virtual int TimerId() const = 0;
-};
-
 // Main frame placement, pixels: X and Y clamped to 0..200, width to 768..2000, height to
 // 537..2000.
 struct CTessickPlacement {
@@ -72,6 +61,9 @@ public:
     void WindowClosed(int iWindow);
     // The window of a "Show ... window" command, -1 for other commands.
     static int WindowOfCommand(int iCommand);
+    // The device (kSlotGantrel or kSlotGPS) and kind of a demonstration command; false for
+    // other commands.
+    static bool DemonstrationOfCommand(int iCommand, int& device, int& kind);
 
     // ---- main menu ----
     // Runs a command the document owns; false for commands it does not own (the window's:
@@ -104,9 +96,6 @@ private:
 public:
     CAcquisitionState state;
     CGantrelDrawingParameter parameter;
-    CLoggerDemonstrations* pDemonstrations = nullptr;
-    // "Setup Brivane database": by default the URL input of the reading upload.
-    std::function<bool(CPrompter&)> setupDatabase;
     // Told after the language changed (menus, views).
     std::function<void()> onLanguageChanged;
     // Told when a tick brought data and the views are to redraw (the document takes the

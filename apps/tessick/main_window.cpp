@@ -6,6 +6,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPushButton>
 
 #include "acquisition/serial_ports.h"
 #include "apps/tessick/control_form_widget.h"
@@ -55,12 +56,8 @@ CTessickMainWindow::CTessickMainWindow(CSerialPortSystem& ports, CClock& clock, 
     area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(area_);
     poll_.setInterval(CAcquisitionState::kPollPeriod);
-    demo_.setInterval(CAcquisitionState::kDemonstrationPeriod);
     connect(&poll_, &QTimer::timeout, this, [this] {
         if (doc_) doc_->state.Tick(CAcquisitionState::kPollTimer);
-    });
-    connect(&demo_, &QTimer::timeout, this, [this] {
-        if (doc_) doc_->state.Tick(iDemoTimer_);
     });
     connect(area_, &QMdiArea::subWindowActivated, this,
             [this](QMdiSubWindow* w) { ShowViewMenu(w); });
@@ -69,7 +66,6 @@ CTessickMainWindow::CTessickMainWindow(CSerialPortSystem& ports, CClock& clock, 
 CTessickMainWindow::~CTessickMainWindow() {
     qApp->removeEventFilter(this);
     poll_.stop();
-    demo_.stop();
     // The views draw from the document: they go first.
     for (QMdiSubWindow*& w : aux_) {
         if (w != nullptr) {
@@ -81,13 +77,18 @@ CTessickMainWindow::~CTessickMainWindow() {
     delete formWindow_;
     formWindow_ = nullptr;
     form_ = nullptr;
+    if (doc_) doc_->state.SetUploader(nullptr);
     doc_.reset();
+    uploader_.reset();  // waits for an upload in progress, at most its time limit
 }
 
 void CTessickMainWindow::Start() {
     if (doc_) return;
     doc_ = std::make_unique<CTessickDoc>(ports_, prompter_, clock_);
     CAcquisitionState& s = doc_->state;
+    // The URL is the stored "sRegistrationURL" or the built-in address; the switch is off.
+    uploader_ = std::make_unique<CReadingUploader>(http_);
+    s.SetUploader(uploader_.get());
     s.onPollTimer = [this](bool on) {
         if (on)
             poll_.start();
@@ -112,6 +113,9 @@ void CTessickMainWindow::Start() {
 
     form_ = new CControlFormWidget(*doc_);
     form_->onOpenWindow = [this](int w) { OpenAuxWindow(w); };
+    // The big buttons act on the engine directly; the menu items follow what they did.
+    for (int id : {kIdcGantrel, kIdcGPS, kIdcEndLine, kIdcStartMark, kIdcPause})
+        connect(form_->Button(id), &QPushButton::clicked, this, [this] { UpdateMenuStates(); });
     formWindow_ = area_->addSubWindow(form_, Qt::SubWindow | Qt::CustomizeWindowHint |
                                                   Qt::WindowTitleHint |
                                                   Qt::WindowMinMaxButtonsHint);
@@ -127,12 +131,6 @@ void CTessickMainWindow::Start() {
     BuildMenus();
     qApp->installEventFilter(this);
     UpdateAll();
-}
-
-void CTessickMainWindow::SetDemonstrations(CLoggerDemonstrations* demonstrations) {
-    if (!doc_) return;
-    doc_->pDemonstrations = demonstrations;
-    UpdateMenuStates();
 }
 
 QAction* CTessickMainWindow::Action(int iCommand) const {
@@ -235,15 +233,6 @@ bool CTessickMainWindow::OpenAuxWindow(int iWindow) {
     return true;
 }
 
-void CTessickMainWindow::StartDemonstrationTimer() {
-    if (!doc_ || doc_->pDemonstrations == nullptr || demo_.isActive()) return;
-    const int id = doc_->pDemonstrations->TimerId();
-    if (id <= 0) return;
-    // Created once; it keeps ticking for as long as the form exists.
-    iDemoTimer_ = id;
-    demo_.start();
-}
-
 void CTessickMainWindow::ShowAbout() {
     prompter_.Message(std::string(kLoggingProgramTitle) + " Version " + TESSICK_VERSION);
 }
@@ -279,7 +268,6 @@ bool CTessickMainWindow::RunCommand(int iCommand) {
                 break;
         }
     }
-    StartDemonstrationTimer();
     UpdateAll();
     return ran;
 }

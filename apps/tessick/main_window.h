@@ -1,7 +1,9 @@
 // The logging program's main frame: a multiple-document area holding the control form first
 // and at most one of each auxiliary window (profile, GPS, resistivity model, logging), the
-// menus in the program's language, the 100 ms poll timer and the demonstration timer, the
-// keys M, E and P, the window placement and the exit.
+// menus in the program's language, the 100 ms poll timer (it reads the ports, steps the
+// running demonstrations on their own schedules and takes the upload outcomes), the keys M,
+// E and P, the window placement and the exit. Recorded readings are uploaded by a worker
+// thread, so a slow collecting service never holds the window up.
 #pragma once
 
 #include <QMainWindow>
@@ -13,7 +15,9 @@
 #include "common/clock.h"
 #include "common/serial_port.h"
 #include "logger/tessick_doc.h"
+#include "platform/curl_http_client.h"
 #include "platform/qt_prompter.h"
+#include "upload/reading_uploader.h"
 
 class CControlFormWidget;
 class CRealtimeViewWidget;
@@ -46,9 +50,8 @@ public:
     // The main menu's item of a command (nullptr when there is none).
     QAction* Action(int iCommand) const;
     bool IsPollTimerRunning() const { return poll_.isActive(); }
-    bool IsDemonstrationTimerRunning() const { return demo_.isActive(); }
-    // Plugs in the demonstrations (the menu items stay disabled without them).
-    void SetDemonstrations(CLoggerDemonstrations* demonstrations);
+    // The upload of recorded readings ("Upload  data to database", "Setup Brivane database").
+    CReadingUploader* Uploader() const { return uploader_.get(); }
 
     // Form refresh, every view redrawn, menu states updated.
     void UpdateAll();
@@ -61,12 +64,14 @@ private:
     void BuildMenus();
     void UpdateMenuStates();
     void ShowViewMenu(QMdiSubWindow* active);
-    void StartDemonstrationTimer();
     void ShowAbout();
 
     CSerialPortSystem& ports_;
     CClock& clock_;
     CQtPrompter prompter_;
+    // Before the document: the state lets go of the uploader before they go.
+    CCurlHttpClient http_;
+    std::unique_ptr<CReadingUploader> uploader_;
     std::unique_ptr<CTessickDoc> doc_;
     QMdiArea* area_ = nullptr;
     QMdiSubWindow* formWindow_ = nullptr;
@@ -75,6 +80,4 @@ private:
     std::map<int, QAction*> actions_;
     QMenu* viewMenu_ = nullptr;
     QTimer poll_;
-    QTimer demo_;
-    int iDemoTimer_ = 0;
 };

@@ -79,7 +79,8 @@ TEST_F(TessickDoc, MenuItemsFollowTheRecordState) {
     EXPECT_FALSE(doc->IsEnabled(kCmdEndLine));
     EXPECT_TRUE(doc->IsEnabled(kCmdIncrementFileID));
     EXPECT_FALSE(doc->IsEnabled(kCmdThreadStartGantrel)) << "the thread submenu is never enabled";
-    EXPECT_FALSE(doc->IsEnabled(kCmdDemoConstantModel)) << "no demonstrations plugged in";
+    EXPECT_TRUE(doc->IsEnabled(kCmdDemoConstantModel));
+    EXPECT_TRUE(doc->IsEnabled(kCmdDemoGPSTrack));
     EXPECT_FALSE(doc->IsEnabled(kCmdUpload)) << "no uploader plugged in";
     EXPECT_FALSE(doc->Execute(kCmdMark)) << "disabled commands do not run";
 
@@ -87,6 +88,8 @@ TEST_F(TessickDoc, MenuItemsFollowTheRecordState) {
     StartGantrel(pty);
     EXPECT_TRUE(doc->IsEnabled(kCmdMark));
     EXPECT_TRUE(doc->IsEnabled(kCmdStopGantrel));
+    EXPECT_FALSE(doc->IsEnabled(kCmdDemoConstantModel)) << "the instrument is started";
+    EXPECT_TRUE(doc->IsEnabled(kCmdDemoGPSTrack));
     ASSERT_TRUE(doc->Execute(kCmdMark));  // START
     EXPECT_EQ(S().iRecordState, 1);
     EXPECT_FALSE(doc->IsEnabled(kCmdStopGantrel)) << "stop only while idle";

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "acquisition/acquisition_state.h"
+#include "acquisition/demonstration.h"
 #include "acquisition/logger_geometry.h"
 #include "acquisition/serial_ports.h"
 #include "common/color_scale.h"
@@ -23,6 +24,7 @@ std::optional<bool> ShowTessickDialog(CQtPrompter& prompter, CDialogValues& valu
         return GantrelGeometryDialog(prompter, *v);
     if (auto* v = dynamic_cast<CDlgContourInterval*>(&values))
         return LoggerContourIntervalDialog(prompter, *v);
+    if (auto* v = dynamic_cast<CDlgOpenLogFile*>(&values)) return OpenLogFileDialog(prompter, *v);
     return std::nullopt;
 }
 
@@ -57,6 +59,15 @@ bool SerialPortDialog(CQtPrompter& prompter, CDlgRS232C& values) {
     values.sDevice = listed != values.ports.end() ? std::string() : typed;
     values.iBaudRate = std::max(baud->currentIndex(), 0);
     values.iStopBits = std::max(stop->currentIndex(), 0);
+    return true;
+}
+
+bool OpenLogFileDialog(CQtPrompter& prompter, CDlgOpenLogFile& values) {
+    // The initial name "*.*" lists every file of the current folder.
+    const std::vector<std::filesystem::path> files = prompter.OpenFiles(
+        "Open", {{values.sFilter, {values.sPattern}}}, values.sInitialName, false);
+    if (files.empty()) return false;
+    values.sPath = files.front();
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 struct CDlgContourInterval;
 struct CDlgGantrelGeometry;
+struct CDlgOpenLogFile;
 struct CDlgRS232C;
 struct CDlgSetFileNameAndFolder;
 class CPortTestWindow;
@@ -19,6 +20,8 @@ std::optional<bool> ShowTessickDialog(CQtPrompter& prompter, CDialogValues& valu
 // "Serial port": combo boxes "Com port" (editable: a device path may be typed), "Baud rate",
 // "Stop bits".
 bool SerialPortDialog(CQtPrompter& prompter, CDlgRS232C& values);
+// The open dialog of the read-file demonstrations: a file dialog with the log file filter.
+bool OpenLogFileDialog(CQtPrompter& prompter, CDlgOpenLogFile& values);
 // "File name and folder ": the prefix, the read-only folder and "SET" with the folder chooser.
 bool FileNameAndFolderDialog(CQtPrompter& prompter, CDlgSetFileNameAndFolder& values);
 // "Gantrel geometry": both dipole groups, lengths, the check box, the preview and its modes.

@@ -89,8 +89,11 @@ protected:
         fs::remove_all(dir, ec);
     }
 
-    CTessickMainWindow& Make() {
-        window = std::make_unique<CTessickMainWindow>(ports, clock);
+    // The window on the computer's clock, or on the manual one (demonstrations step when the
+    // test moves it on).
+    CTessickMainWindow& Make() { return Make(clock); }
+    CTessickMainWindow& Make(CClock& on) {
+        window = std::make_unique<CTessickMainWindow>(ports, on);
         window->Prompter().SetScripted(true);
         window->Start();
         window->show();
@@ -127,11 +130,17 @@ protected:
         while (S().readings.Count() < nReadings && t.elapsed() < 2000) QTest::qWait(20);
         ASSERT_EQ(S().readings.Count(), nReadings);
     }
+    // One demonstration period on the manual clock; the poll timer then runs the step.
+    void DemoSecond(int nReadingsAfter) {
+        manualClock.Advance(1000);
+        WaitForReadings(nReadingsAfter);
+    }
     void Key(Qt::Key key) { QTest::keyClick(&Form(), key); }
 
     CMemorySettingsBackend settings;
     fs::path dir;
     CSystemClock clock;
+    CManualClock manualClock{acqtest::StartTime()};
     CPosixSerialPortSystem ports;
     std::unique_ptr<CTessickMainWindow> window;
 };

@@ -217,48 +217,5 @@ TEST_F(TessickWindow, PlacementIsClampedAtStart) {
     EXPECT_EQ(W().size(), QSize(768, 537));
 }
 
-TEST_F(TessickWindow, DemonstrationItemsStayDisabledWithoutAGenerator) {
-    Make();
-    for (int id : {kCmdDemoReadFile, kCmdDemoConstantModel, kCmdDemoTwoLayerModel,
-                   kCmdDemoGPSReadFile, kCmdDemoGPSTrack, kCmdThreadStartGantrel})
-        EXPECT_FALSE(W().Action(id)->isEnabled()) << id;
-}
-
-// A stand-in generator: each tick of its timer feeds one console line through the engine.
-class CFakeDemonstrations : public CLoggerDemonstrations {
-public:
-    explicit CFakeDemonstrations(CAcquisitionState& s) : s_(s) {}
-    bool Start(int iCommand) override {
-        if (iCommand != kCmdDemoConstantModel || s_.bGantrelStarted) return false;
-        s_.bGantrelStarted = 1;
-        s_.bGantrelDemonstration = 1;
-        s_.gantrelDemonstrationStep = [this](int) {
-            s_.DispatchLine(Console(5.0).substr(0, Console(5.0).size() - 2), 0, s_.Clock().Now(),
-                            1);
-            return true;
-        };
-        iTimer_ = 2;
-        return true;
-    }
-    bool IsEnabled(int) const override { return s_.bGantrelStarted == 0; }
-    int TimerId() const override { return iTimer_; }
-
-private:
-    CAcquisitionState& s_;
-    int iTimer_ = 0;
-};
-
-TEST_F(TessickWindow, ADemonstrationRunsOnItsTimer) {
-    Make();
-    CFakeDemonstrations demo(S());
-    W().SetDemonstrations(&demo);
-    EXPECT_TRUE(W().Action(kCmdDemoConstantModel)->isEnabled());
-    ASSERT_TRUE(W().RunCommand(kCmdDemoConstantModel));
-    EXPECT_TRUE(W().IsDemonstrationTimerRunning());
-    WaitForReadings(1);
-    EXPECT_FALSE(W().Action(kCmdDemoConstantModel)->isEnabled());
-    W().SetDemonstrations(nullptr);
-}
-
 }  // namespace
 }  // namespace tessick_test

@@ -1,7 +1,7 @@
-// Pictures of the logging program's window for the documentation. A line is recorded from a
-// generated console (a two-layer earth under a towed array) and a generated GPS track going
-// north, on a clock that moves one second per demonstration tick; then the window and each
-// real-time view are saved as logger-*.png. With TESSICK_SHOTS_LANG=ja the program runs in
+// Pictures of the logging program's window for the documentation. A line is recorded while the
+// two-layer demonstration feeds the first instrument and the generated track the GPS, on a
+// clock that moves one second per step; then the window and each real-time view are saved as
+// logger-*.png. With TESSICK_SHOTS_LANG=ja the program runs in
 // Japanese and only the whole window is saved, as logger-window-ja.png.
 //   tessick-window-shots <output folder>
 #include <QApplication>
@@ -11,7 +11,6 @@
 #include <QPixmap>
 #include <QThread>
 #include <clocale>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -47,40 +46,6 @@ bool Save(QWidget& widget, const fs::path& file) {
     const bool ok = widget.grab().save(QString::fromStdString(file.string()), "PNG");
     std::printf("%s\n", file.string().c_str());
     return ok;
-}
-
-// V/I of receiver i at second k: a resistive layer over a conductive one whose depth changes
-// along the line, seen deeper by the farther receivers.
-double Resistance(int k, int i) {
-    const double depth = 2.5 + 1.5 * std::sin(k / 25.0);
-    const double seen = (i + 1) * 1.2;
-    const double rho = 30.0 + 270.0 / (1.0 + std::exp((seen - depth) * 1.5));
-    return rho / (40.0 + 60.0 * i);
-}
-
-std::string ConsoleLine(int k) {
-    std::string s;
-    for (int i = 0; i < 5; ++i)
-        s += i == 0 ? FormatC(" %f,131,135,24", Resistance(k, i))
-                    : FormatC(" ,%f,131,%d4", Resistance(k, i), i < 3 ? 2 : 3);
-    return s;
-}
-
-// A GGA sentence k metres north of the track's start.
-std::string GGA(int k, CClockTime t) {
-    const double lat = 35.464619 + k / 110950.0;
-    const double lon = 136.739659 + 0.3 * std::sin(k / 30.0) / 90000.0;
-    const int latDeg = static_cast<int>(lat);
-    const int lonDeg = static_cast<int>(lon);
-    RecordClock c;
-    LocalClock(t.time, t.iMilliSecond, c);
-    const int hour = c.iHour, minute = c.iMinute, second = c.iSecond;
-    const std::string body = FormatC(
-        "GPGGA,%02d%02d%02d.00,%02d%07.4f,N,%03d%07.4f,E,1,08,1.0,12.0,M,37.0,M,,", hour, minute,
-        second, latDeg, (lat - latDeg) * 60.0, lonDeg, (lon - lonDeg) * 60.0);
-    int sum = 0;
-    for (char c : body) sum ^= static_cast<unsigned char>(c);
-    return FormatC("$%s*%02X", body.c_str(), sum);
 }
 
 }  // namespace
@@ -122,30 +87,17 @@ int main(int argc, char** argv) {
         window.AuxSubWindow(kGPSWindow)->setGeometry(760, 100, 500, 500);
         window.Area()->setActiveSubWindow(window.AuxSubWindow(kProfileWindow));
 
-        // Both devices run as demonstrations: the console and the GPS feed one line a tick.
+        // Both devices run as the program's demonstrations, started from their menu items:
+        // the two-layer earth and the generated track, one step a second of the clock.
         CAcquisitionState& s = window.Doc().state;
-        int k = 0;
-        // Each line goes to the logs as a line from a port would.
-        s.gantrelDemonstrationStep = [&](int) {
-            const std::string line = ConsoleLine(k);
-            s.receivedLines.Append(line);
-            s.dataLines.Append(line);
-            return s.DispatchLine(line, kSlotGantrel, clock.Now(), 1) >= 0;
-        };
-        s.gpsDemonstrationStep = [&](int) {
-            const std::string line = GGA(k, clock.Now());
-            s.receivedLines.Append(line);
-            s.dataLines.Append(line);
-            s.DispatchLine(line, kSlotGPS, clock.Now(), 1);
-            return true;
-        };
-        s.bGantrelStarted = s.bGantrelDemonstration = 1;
-        s.bGPSStarted = s.bGPSDemonstration = 1;
-        s.form.startMark = {Tr("START (M)", "測定開始 (M)"), kButtonGreen, true};
+        if (!window.RunCommand(kCmdDemoTwoLayerModel) || !window.RunCommand(kCmdDemoGPSTrack)) {
+            std::fprintf(stderr, "tessick-window-shots: the demonstrations did not start\n");
+            return 1;
+        }
         CRealtimeViewWidget* profile = window.AuxView(kProfileWindow);
-        for (k = 0; k < 150; ++k) {
+        for (int k = 0; k < 150; ++k) {
             clock.Advance(1000);
-            s.Tick(1);
+            s.Tick(CAcquisitionState::kPollTimer);
             profile->Profile()->OnTimer(clock.Now(), clock.Now());
             if (k == 8 || k == 60 || k == 110) s.OnKey('M');  // START, then MARKs
             if (k % 10 == 0) Settle();
