@@ -204,6 +204,17 @@ int TextWidthEstimate(double value) {
     return 100 + extra;
 }
 
+namespace {
+// Room left of the frame for a y label. The estimate goes by magnitude, but a negative label
+// always carries two decimals ("-50.00") and would run into the frame: it gets room by its
+// characters instead.
+int YLabelWidth(double value, const std::string& text) {
+    const int estimate = TextWidthEstimate(value);
+    if (value >= 0.0) return estimate;
+    return std::max(estimate, 25 * static_cast<int>(text.size()) + 10);
+}
+}  // namespace
+
 CFrameEdges DrawFrameAndAxes(CCanvas& canvas, const CDrawingParameter& param, const CAxes& axes,
                              CPlotOffset& offset) {
     CCanvasStateSaver keep(canvas);
@@ -264,8 +275,9 @@ CFrameEdges DrawFrameAndAxes(CCanvas& canvas, const CDrawingParameter& param, co
         if (axes.bYLabel) {
             double value = 0.0;
             const std::string text = YLabel(axes, v, value);
-            canvas.Text(left - TextWidthEstimate(value), -(y - 25), text);
-            widestYLabel = std::max(widestYLabel, TextWidthEstimate(value));
+            const int width = YLabelWidth(value, text);
+            canvas.Text(left - width, -(y - 25), text);
+            widestYLabel = std::max(widestYLabel, width);
         }
         if (axes.bYLog && k != axes.nYTick - 1) {
             canvas.SetPen(minorPen);

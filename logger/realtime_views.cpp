@@ -480,7 +480,10 @@ void CGPSView::Draw(CCanvas& canvas, const CAcquisitionState& state,
         return;
     }
 
-    const int w = client.iWidth - param.iLeftMargin - param.iRightMargin - 100;
+    // The frame sits this much right of the margin: the southern labels ("-150.00") and the
+    // title left of them need more room than the margin gives.
+    constexpr int kLabelRoom = 60;
+    const int w = client.iWidth - param.iLeftMargin - param.iRightMargin - 100 - kLabelRoom;
     const int h = client.iHeight - param.iTopMargin - param.iBottomMargin - 100;
     if (w <= 0 || h <= 0) return;
     axes.fXStart = -static_cast<float>(w) / 5.0f;
@@ -504,10 +507,11 @@ void CGPSView::Draw(CCanvas& canvas, const CAcquisitionState& state,
     roundTicks(axes.fXStart, axes.fXEnd, axes.fXFirstTick, axes.nXTick);
     roundTicks(axes.fYStart, axes.fYEnd, axes.fYFirstTick, axes.nYTick);
     CPlotOffset offset;
+    offset.x0 = kLabelRoom;
     DrawFrameAndAxes(canvas, param, axes, offset);
     if (state.fixes.Empty()) return;
 
-    const int left = param.iLeftMargin;
+    const int left = param.iLeftMargin + kLabelRoom;
     const int top = param.iTopMargin;
     const CGPSData& latest = state.fixes.Latest();
     auto X = [&](double e) { return PageUnits(left + (e - axes.fXStart) * kUnitsPerMetre); };

@@ -153,6 +153,10 @@ TEST_F(FrameTest, YLabelFormats) {
     EXPECT_EQ(texts[0], "-5.00");
     EXPECT_EQ(texts[9], "-0.05");
     EXPECT_EQ(texts[10], "0.50") << "the interval of 0.55 needs two decimals";
+    // A negative label is placed by its characters, clear of the frame; a positive one by
+    // the magnitude estimate.
+    EXPECT_EQ(canvas.FindText("-5.00")->points[0].x, 200 - 135);
+    EXPECT_EQ(canvas.FindText("0.50")->points[0].x, 200 - 75);
 }
 
 TEST_F(FrameTest, LabelsShowTheDecimalsTheIntervalNeeds) {

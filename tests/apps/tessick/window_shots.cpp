@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
         CTessickMainWindow window(ports, clock);
         window.Prompter().SetScripted(true);
         window.Start();
-        window.resize(1280, 860);
+        window.resize(1280, 880);
         window.show();
         for (int w : {kProfileWindow, kModelWindow, kGPSWindow}) window.OpenAuxWindow(w);
         window.AuxSubWindow(kProfileWindow)->setGeometry(0, 550, 1100, 300);
