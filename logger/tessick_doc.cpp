@@ -3,43 +3,10 @@
 #include <algorithm>
 
 #include "common/language.h"
+#include "common/program_settings.h"
 #include "common/settings.h"
 #include "logger/tessick_menu.h"
 #include "logger/tessick_texts.h"
-
-CTessickPlacement ClampTessickPlacement(CTessickPlacement p) {
-    p.x = std::clamp(p.x, 0, 200);
-    p.y = std::clamp(p.y, 0, 200);
-    p.w = std::clamp(p.w, 768, 2000);
-    p.h = std::clamp(p.h, 537, 2000);
-    return p;
-}
-
-CTessickPlacement LoadTessickPlacement() {
-    CTessickPlacement p;
-    p.x = ReadSettingInt("WindowX", 0);
-    p.y = ReadSettingInt("WindowY", 0);
-    p.w = ReadSettingInt("WindowW", 1200);
-    p.h = ReadSettingInt("WindowH", 600);
-    return ClampTessickPlacement(p);
-}
-
-void SaveTessickPlacement(const CTessickPlacement& p) {
-    WriteSettingInt("WindowX", p.x);
-    WriteSettingInt("WindowY", p.y);
-    WriteSettingInt("WindowW", p.w);
-    WriteSettingInt("WindowH", p.h);
-}
-
-namespace {
-void StoreLanguage(int language) {
-    const std::string value = std::to_string(language);
-    WriteMachineSuiteValue("LanguageRegister", "1");
-    WriteMachineSuiteValue("Language", value);
-    WriteSuiteValue("LanguageRegister", "1");
-    WriteSuiteValue("Language", value);
-}
-}  // namespace
 
 int SelectTessickLanguage(CPrompter& prompter) {
     const int registered = ReadSuiteInt("LanguageRegister", 0);
@@ -51,7 +18,7 @@ int SelectTessickLanguage(CPrompter& prompter) {
                                          "Japanese") == 1
                        ? kLanguageJapanese
                        : kLanguageEnglish;
-    StoreLanguage(language);
+    StoreSuiteLanguage(language);
     SetLanguage(language);
     return language;
 }
@@ -274,7 +241,7 @@ bool CTessickDoc::Execute(int iCommand) {
 void CTessickDoc::ToggleJapanese() {
     const int language = Language() == kLanguageJapanese ? kLanguageEnglish : kLanguageJapanese;
     SetLanguage(language);
-    StoreLanguage(language);
+    StoreSuiteLanguage(language);
     parameter.iLanguage = language;
     parameter.SetLabels();
     for (CButtonState* b : {&state.form.gantrel, &state.form.gps, &state.form.endLine,

@@ -12,6 +12,7 @@
 #include "acquisition/acquisition_state.h"
 #include "common/clock.h"
 #include "common/drawing_parameter.h"
+#include "common/program_settings.h"
 #include "common/prompter.h"
 #include "common/serial_port.h"
 
@@ -24,16 +25,10 @@ enum AuxWindow : int {
     kAuxWindows = 4,
 };
 
-// Main frame placement, pixels: X and Y clamped to 0..200, width to 768..2000, height to
-// 537..2000.
-struct CTessickPlacement {
-    int x = 0, y = 0, w = 1200, h = 600;
-    friend bool operator==(const CTessickPlacement&, const CTessickPlacement&) = default;
-};
-CTessickPlacement ClampTessickPlacement(CTessickPlacement p);
-// "WindowX", "WindowY", "WindowW", "WindowH" of section "General", clamped.
-CTessickPlacement LoadTessickPlacement();
-void SaveTessickPlacement(const CTessickPlacement& p);
+// The logging window's placement (common/program_settings.h), 1200 by 600 at first start.
+using CTessickPlacement = WindowPlacement;
+inline CTessickPlacement LoadTessickPlacement() { return LoadWindowPlacement(1200, 600); }
+inline void SaveTessickPlacement(const CTessickPlacement& p) { SaveWindowPlacement(p); }
 // The control form's child frame: at 0,0, 1100 by 550.
 inline constexpr int kControlFormWidth = 1100;
 inline constexpr int kControlFormHeight = 550;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/language.h"
+#include "common/program_settings.h"
 #include "common/settings.h"
 
 void CBrivaneViewState::LoadSettings() {
@@ -76,40 +77,6 @@ void CBrivaneDoc::ClearAll() {
     mapGrid.Clear();
 }
 
-WindowPlacement ClampWindowPlacement(WindowPlacement p) {
-    p.x = std::clamp(p.x, 0, 200);
-    p.y = std::clamp(p.y, 0, 200);
-    p.w = std::clamp(p.w, 768, 2000);
-    p.h = std::clamp(p.h, 537, 2000);
-    return p;
-}
-
-WindowPlacement LoadWindowPlacement() {
-    WindowPlacement p;
-    p.x = ReadSettingInt("WindowX", 0);
-    p.y = ReadSettingInt("WindowY", 0);
-    p.w = ReadSettingInt("WindowW", 810);
-    p.h = ReadSettingInt("WindowH", 580);
-    return ClampWindowPlacement(p);
-}
-
-void SaveWindowPlacement(const WindowPlacement& p) {
-    WriteSettingInt("WindowX", p.x);
-    WriteSettingInt("WindowY", p.y);
-    WriteSettingInt("WindowW", p.w);
-    WriteSettingInt("WindowH", p.h);
-}
-
-namespace {
-void StoreLanguage(int language) {
-    const std::string value = std::to_string(language);
-    WriteMachineSuiteValue("LanguageRegister", "1");
-    WriteMachineSuiteValue("Language", value);
-    WriteSuiteValue("LanguageRegister", "1");
-    WriteSuiteValue("Language", value);
-}
-}  // namespace
-
 void InitialiseLanguage(CPrompter& prompter) {
     const int registered = ReadSuiteInt("LanguageRegister", 0);
     int language = ReadSuiteInt("Language", kLanguageEnglish);
@@ -118,7 +85,7 @@ void InitialiseLanguage(CPrompter& prompter) {
                                          "Japanese") == 1
                        ? kLanguageJapanese
                        : kLanguageEnglish;
-        StoreLanguage(language);
+        StoreSuiteLanguage(language);
     }
     SetLanguage(language);
 }
@@ -126,7 +93,7 @@ void InitialiseLanguage(CPrompter& prompter) {
 void ToggleLanguage() {
     const int language = IsJapanese() ? kLanguageEnglish : kLanguageJapanese;
     SetLanguage(language);
-    StoreLanguage(language);
+    StoreSuiteLanguage(language);
 }
 
 bool ConfirmExit(CPrompter& prompter) {

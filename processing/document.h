@@ -12,6 +12,7 @@
 
 #include "analysis/inversion.h"
 #include "analysis/map_interpolation.h"
+#include "common/program_settings.h"
 #include "common/progress.h"
 #include "common/prompter.h"
 #include "common/survey.h"
@@ -317,14 +318,8 @@ private:
     std::vector<std::string> shown_;
 };
 
-// Window placement with the frame's clamps: X and Y to 0..200, width 768..2000,
-// height 537..2000.
-struct WindowPlacement {
-    int x = 0, y = 0, w = 810, h = 580;
-};
-WindowPlacement ClampWindowPlacement(WindowPlacement p);
-WindowPlacement LoadWindowPlacement();
-void SaveWindowPlacement(const WindowPlacement& p);
+// The processing window's placement (common/program_settings.h), 810 by 580 at first start.
+inline WindowPlacement LoadWindowPlacement() { return LoadWindowPlacement(810, 580); }
 
 // Startup language: asks once ("Select the language !") until a language was chosen in any
 // program of the suite, then sets the process-wide language.

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "platform/qt_common_dialogs.h"
 #include "platform/qt_prompter.h"
 
 struct CDlgContourInterval;
@@ -38,7 +39,6 @@ bool SpinDialog(CQtPrompter& prompter, CSpinValues& values);
 bool EditEachLineDialog(CQtPrompter& prompter, CEditEachLineValues& values);
 bool EditOriginalDataDialog(CQtPrompter& prompter, CEditOriginalDataValues& values);
 // Display scales.
-bool ContourIntervalDialog(CQtPrompter& prompter, CDlgContourInterval& values);
 bool ManualAxisDialog(CQtPrompter& prompter, CDlgManualAxis& values);
 // Console transfer: the serial port.
 bool SerialPortDialog(CQtPrompter& prompter, CDlgRS232C& values);

@@ -23,7 +23,7 @@ std::optional<bool> ShowTessickDialog(CQtPrompter& prompter, CDialogValues& valu
     if (auto* v = dynamic_cast<CDlgGantrelGeometry*>(&values))
         return GantrelGeometryDialog(prompter, *v);
     if (auto* v = dynamic_cast<CDlgContourInterval*>(&values))
-        return LoggerContourIntervalDialog(prompter, *v);
+        return ContourIntervalDialog(prompter, *v);
     if (auto* v = dynamic_cast<CDlgOpenLogFile*>(&values)) return OpenLogFileDialog(prompter, *v);
     return std::nullopt;
 }
@@ -93,26 +93,6 @@ bool FileNameAndFolderDialog(CQtPrompter& prompter, CDlgSetFileNameAndFolder& va
     if (prompter.Exec(f.dialog) != QDialog::Accepted) return false;
     values.sPrefix = S(prefix->text());
     values.sFolder = PathOf(folder->text());
-    return true;
-}
-
-bool LoggerContourIntervalDialog(CQtPrompter& prompter, CDlgContourInterval& values) {
-    CForm f(prompter.Parent(), Q(values.DialogName()));
-    QFormLayout* form = f.AddFormLayout();
-    QLineEdit* minimum =
-        CForm::Field(form, Q(Tr("Minimum", "最小値")), "fMinimum", FloatFieldText(values.fMinimum));
-    QLineEdit* maximum =
-        CForm::Field(form, Q(Tr("Maximum", "最大値")), "fMaximum", FloatFieldText(values.fMaximum));
-    QLineEdit* interval = CForm::Field(form, Q(Tr("Interval", "間隔")), "fInterval",
-                                       FloatFieldText(values.fInterval));
-    CDlgContourInterval result = values;
-    f.Finish([&] {
-        CFieldReader read(prompter);
-        return read.Float(minimum, result.fMinimum) && read.Float(maximum, result.fMaximum) &&
-               read.Float(interval, result.fInterval);
-    });
-    if (prompter.Exec(f.dialog) != QDialog::Accepted) return false;
-    values = result;
     return true;
 }
 

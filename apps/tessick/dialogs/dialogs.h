@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "platform/qt_common_dialogs.h"
 #include "platform/qt_prompter.h"
 
 struct CDlgContourInterval;
@@ -27,7 +28,6 @@ bool FileNameAndFolderDialog(CQtPrompter& prompter, CDlgSetFileNameAndFolder& va
 // "Gantrel geometry": both dipole groups, lengths, the check box, the preview and its modes.
 bool GantrelGeometryDialog(CQtPrompter& prompter, CDlgGantrelGeometry& values);
 // "Contour interval" of the profile view's manual colours.
-bool LoggerContourIntervalDialog(CQtPrompter& prompter, CDlgContourInterval& values);
 // "Serialport test": the 20 latest lines of every port that opened, read once a second, until
 // OK. The window's ports are closed when it ends.
 void PortTestDialog(CQtPrompter& prompter, CPortTestWindow& window);
