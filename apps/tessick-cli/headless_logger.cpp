@@ -17,6 +17,7 @@
 #include "common/ini_settings.h"
 #include "common/language.h"
 #include "common/settings.h"
+#include "common/text_format.h"
 #include "platform/curl_http_client.h"
 #include "platform/posix_serial_port.h"
 
@@ -240,8 +241,9 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
     if (o.port2 && !startPort(*o.port2, &CAcquisitionState::StartGantrel2))
         return fail("could not start the second instrument on " + o.port2->sPath);
 
-    out << "Recording to " << state.sSurveyPath[kFirstInstrument].string()
-        << "; keys: m START/MARK, p PAUSE, e END LINE, q quit\n"
+    out << FormatC(Tr("Recording to %s; keys: m START/MARK, p PAUSE, e END LINE, q quit\n",
+                      "記録先 %s。キー: m 測定開始/マーカー、p 一時停止、e 測定終了、q 終了\n"),
+                   state.sSurveyPath[kFirstInstrument].string().c_str())
         << std::flush;
 
     CKeyInput input(inFd);
@@ -289,7 +291,7 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
         }
         printNew();
     }
-    if (g_stop != 0) out << "Stopped by a signal\n";
+    if (g_stop != 0) out << Tr("Stopped by a signal\n", "シグナルで停止しました\n");
     // As the window's exit: a line being recorded is ended first.
     if (state.iRecordState == 1) state.EndLine();
     if (uploader) {
@@ -299,14 +301,17 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
     printNew();
 
     const auto& r = state.recorded;
-    out << "Lines: " << r.nLine << "  Readings: " << r.nReading << "  Fixes: " << r.nFix
-        << "  Markers: " << r.nMarker << "\n";
-    for (const auto& f : r.files) out << "File written: " << f.string() << "\n";
-    if (r.files.empty()) out << "No file written\n";
+    out << FormatC(Tr("Lines: %d  Readings: %d  Fixes: %d  Markers: %d\n",
+                      "測線: %d  測定値: %d  測位: %d  マーカー: %d\n"),
+                   r.nLine, r.nReading, r.nFix, r.nMarker);
+    for (const auto& f : r.files)
+        out << FormatC(Tr("File written: %s\n", "書き込んだファイル: %s\n"), f.string().c_str());
+    if (r.files.empty()) out << Tr("No file written\n", "書き込んだファイルはありません\n");
     if (uploader) {
         const CUploadCounts c = uploader->Counts();
-        out << "Uploaded: " << c.nUploaded << " of " << c.nSubmitted << " reading(s), " << c.nFailed
-            << " failed, " << c.nDropped << " not sent\n";
+        out << FormatC(Tr("Uploaded: %d of %d reading(s), %d failed, %d not sent\n",
+                          "アップロード: %d / %d 測定値、失敗 %d、未送信 %d\n"),
+                       c.nUploaded, c.nSubmitted, c.nFailed, c.nDropped);
     }
     out << std::flush;
     if (o.bSerialLog && !bSerialLogWasOn) state.ToggleSaveSerialPortLog();

@@ -384,6 +384,19 @@ TEST_F(TessickCli, KeysFromATerminalAreSinglePressesAndItsSettingsComeBack) {
         << "the terminal is as it was";
 }
 
+TEST_F(TessickCli, JapaneseMessagesFromStartToSummary) {
+    CLogger logger(Recording({"--demo", "constant", "--speed", "50", "--lang", "ja", "--script",
+                              "0.5 m; 3.5 e; 4 q"}),
+                   dir / "config");
+    logger.CloseKeys();
+    ASSERT_EQ(logger.Wait(), 0) << logger.Output();
+    const std::string& out = logger.Output();
+    EXPECT_NE(out.find("記録先 "), std::string::npos) << out;
+    EXPECT_NE(out.find("測線: 1  測定値: "), std::string::npos) << out;
+    EXPECT_NE(out.find("書き込んだファイル: "), std::string::npos) << out;
+    EXPECT_EQ(out.find("Lines:"), std::string::npos) << out;
+}
+
 TEST_F(TessickCli, ScriptedKeysAndTheUploadOfEveryRecordedReading) {
     testhttp::Server server;
     ASSERT_TRUE(server.Ready());
