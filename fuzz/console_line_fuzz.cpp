@@ -24,6 +24,7 @@
 #include "common/settings.h"
 #include "common/survey_file.h"
 #include "common/text_format.h"
+#include "fuzz/fuzz_support.h"
 
 namespace fs = std::filesystem;
 
@@ -37,19 +38,7 @@ void Check(bool ok, const char* what) {
     std::abort();
 }
 
-// A serial port that hands out what the input put into it.
-class CMemoryPort : public CSerialPort {
-public:
-    std::string queued;
-    long BytesQueued() override { return static_cast<long>(queued.size()); }
-    long Read(char* buffer, std::size_t n) override {
-        n = std::min(n, queued.size());
-        std::memcpy(buffer, queued.data(), n);
-        queued.erase(0, n);
-        return static_cast<long>(n);
-    }
-    void Close() override {}
-};
+using fuzzsupport::CMemoryPort;
 
 class CNoPorts : public CSerialPortSystem {
 public:
@@ -62,12 +51,7 @@ public:
     void AddKnownDevice(const std::string&) override {}
 };
 
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using fuzzsupport::ReadAll;
 
 // V/I as the logger's record writes it and the reader reads it back.
 float AsWritten(float v) {

@@ -18,6 +18,7 @@
 #include "common/scripted_prompter.h"
 #include "common/survey_file.h"
 #include "common/text_format.h"
+#include "fuzz/fuzz_support.h"
 #include "processing/console_transfer.h"
 
 namespace fs = std::filesystem;
@@ -32,25 +33,9 @@ void Check(bool ok, const char* what) {
     std::abort();
 }
 
-class CMemoryPort : public CSerialPort {
-public:
-    std::string queued;
-    long BytesQueued() override { return static_cast<long>(queued.size()); }
-    long Read(char* buffer, std::size_t n) override {
-        n = std::min(n, queued.size());
-        std::memcpy(buffer, queued.data(), n);
-        queued.erase(0, n);
-        return static_cast<long>(n);
-    }
-    void Close() override {}
-};
+using fuzzsupport::CMemoryPort;
 
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using fuzzsupport::ReadAll;
 
 }  // namespace
 

@@ -15,11 +15,14 @@
 
 #include "common/memory_settings.h"
 #include "common/settings.h"
+#include "fuzz/fuzz_support.h"
 #include "processing/file_conversions.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using fuzzsupport::ReadAll;
 
 fs::path gDir;
 
@@ -30,12 +33,6 @@ void Check(bool ok, const char* what) {
     }
 }
 
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // The input's lines with CR LF ends, as the reversal writes them. The reader ends a line at
 // CR LF, LF or a CR alone (files of old Macintosh editors); a last line without an end gets one.
@@ -91,10 +88,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     const ConversionResult reversed = ReverseSurveyFile(in, once);
     if (reversed.ok() && reversed.nLeftOut == 0) {
         Check(ReverseSurveyFile(once, twice).ok(), "reversing the reversal failed");
-        Check(Slurp(twice) == Normalised(text), "reversing twice changed the lines");
+        Check(ReadAll(twice) == Normalised(text), "reversing twice changed the lines");
     }
     const ConversionResult capture = ConvertTextCapture(in, once);
-    if (capture.ok()) Check(Slurp(once).rfind("99 0 0 1\r\n", 0) == 0, "capture header");
+    if (capture.ok()) Check(ReadAll(once).rfind("99 0 0 1\r\n", 0) == 0, "capture header");
     const ConversionResult dump = DumpBinaryFile(in, once);
     Check(dump.ok(), "dump failed");
     Check(dump.nWritten == static_cast<int>(size / kDumpBlockSize), "dump line count");

@@ -23,68 +23,25 @@
 #include "common/record_time.h"
 #include "common/settings.h"
 #include "platform/posix_serial_port.h"
+#include "tests/support/pty_pair.h"
 
 namespace acqtest {
 
 namespace fs = std::filesystem;
 
-// A pseudo-terminal pair: the engine opens the slave path as its serial device, the test
-// writes what the device sends into the master.
-class CPty {
+// The engine's serial device. Send counts what was sent since the engine last read
+// (Consumed), so the next poll sees it all.
+class CPty : public testpty::CPtyPair {
 public:
-    CPty() {
-        char name[256] = {};
-        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
-            ADD_FAILURE() << "openpty failed";
-            return;
-        }
-        path_ = name;
-        termios t{};
-        tcgetattr(slave_, &t);
-        cfmakeraw(&t);  // bytes pass as they are from the first write on
-        tcsetattr(slave_, TCSANOW, &t);
-    }
-    ~CPty() {
-        CloseMaster();
-        if (slave_ >= 0) close(slave_);
-    }
-    CPty(const CPty&) = delete;
-    CPty& operator=(const CPty&) = delete;
-
-    const std::string& Path() const { return path_; }
-
-    // Writes the bytes and waits until the slave side has them queued, so that the next
-    // poll sees them all.
     void Send(std::string_view bytes) {
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = write(master_, bytes.data() + done, bytes.size() - done);
-            ASSERT_GT(n, 0);
-            done += static_cast<size_t>(n);
-        }
+        if (!WriteAll(bytes)) return;
         expected_ += bytes.size();
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        int queued = 0;
-        while (std::chrono::steady_clock::now() < until) {
-            if (ioctl(slave_, FIONREAD, &queued) == 0 && static_cast<size_t>(queued) >= expected_)
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ADD_FAILURE() << "the pseudo-terminal did not pass " << expected_ << " bytes on, only "
-                      << queued;
+        WaitQueued(expected_);
     }
     // The engine has read what was queued.
     void Consumed() { expected_ = 0; }
-    // As if the cable was pulled.
-    void CloseMaster() {
-        if (master_ >= 0) close(master_);
-        master_ = -1;
-    }
 
 private:
-    int master_ = -1;
-    int slave_ = -1;
-    std::string path_;
     size_t expected_ = 0;
 };
 

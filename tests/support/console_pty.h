@@ -24,46 +24,20 @@
 #include "common/survey.h"
 #include "common/survey_file.h"
 #include "common/text_format.h"
+#include "tests/support/pty_pair.h"
 
 namespace consoletest {
 
 namespace fs = std::filesystem;
 
-class CConsolePty {
+class CConsolePty : public testpty::CPtyPair {
 public:
-    CConsolePty() {
-        char name[256] = {};
-        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
-            ADD_FAILURE() << "openpty failed";
-            return;
-        }
-        path_ = name;
-        termios t{};
-        tcgetattr(slave_, &t);
-        cfmakeraw(&t);
-        tcsetattr(slave_, TCSANOW, &t);
-    }
-    ~CConsolePty() {
-        Join();
-        if (master_ >= 0) close(master_);
-        if (slave_ >= 0) close(slave_);
-    }
-    CConsolePty(const CConsolePty&) = delete;
-    CConsolePty& operator=(const CConsolePty&) = delete;
-
-    const std::string& Path() const { return path_; }
+    CConsolePty() = default;
+    ~CConsolePty() { Join(); }
 
     // Writes the bytes and waits until the reading side has them queued.
     void Send(std::string_view bytes) {
-        WriteAll(bytes);
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        int queued = 0;
-        while (std::chrono::steady_clock::now() < until) {
-            if (ioctl(slave_, FIONREAD, &queued) == 0 && static_cast<size_t>(queued) >= bytes.size())
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ADD_FAILURE() << "the pseudo-terminal did not pass " << bytes.size() << " bytes on";
+        if (WriteAll(bytes)) WaitQueued(bytes.size());
     }
     // Sends in pieces of `piece` bytes from a thread of its own, at about `baud` (ten bits a
     // byte), as a console does; Done() tells when the last piece is written.
@@ -86,21 +60,6 @@ public:
     }
 
 private:
-    void WriteAll(std::string_view bytes) {
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = write(master_, bytes.data() + done, bytes.size() - done);
-            if (n <= 0) {
-                ADD_FAILURE() << "writing to the pseudo-terminal failed";
-                return;
-            }
-            done += static_cast<size_t>(n);
-        }
-    }
-
-    int master_ = -1;
-    int slave_ = -1;
-    std::string path_;
     std::thread writer_;
     std::atomic<bool> done_{true};
 };
