@@ -22,6 +22,7 @@
 #include <functional>
 #include <string>
 
+#include "bench/bench_timing.h"
 #include "common/resistivity.h"
 #include "common/scripted_prompter.h"
 #include "display/views.h"
@@ -36,30 +37,10 @@ namespace {
 constexpr int kReadingsPerLine = 50000;
 constexpr int kLines = 20;
 constexpr double kStep = 0.1;  // m between readings
-constexpr int kRuns = 3;
+using benchtiming::Best;
+using benchtiming::Timing;
 
-struct Timing {
-    double wall = 1e30;
-    double cpu = 1e30;
-};
-
-Timing Best(const std::function<void()>& run) {
-    Timing best;
-    for (int r = 0; r < kRuns; ++r) {
-        const auto t0 = std::chrono::steady_clock::now();
-        const std::clock_t c0 = std::clock();
-        run();
-        best.wall =
-            std::min(best.wall,
-                     std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-        best.cpu = std::min(best.cpu, static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC);
-    }
-    return best;
-}
-
-void Print(const char* what, Timing t) {
-    std::printf("  %-28s %8.1f ms wall  %8.1f ms cpu\n", what, t.wall * 1000.0, t.cpu * 1000.0);
-}
+void Print(const char* what, Timing t) { benchtiming::Print(what, t, 28); }
 
 // A towed line over a ground that changes along it, with a little noise on every value.
 void AddLine(CGantrelSurvey& survey, int index) {
