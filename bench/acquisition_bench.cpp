@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "acquisition/acquisition_state.h"
+#include "common/memory_serial_port.h"
 #include "common/memory_settings.h"
 #include "common/nmea.h"
 #include "common/settings.h"
@@ -52,18 +53,7 @@ double ThreadCpuSeconds() {
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-class CMemoryPort : public CSerialPort {
-public:
-    std::string queued;
-    long BytesQueued() override { return static_cast<long>(queued.size()); }
-    long Read(char* buffer, std::size_t n) override {
-        n = std::min(n, queued.size());
-        std::memcpy(buffer, queued.data(), n);
-        queued.erase(0, n);
-        return static_cast<long>(n);
-    }
-    void Close() override {}
-};
+using CMemoryPort = CMemorySerialPort;
 
 // Readings in the survey file, as the processing program reads it.
 int ReadingsInFile(const fs::path& file) {

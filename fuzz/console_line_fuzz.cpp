@@ -24,6 +24,7 @@
 #include "common/settings.h"
 #include "common/survey_file.h"
 #include "common/text_format.h"
+#include "common/memory_serial_port.h"
 #include "fuzz/fuzz_support.h"
 
 namespace fs = std::filesystem;
@@ -38,7 +39,7 @@ void Check(bool ok, const char* what) {
     std::abort();
 }
 
-using fuzzsupport::CMemoryPort;
+using CMemoryPort = CMemorySerialPort;
 
 class CNoPorts : public CSerialPortSystem {
 public:

@@ -18,6 +18,7 @@
 #include "common/scripted_prompter.h"
 #include "common/survey_file.h"
 #include "common/text_format.h"
+#include "common/memory_serial_port.h"
 #include "fuzz/fuzz_support.h"
 #include "processing/console_transfer.h"
 
@@ -33,7 +34,7 @@ void Check(bool ok, const char* what) {
     std::abort();
 }
 
-using fuzzsupport::CMemoryPort;
+using CMemoryPort = CMemorySerialPort;
 
 using fuzzsupport::ReadAll;
 
