@@ -7,6 +7,7 @@
 #include "common/atomic_file.h"
 #include "common/language.h"
 #include "common/text_format.h"
+#include "common/utf8.h"
 
 namespace {
 
@@ -24,25 +25,9 @@ std::string CharacterProblem(std::string_view text) {
             ++i;
             continue;
         }
-        size_t len = 0;
-        std::uint32_t cp = 0, least = 0;
-        if ((c & 0xE0) == 0xC0) {
-            len = 2, cp = c & 0x1Fu, least = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3, cp = c & 0x0Fu, least = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4, cp = c & 0x07u, least = 0x10000;
-        } else {
-            return "is not valid UTF-8";
-        }
-        if (len > n - i) return "is not valid UTF-8";
-        for (size_t k = 1; k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) return "is not valid UTF-8";
-            cp = (cp << 6) | (s[i + k] & 0x3Fu);
-        }
-        // Overlong forms, surrogates and values past Unicode are not UTF-8.
-        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return "is not valid UTF-8";
+        std::uint32_t cp = 0;
+        const size_t len = Utf8CharacterLength(text, i, &cp);
+        if (len == 0) return "is not valid UTF-8";
         if (cp == 0xFFFE || cp == 0xFFFF)
             return FormatC("contains the non-character U+%04X", static_cast<unsigned>(cp));
         i += len;
