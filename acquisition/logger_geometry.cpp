@@ -34,6 +34,12 @@ float ReadGeometryReal(const char* base, int instrument, float fDefault) {
     return std::isfinite(value) && std::fabs(value) < 1e6 ? static_cast<float>(value) : fDefault;
 }
 
+// ln(base^exponent) as exponent*ln(base), with 0^0 = 1: receiver 0 without rope has m = 2, so
+// the last power of the same-size factor is 0^0 and must add nothing (0 * ln 0 would be NaN).
+double LogPower(double base, double exponent) {
+    return exponent == 0.0 ? 0.0 : exponent * std::log(base);
+}
+
 // Electrode positions of receiver i, measured from the transmitter's first electrode: the
 // transmitter's cable spans 0..T/2, receiver i's M..N.
 void ReceiverSpan(const CGantrelGeometry& g, int i, float& fM, float& fN) {
@@ -81,9 +87,9 @@ float LoggerGeometricFactor(const CGantrelGeometry& g, int i) {
         const float a = R;
         const double m = static_cast<double>((static_cast<float>(i + 2) * a / 2.0f + L) * 2.0f / a);
         const double m2 = m * m;
-        const double lnP = (m + 2.0) * std::log((m2 + 2.0 * m) / ((m + 1.0) * (m + 1.0)));
-        const double lnQ = 2.0 * m * std::log(m2 / (m2 - 1.0));
-        const double lnS = (m - 2.0) * std::log((m2 - 2.0 * m) / ((m - 1.0) * (m - 1.0)));
+        const double lnP = LogPower((m2 + 2.0 * m) / ((m + 1.0) * (m + 1.0)), m + 2.0);
+        const double lnQ = LogPower(m2 / (m2 - 1.0), 2.0 * m);
+        const double lnS = LogPower((m2 - 2.0 * m) / ((m - 1.0) * (m - 1.0)), m - 2.0);
         return static_cast<float>(3.1415927 * static_cast<double>(a) / (lnP + lnQ + lnS));
     }
     return LoggerUnequalDipoleFactor(g, i);

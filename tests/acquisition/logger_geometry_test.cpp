@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "common/language.h"
 #include "common/memory_settings.h"
 #include "common/record_time.h"
@@ -83,6 +85,36 @@ TEST_F(LoggerGeometry, SameSizeDipolesFollowTheLoggersFormulas) {
     EXPECT_FLOAT_EQ(d.fDepth[1], 4.375f);
     EXPECT_FLOAT_EQ(d.fDepth[2], 5.0f);
     EXPECT_EQ(g.bDifferentSize, 0);
+}
+
+// Without rope the nearest receiver of equal dipoles has m = 2, where one power of the
+// factor is 0^0 = 1. With L = 0 the factor of receiver i is a fixed multiple of a (11.557 at
+// a = 2.5 for receiver 0); a rope of 1 mm must change it only a little.
+TEST_F(LoggerGeometry, NoRopeGivesAFiniteFactorForEveryDipoleSize) {
+    const float kRatio0 = 11.557f / 2.5f;
+    for (float a : {1.0f, 2.0f, 2.5f, 5.0f, 10.0f, 15.0f, 20.0f, 25.0f, 30.0f, 35.0f, 40.0f}) {
+        for (float rope : {0.0f, 0.001f}) {
+            SCOPED_TRACE(testing::Message() << "a = " << a << ", rope = " << rope);
+            CGantrelGeometry g = Same(a, rope);
+            CGantrelData d;
+            d.nReceiver = kMaxReceiver;
+            for (int i = 0; i < kMaxReceiver; ++i) d.fResistance[i] = 1.0f;
+            ComputeLoggerResistivity(d, g);
+            // (m - 2) ln(m - 2) falls steeply near 0: a millimetre moves K by up to 2 %.
+            const float ratio = LoggerGeometricFactor(g, 0) / a;
+            if (rope == 0.0f)
+                EXPECT_NEAR(ratio, kRatio0, 0.001f);
+            else
+                EXPECT_NEAR(ratio, kRatio0, 0.02f * kRatio0);
+            float previous = 0.0f;
+            for (int i = 0; i < kMaxReceiver; ++i) {
+                ASSERT_TRUE(std::isfinite(d.fResistivity[i])) << "receiver " << i + 1;
+                EXPECT_GT(d.fResistivity[i], previous) << "farther receivers have larger K";
+                previous = d.fResistivity[i];
+            }
+        }
+    }
+    EXPECT_NEAR(LoggerGeometricFactor(Same(2.5f, 0.0f), 0), 11.557, 0.001);
 }
 
 TEST_F(LoggerGeometry, DifferentSizesUseTheFourElectrodeFactor) {
