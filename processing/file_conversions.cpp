@@ -511,7 +511,7 @@ void ApplyNewGPSCommand(CBrivaneContext& ctx) {
     }
 
     const auto positionFiles = ctx.prompter.OpenFiles("Open", {{"GPS file(*.*)", {"*.*"}}},
-                                                  mapping.parent_path() / "*.*", false);
+                                                      mapping.parent_path() / "*.*", false);
     if (positionFiles.empty()) return;
     const std::filesystem::path& positionFile = positionFiles.front();
     CLineReader in;
