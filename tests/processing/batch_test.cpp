@@ -727,6 +727,30 @@ TEST_F(BatchRunTest, SideExportsOfTheSurveyAndTheModel) {
                            "available now");
 }
 
+// The section file carries the survey's records: its Surfer table is the survey file's.
+TEST_F(BatchRunTest, SurferTableAfterASectionFileHasThePositionsOfTheSurvey) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 60, 10, 10.0, true);
+    ASSERT_EQ(Run({Path("line01.sto"), "--grid", "2", "--save-ovs", Path("m.ovs"), "--surfer",
+                   Path("from_sto.dat")}),
+              0)
+        << log.str();
+    ASSERT_EQ(Run({"--ovs", Path("m.ovs"), "--surfer", Path("from_ovs.dat")}), 0) << log.str();
+    // X and Y of every row (the first two fields).
+    const auto positions = [](const fs::path& path) {
+        std::ifstream in(path);
+        std::string line, x, y;
+        std::vector<std::string> out;
+        std::getline(in, line);  // the header
+        while (in >> x >> y && std::getline(in, line)) out.push_back(x + " " + y);
+        return out;
+    };
+    const std::vector<std::string> fromSto = positions(folder / "from_sto.dat");
+    ASSERT_EQ(fromSto.size(), 300u);
+    EXPECT_EQ(positions(folder / "from_ovs.dat"), fromSto);
+    // The easting in zone 54 (about 386 km), not 0.
+    EXPECT_GT(std::stod(fromSto.front()), 300000.0) << fromSto.front();
+}
+
 TEST_F(BatchRunTest, ConvertersRunWithoutASurvey) {
     testdata::WriteLoggerFile(folder / "line01.sto", 5, 0, 0.0, true);
     testdata::WriteLoggerFile(folder / "plain.sto", 5, 0, 0.0, false);
