@@ -85,10 +85,11 @@ void CDlgLsm::ToSettings(InversionSettings& s) const {
 }
 
 std::string CDlgLsm::Validate() const {
-    if (nIteration < 1 || nIteration > kMaxInversionIterations)
-        return FormatC(Tr("The number of iterations must be from 1 to %d. Enter a number of "
+    // 0 is a forward run of the model as it stands: its response and misfit are stored.
+    if (nIteration < 0 || nIteration > kMaxInversionIterations)
+        return FormatC(Tr("The number of iterations must be from 0 to %d. Enter a number of "
                           "iterations in that range.",
-                          "反復回数は 1 から %d までにしてください。この範囲の反復回数を入力して"
+                          "反復回数は 0 から %d までにしてください。この範囲の反復回数を入力して"
                           "ください。"),
                        kMaxInversionIterations);
     if (!(dAlpha > 0.0 && dAlpha < kMaxStepFactor))
@@ -394,12 +395,15 @@ struct ColumnWorker {
             if (out.status != kColumnReady) return;
             // Not >= 0: refused, or a misfit that is not a number (a response of the starting
             // model that is not positive, say).
-            if (!(inverter.Invert(model, sounding, settings,
-                                  keepMisfits ? &out.misfits : nullptr, stop) >= 0.0f)) {
+            const float misfit = inverter.Invert(model, sounding, settings,
+                                                 keepMisfits ? &out.misfits : nullptr, stop);
+            if (!(misfit >= 0.0f)) {
                 out.status = kColumnUnusable;
                 out.misfits.clear();
                 return;
             }
+            // Without iterations the one misfit is that of the forward run just made.
+            if (keepMisfits && settings.nIteration == 0) out.misfits.push_back(misfit);
             out.nSkipped = inverter.SkippedUpdates();
             out.nIterations = inverter.IterationsRun();
             StoreSoundingColumn(c, store, model, sounding);

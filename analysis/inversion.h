@@ -114,7 +114,7 @@ struct CDlgLsm : CDialogValues {
     bool bAdvancedShown = false;
 
     std::string DialogName() const override { return "Non-linear LSM parameters"; }
-    // The message that keeps the dialog open, or empty when the values can be used: 1 to
+    // The message that keeps the dialog open, or empty when the values can be used: 0 to
     // kMaxInversionIterations iterations, Alpha above 0 and below kMaxStepFactor,
     // Regularization and e from 0 to their bounds (a value that is not a number never
     // passes). The fields that take no part in the computation are not judged.

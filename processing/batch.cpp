@@ -9,11 +9,13 @@
 #include "analysis/smoothing.h"
 #include "common/clock.h"
 #include "common/language.h"
+#include "common/side_file.h"
 #include "common/text_format.h"
 #include "processing/batch_prompter.h"
 #include "processing/commands.h"
 #include "processing/console_transfer.h"
 #include "processing/database_commands.h"
+#include "processing/file_conversions.h"
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
 #include "processing/positioning.h"
@@ -635,6 +637,8 @@ int CBatchRun::Convert(const BatchConversion& c) {
         const std::string reason = UnreadableFileReason(f);
         if (!reason.empty())
             return Fail("converting: cannot open the file " + f.string() + ": " + reason), 1;
+        if (IsSameFile(f, c.output))
+            return Fail("converting: " + DestinationIsInputMessage(c.output, f)), 1;
     }
     const int id = c.sKind == "sto-stn"    ? kCmdConvertSTOtoSTN
                    : c.sKind == "text-stn" ? kCmdConvertTextToSTN

@@ -79,6 +79,8 @@ std::vector<std::filesystem::path> CBatchPrompter::OpenFiles(const std::string&,
 std::optional<std::filesystem::path> CBatchPrompter::SaveFile(const std::string& caption,
                                                               const std::vector<FileFilter>&,
                                                               const std::filesystem::path&) {
+    // A command that refuses the file asks again; the same answer would come back forever.
+    if (!Admit(caption)) return std::nullopt;
     if (!saveFile) Fail("no file name given for \"" + caption + "\"");
     return saveFile;
 }

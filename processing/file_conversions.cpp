@@ -9,6 +9,8 @@
 #include "common/prompter.h"
 #include "common/record_time.h"
 #include "common/replacing_writer.h"
+#include "common/settings.h"
+#include "common/side_file.h"
 #include "common/survey_file.h"
 #include "common/text_format.h"
 #include "common/utm.h"
@@ -81,13 +83,46 @@ bool TwoDigits(std::string_view s, std::size_t at, int& value) {
     return true;
 }
 
+// A converter reads its input whole or line by line while it writes, so writing onto the
+// input (the same path, another spelling of it, a link to it) would destroy it.
+bool RefusedDestination(const std::filesystem::path& source,
+                        const std::filesystem::path& destination, ConversionResult& r) {
+    if (!IsSameFile(source, destination)) return false;
+    r.sError = DestinationIsInputMessage(destination, source);
+    return true;
+}
+
 }  // namespace
+
+std::string DestinationIsInputMessage(const std::filesystem::path& destination,
+                                      const std::filesystem::path& input) {
+    return FormatC(Tr("%s is the file %s that is being converted: writing there would destroy "
+                      "it. Choose another file to write.",
+                      "%s は変換中のファイル %s です。書き込むとそのファイルが失われます。別の"
+                      "ファイルを選んでください。"),
+                   destination.string().c_str(), input.string().c_str());
+}
+
+std::optional<std::filesystem::path> AskConversionDestination(
+    CBrivaneContext& ctx, const std::string& caption, const std::vector<FileFilter>& filters,
+    const std::filesystem::path& initial, const std::vector<std::filesystem::path>& inputs) {
+    for (;;) {
+        auto destination = ctx.prompter.SaveFile(caption, filters, initial);
+        if (!destination) return std::nullopt;
+        const auto input = std::find_if(inputs.begin(), inputs.end(),
+                                        [&](const auto& f) { return IsSameFile(f, *destination); });
+        if (input == inputs.end()) return destination;
+        // Asked again, as every dialog asks again on an answer it cannot take.
+        ctx.prompter.Message(DestinationIsInputMessage(*destination, *input));
+    }
+}
 
 // ---------------------------------------------------------------------------------------------
 
 ConversionResult ReverseSurveyFile(const std::filesystem::path& source,
                                    const std::filesystem::path& destination) {
     ConversionResult r;
+    if (RefusedDestination(source, destination, r)) return r;
     CWholeLineReader in;
     if (!in.Open(source)) {
         r.sError = CannotOpenFileMessage(source);
@@ -154,6 +189,7 @@ CaptureLine ConvertCaptureLine(std::string_view line, std::string& out) {
 ConversionResult ConvertTextCapture(const std::filesystem::path& source,
                                     const std::filesystem::path& destination) {
     ConversionResult r;
+    if (RefusedDestination(source, destination, r)) return r;
     CWholeLineReader in;
     if (!in.Open(source)) {
         r.sError = CannotOpenFileMessage(source);
@@ -197,6 +233,7 @@ std::string FormatDumpLine(int iBlock, std::string_view block) {
 ConversionResult DumpBinaryFile(const std::filesystem::path& source,
                                 const std::filesystem::path& destination) {
     ConversionResult r;
+    if (RefusedDestination(source, destination, r)) return r;
     std::FILE* in = std::fopen(source.string().c_str(), "rb");
     if (in == nullptr) {
         r.sError = CannotOpenFileMessage(source);
@@ -233,7 +270,7 @@ ConversionResult DumpBinaryFile(const std::filesystem::path& source,
 
 // ---------------------------------------------------------------------------------------------
 
-std::optional<CGPSData> ParseGPSPositionLine(std::string_view line) {
+std::optional<GPSPosition> ParseGPSPositionLine(std::string_view line) {
     CFieldScanner scan(line);
     int unusedInt = 0;
     double easting = 0.0, northing = 0.0, unusedReal = 0.0;
@@ -246,48 +283,109 @@ std::optional<CGPSData> ParseGPSPositionLine(std::string_view line) {
     if (!TwoDigits(word, 0, hour) || !TwoDigits(word, 3, minute) || !TwoDigits(word, 6, second) ||
         hour > 23 || minute > 59 || second > 60)
         return std::nullopt;
+    GPSPosition p;
+    p.dEasting = easting;
+    p.dNorthing = northing;
+    p.iSecondOfDay = hour * 3600 + minute * 60 + second;
+    return p;
+}
+
+std::optional<GPSPositionZone> PositionZoneOf(const CGantrelSurvey& survey) {
+    for (int l = 0; l < survey.nLine; ++l) {
+        for (const CGPSData& g : survey.Line(l).pGPS) {
+            int zone = g.iUTMZone;
+            if (zone < 1 || zone > 60) zone = UTMZoneOf(g.dLongitude);
+            if (zone >= 1 && zone <= 60) return GPSPositionZone{zone, IsSouthern(g)};
+        }
+    }
+    const int stored = ReadSuiteInt("iUTMZone", 0);
+    if (stored >= 1 && stored <= 60) return GPSPositionZone{stored, false};
+    return std::nullopt;
+}
+
+std::optional<CGPSData> PositionFix(const GPSPosition& position, const GPSPositionZone& zone,
+                                    std::int64_t day, std::int64_t until) {
+    RecordClock clock;
+    if (!LocalClock(day, 0, clock)) return std::nullopt;
+    const int h = position.iSecondOfDay / 3600, m = position.iSecondOfDay / 60 % 60,
+              sec = position.iSecondOfDay % 60;
     CGPSData gps;
-    if (!LocalCalendarTime(kApplyGPSYear, kApplyGPSMonth, kApplyGPSDay, hour, minute, second,
-                           gps.time))
+    if (!LocalCalendarTime(clock.iYear, clock.iMonth, clock.iDay, h, m, sec, gps.time))
         return std::nullopt;
+    std::int64_t next = 0;
+    if (gps.time < day &&
+        LocalCalendarTime(clock.iYear, clock.iMonth, clock.iDay + 1, h, m, sec, next) &&
+        next <= until)
+        gps.time = next;
     gps.iMilliSecond = 0;
-    gps.dEasting = easting;
-    gps.dNorthing = northing;
-    gps.iUTMZone = kApplyGPSZone;
-    // The survey lies north of the equator: the files give no hemisphere.
-    FromUTM(kApplyGPSZone, easting, northing, false, gps.dLatitude, gps.dLongitude);
+    gps.dEasting = position.dEasting;
+    gps.dNorthing = position.dNorthing;
+    gps.iUTMZone = zone.iZone;
+    FromUTM(zone.iZone, position.dEasting, position.dNorthing, zone.bSouth, gps.dLatitude,
+            gps.dLongitude);
     return gps;
 }
 
-int ApplyGPSFixes(CGantrelSurvey& survey, const std::vector<CGPSData>& fixes) {
+namespace {
+
+// The fixes from the time of the line's first reading to that of its last, both included, in
+// the order given, replace the line's fixes. Returns how many were placed.
+int PlaceFixesOnLine(CGantrelLine& line, const std::vector<CGPSData>& fixes) {
+    line.pGPS.clear();
+    if (line.pData.empty()) return 0;
+    const std::int64_t first = line.pData.front().time;
+    const std::int64_t last = line.pData.back().time;
     int placed = 0;
-    for (int l = 0; l < survey.nLine; ++l) {
-        CGantrelLine& line = survey.Line(l);
-        line.pGPS.clear();
-        if (line.pData.empty()) continue;
-        const std::int64_t first = line.pData.front().time;
-        const std::int64_t last = line.pData.back().time;
-        for (const CGPSData& f : fixes) {
-            if (f.time < first || f.time > last) continue;
-            CGPSData* g = line.AddGPS();
-            if (g == nullptr) break;  // the line holds kMaxGPSPerLine fixes
-            g->time = f.time;
-            g->iMilliSecond = f.iMilliSecond;
-            g->dLatitude = f.dLatitude;
-            g->dLongitude = f.dLongitude;
-            g->dAltitude = f.dAltitude;
-            g->dEasting = f.dEasting;
-            g->dNorthing = f.dNorthing;
-            g->iUTMZone = f.iUTMZone;
-            g->sSentence = f.sSentence;
-            ++placed;
-        }
+    for (const CGPSData& f : fixes) {
+        if (f.time < first || f.time > last) continue;
+        CGPSData* g = line.AddGPS();
+        if (g == nullptr) break;  // the line holds kMaxGPSPerLine fixes
+        g->time = f.time;
+        g->iMilliSecond = f.iMilliSecond;
+        g->dLatitude = f.dLatitude;
+        g->dLongitude = f.dLongitude;
+        g->dAltitude = f.dAltitude;
+        g->dEasting = f.dEasting;
+        g->dNorthing = f.dNorthing;
+        g->iUTMZone = f.iUTMZone;
+        g->sSentence = f.sSentence;
+        ++placed;
     }
+    return placed;
+}
+
+int FinishPlacing(CGantrelSurvey& survey, int placed) {
     // The lines are complete already (two markers or more, the last one marked), so this only
     // ties every marker and fix to the reading nearest in time again.
     CompleteLines(survey);
     survey.bGPS = placed > 0 ? 1 : 0;
     return placed;
+}
+
+}  // namespace
+
+int ApplyGPSFixes(CGantrelSurvey& survey, const std::vector<CGPSData>& fixes) {
+    int placed = 0;
+    for (int l = 0; l < survey.nLine; ++l) placed += PlaceFixesOnLine(survey.Line(l), fixes);
+    return FinishPlacing(survey, placed);
+}
+
+int ApplyGPSPositions(CGantrelSurvey& survey, const std::vector<GPSPosition>& positions,
+                      const GPSPositionZone& zone) {
+    int placed = 0;
+    std::vector<CGPSData> fixes;
+    CRecordTimeBatch timeBatch;
+    for (int l = 0; l < survey.nLine; ++l) {
+        CGantrelLine& line = survey.Line(l);
+        fixes.clear();
+        for (const GPSPosition& p : positions) {
+            if (line.pData.empty()) break;
+            if (auto fix = PositionFix(p, zone, line.pData.front().time, line.pData.back().time))
+                fixes.push_back(*fix);
+        }
+        placed += PlaceFixesOnLine(line, fixes);
+    }
+    return FinishPlacing(survey, placed);
 }
 
 int DropEmptyLines(CGantrelSurvey& survey) {
@@ -329,8 +427,8 @@ void ConvertStoToStnCommand(CBrivaneContext& ctx) {
         }
         std::fclose(probe);
     }
-    const auto destination = ctx.prompter.SaveFile("Save", {{"STN file", {"*.stn"}}},
-                                                   source.parent_path() / "*.stn");
+    const auto destination = AskConversionDestination(ctx, "Save", {{"STN file", {"*.stn"}}},
+                                                      source.parent_path() / "*.stn", {source});
     if (!destination) return;
     const ConversionResult r = ReverseSurveyFile(source, *destination);
     if (!r.ok()) {
@@ -352,8 +450,9 @@ void ConvertTextToStnCommand(CBrivaneContext& ctx) {
                                                 ctx.doc.dataFolder / "*.*", false);
     if (sources.empty()) return;
     const std::filesystem::path& source = sources.front();
-    const auto destination = ctx.prompter.SaveFile(
-        "Save", {{"Text data file(*.stn)", {"*.stn"}}}, source.parent_path() / "*.stn");
+    const auto destination =
+        AskConversionDestination(ctx, "Save", {{"Text data file(*.stn)", {"*.stn"}}},
+                                 source.parent_path() / "*.stn", {source});
     if (!destination) return;
     const ConversionResult r = ConvertTextCapture(source, *destination);
     if (!r.ok()) {
@@ -372,9 +471,9 @@ void OpenBinaryFileCommand(CBrivaneContext& ctx) {
     if (sources.empty()) return;
     const std::filesystem::path& source = sources.front();
     // The dump goes where the user says, beside the binary file unless told otherwise.
-    const auto destination = ctx.prompter.SaveFile(
-        "Save", {{"Text file(*.txt)", {"*.txt"}}, {"All files(*.*)", {"*.*"}}},
-        source.parent_path() / "test.txt");
+    const auto destination = AskConversionDestination(
+        ctx, "Save", {{"Text file(*.txt)", {"*.txt"}}, {"All files(*.*)", {"*.*"}}},
+        source.parent_path() / "test.txt", {source});
     if (!destination) return;
     const ConversionResult r = DumpBinaryFile(source, *destination);
     if (!r.ok()) {
@@ -391,8 +490,8 @@ void OpenBinaryFileCommand(CBrivaneContext& ctx) {
 }
 
 void ApplyNewGPSCommand(CBrivaneContext& ctx) {
-    const auto mappings = ctx.prompter.OpenFiles(
-        "Open", {{"Gantrel STN file(*.stn)", {"*.stn"}}}, ctx.doc.dataFolder / "*.stn", false);
+    const auto mappings = ctx.prompter.OpenFiles("Open", {{"Gantrel STN file(*.stn)", {"*.stn"}}},
+                                                 ctx.doc.dataFolder / "*.stn", false);
     if (mappings.empty()) return;
     const std::filesystem::path& mapping = mappings.front();
     CGantrelSurvey scratch;
@@ -411,43 +510,65 @@ void ApplyNewGPSCommand(CBrivaneContext& ctx) {
         return;
     }
 
-    const auto positions = ctx.prompter.OpenFiles("Open", {{"GPS file(*.*)", {"*.*"}}},
-                                                  mapping.parent_path() / "*.*", false);
-    if (positions.empty()) return;
+    const auto positionFiles = ctx.prompter.OpenFiles("Open", {{"GPS file(*.*)", {"*.*"}}},
+                                                      mapping.parent_path() / "*.*", false);
+    if (positionFiles.empty()) return;
+    const std::filesystem::path& positionFile = positionFiles.front();
     CLineReader in;
     in.maxLength = kMaxConvertedLineLength;
-    if (!in.Open(positions.front())) {
-        ctx.Fail(CannotOpenFileMessage(positions.front()));
+    if (!in.Open(positionFile)) {
+        ctx.Fail(CannotOpenFileMessage(positionFile));
         return;
     }
-    std::vector<CGPSData> fixes;
+    // The zone comes from the mapping file's own fixes, which are then replaced.
+    const std::optional<GPSPositionZone> zone = PositionZoneOf(scratch);
+    std::vector<GPSPosition> positions;
     std::string line;
     int nBeyond = 0;  // usable fixes past the capacity
-    {
-        CRecordTimeBatch timeBatch;
-        while (in.ReadLine(line)) {
-            auto fix = in.LastLineTooLong() ? std::nullopt : ParseGPSPositionLine(line);
-            if (!fix) continue;
-            if (static_cast<int>(fixes.size()) < kMaxApplyGPSFixes)
-                fixes.push_back(*fix);
-            else
-                ++nBeyond;
-        }
+    while (in.ReadLine(line)) {
+        auto position = in.LastLineTooLong() ? std::nullopt : ParseGPSPositionLine(line);
+        if (!position) continue;
+        if (static_cast<int>(positions.size()) < kMaxApplyGPSFixes)
+            positions.push_back(*position);
+        else
+            ++nBeyond;
     }
-    ctx.prompter.Message(
-        FormatC(Tr("Number of GPS data=%d", "GPSデータ数=%d"), static_cast<int>(fixes.size())));
+    const int nPositions = static_cast<int>(positions.size());
+    ctx.prompter.Message(FormatC(Tr("Number of GPS data=%d", "GPSデータ数=%d"), nPositions));
     if (nBeyond > 0)
         ctx.prompter.Message(FormatC(Tr("%s holds more than %d fixes; the %d after them were "
                                         "not used.",
                                         "%s には %d 個を超える GPS データがあり、超えた %d 個は"
                                         "使用していません。"),
-                                     positions.front().string().c_str(), kMaxApplyGPSFixes,
-                                     nBeyond));
-    ApplyGPSFixes(scratch, fixes);
+                                     positionFile.string().c_str(), kMaxApplyGPSFixes, nBeyond));
+    if (!zone) {
+        ctx.Failed(FormatC(Tr("%s holds no GPS fix, and no survey read before gave a UTM zone: "
+                              "the zone of the positions in %s is not known. Nothing was "
+                              "written.",
+                              "%s には GPS データがなく、以前に読んだ測量からも UTM ゾーンが"
+                              "わかりません。%s の位置のゾーンが不明なため、何も書き込んで"
+                              "いません。"),
+                           mapping.string().c_str(), positionFile.string().c_str()));
+        return;
+    }
+    const int nApplied = ApplyGPSPositions(scratch, positions, *zone);
+    if (nApplied == 0) {
+        ctx.Failed(FormatC(Tr("None of the %d GPS data of %s lies within the time of the "
+                              "readings of %s: no fix was applied and nothing was written.",
+                              "%d 個の GPS データ（%s）のどれも %s の読み取り値の時間内に"
+                              "ありません。適用した GPS データがないため、何も書き込んで"
+                              "いません。"),
+                           nPositions, positionFile.string().c_str(), mapping.string().c_str()));
+        return;
+    }
+    ctx.prompter.Message(FormatC(Tr("GPS data applied: %d of %d (UTM zone %d%s)",
+                                    "適用した GPS データ: %d / %d (UTM ゾーン %d%s)"),
+                                 nApplied, nPositions, zone->iZone,
+                                 zone->bSouth ? Tr(" south", " 南半球") : ""));
 
     const auto destination =
-        ctx.prompter.SaveFile("Save", {{"Destination STN file (*stn)", {"*.stn"}}},
-                              mapping.parent_path() / "*.stn");
+        AskConversionDestination(ctx, "Save", {{"Destination STN file (*stn)", {"*.stn"}}},
+                                 mapping.parent_path() / "*.stn", {mapping, positionFile});
     if (!destination) return;
     CMessageTap writeTap(ctx.prompter);
     if (!WriteMappingFile(scratch, *destination, writeTap))

@@ -11,6 +11,7 @@
 #include "common/settings.h"
 #include "common/side_file.h"
 #include "common/text_format.h"
+#include "common/utm.h"
 #include "processing/commands.h"
 #include "processing/positioning.h"
 #include "sectionfiles/dunvar.h"
@@ -164,6 +165,26 @@ bool SaveDunvarFile(CBrivaneContext& ctx, int iMode, const std::filesystem::path
     return ok;
 }
 
+// The file keeps the records but not the plan positions derived from them: the readings and
+// the array take their positions from the fixes again, in one zone, as after opening survey
+// files, while their distances along the line stay those the file gave.
+void PlaceArraysOnTracks(CGantrelSurvey& survey) {
+    bool any = false;
+    for (int i = 0; i < survey.nLine; ++i) any = any || survey.Line(i).nGPS() > 1;
+    if (!any) return;
+    ProjectSurveyToOneZone(survey);
+    std::vector<float> distances;
+    for (int i = 0; i < survey.nLine; ++i) {
+        CGantrelLine& line = survey.Line(i);
+        if (line.nData() < 2 || line.nGPS() < 2) continue;
+        distances.clear();
+        for (const CGantrelData& d : line.pData) distances.push_back(d.fDistance);
+        ComputePositions(line);
+        for (std::size_t k = 0; k < distances.size(); ++k) line.pData[k].fDistance = distances[k];
+    }
+    survey.UpdateBoundingBox();
+}
+
 void OpenSectionFileCommand(CBrivaneContext& ctx) {
     CBrivaneDoc& doc = ctx.doc;
     const auto files =
@@ -194,6 +215,7 @@ void OpenSectionFileCommand(CBrivaneContext& ctx) {
     if (status.nLineRead > 0) {
         doc.bSurveyUndo = 0;
         PlaceReadingsOnMarkers(doc.survey);
+        PlaceArraysOnTracks(doc.survey);
     }
     if (std::max(doc.survey.nLine, doc.store.nColumn) <= 0) return;
     ctx.view.iViewMode = ViewModeAfterSectionOpen(doc.store, doc.survey, ctx.view.iViewMode);

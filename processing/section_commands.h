@@ -56,6 +56,11 @@ bool SaveDunvarFile(CBrivaneContext& ctx, int iMode, const std::filesystem::path
                     const std::filesystem::path& setDataPath);
 
 // The command handlers.
+// Plan positions of the readings and the array from the fixes of every line with two or more
+// (one zone for the survey), the readings' distances along the line kept: what a section file
+// does not hold of the survey it carries.
+void PlaceArraysOnTracks(CGantrelSurvey& survey);
+
 void OpenSectionFileCommand(CBrivaneContext& ctx);
 void SaveSectionFileCommand(CBrivaneContext& ctx);
 void ImportRes2dinvCommand(CBrivaneContext& ctx);

@@ -707,7 +707,7 @@ namespace {
 TEST_F(InversionCommand, RefusesNonsensicalParametersUntilTheyAreSound) {
     Fill(store, 2);
     const auto edit = [this](std::function<void(CDlgLsm&)> f) { prompter.PushDialog<CDlgLsm>(f); };
-    edit([](CDlgLsm& d) { d.nIteration = 0; });
+    edit([](CDlgLsm& d) { d.nIteration = -1; });
     edit([](CDlgLsm& d) { d.nIteration = 2147483647; });
     edit([](CDlgLsm& d) {
         d.nIteration = 2;
@@ -730,7 +730,7 @@ TEST_F(InversionCommand, RefusesNonsensicalParametersUntilTheyAreSound) {
     edit([](CDlgLsm& d) { d.dRegularization = 0.5; });
     ASSERT_TRUE(NonLinearInversion(store, settings, folder, prompter, {}, 1));
     const std::string iterations =
-        "The number of iterations must be from 1 to 1000. Enter a number of iterations in that "
+        "The number of iterations must be from 0 to 1000. Enter a number of iterations in that "
         "range.";
     const std::string alpha =
         "Alpha (the step factor) must be greater than 0 and less than 2: 0 never changes the "

@@ -137,7 +137,7 @@ TEST_F(AnalysisCommands, InversionRefusesNonsensicalParametersUntilCancelled) {
     table.Invoke(ctx, kCmdInversion);
     ASSERT_EQ(prompter.Messages().size(), 2u);
     EXPECT_EQ(prompter.Messages()[0].rfind("Alpha (the step factor) must be greater than 0", 0), 0u);
-    EXPECT_EQ(prompter.Messages()[1].rfind("The number of iterations must be from 1 to 1000.", 0),
+    EXPECT_EQ(prompter.Messages()[1].rfind("The number of iterations must be from 0 to 1000.", 0),
               0u);
     EXPECT_TRUE(ctx.failure) << "a run that did not happen is not a success";
     EXPECT_EQ(doc.inversionSettings.nIteration, 10);

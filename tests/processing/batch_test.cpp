@@ -11,6 +11,8 @@
 
 #include "common/text_format.h"
 #include "processing/open_survey.h"
+#include "sectionfiles/ovs_file.h"
+#include "tests/sectionfiles/section_test_support.h"
 
 #include "common/language.h"
 #include "common/memory_settings.h"
@@ -619,14 +621,14 @@ TEST_F(BatchRunTest, NonsensicalInversionParametersAreRefusedAsTheDialogRefusesT
               0)
         << log.str();
     const std::string iterations =
-        "The number of iterations must be from 1 to 1000. Enter a number of iterations in that "
+        "The number of iterations must be from 0 to 1000. Enter a number of iterations in that "
         "range.";
     const struct {
         const char* value;
         std::string reason;
     } cases[] = {
-        {"0", iterations},
-        {"-5", iterations},
+        {"-1", iterations},
+        {"1001", iterations},
         {"2147483647", iterations},
         {"3:1e10", "Alpha (the step factor) must be greater than 0 and less than 2: 0 never "
                    "changes the model and a larger factor overshoots. Enter an Alpha in that "
@@ -646,6 +648,38 @@ TEST_F(BatchRunTest, NonsensicalInversionParametersAreRefusedAsTheDialogRefusesT
         EXPECT_NE(log.str().find("message: " + c.reason + "\n"), std::string::npos);
         EXPECT_EQ(log.str().find("Inversion finished !"), std::string::npos);
         EXPECT_FALSE(fs::exists(folder / "out.ovs"));
+    }
+}
+
+// No iteration: the model stays as it was and its response and misfit are what is stored.
+TEST_F(BatchRunTest, ZeroIterationsIsOneForwardRunOfTheModel) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 120, 10, 10.0, false);
+    ASSERT_EQ(Run({Path("line01.sto"), "--grid", "2", "--initial-model", "0:10:6", "--save-ovs",
+                   Path("model.ovs")}),
+              0)
+        << log.str();
+    EXPECT_EQ(Run({"--ovs", Path("model.ovs"), "--invert", "0", "--save-ovs", Path("out.ovs")}), 0)
+        << log.str();
+    EXPECT_NE(log.str().find("message: Inversion finished !\n"), std::string::npos);
+    CTrevascDataOhm before, after;
+    ASSERT_TRUE(before.Initialise(3000, 100, 3000, 100));
+    ASSERT_TRUE(after.Initialise(3000, 100, 3000, 100));
+    CGantrelSurvey survey;
+    ASSERT_TRUE(ReadSectionFile(before, folder / "model.ovs", survey).bOpened);
+    ASSERT_TRUE(ReadSectionFile(after, folder / "out.ovs", survey).bOpened);
+    ASSERT_EQ(after.nColumn, before.nColumn);
+    ASSERT_GT(after.nColumn, 0);
+    std::ifstream rms(folder / "rms_error.txt");
+    for (int c = 0; c < after.nColumn; ++c) {
+        for (int j = 0; j < after.nLayer; ++j)
+            EXPECT_EQ(after.fLayerResistivity[c][j], before.fLayerResistivity[c][j]) << c;
+        for (int k = 0; k < after.nRow[c]; ++k) EXPECT_GT(after.fCalculated[c][k], 0.0f) << c;
+        // One line per column: its index and the misfit of the forward run.
+        int column = -1;
+        float misfit = -1.0f;
+        ASSERT_TRUE(rms >> column >> misfit) << c;
+        EXPECT_EQ(column, c);
+        EXPECT_GT(misfit, 0.0f) << "the observed values are not those of a homogeneous model";
     }
 }
 
@@ -693,9 +727,34 @@ TEST_F(BatchRunTest, SideExportsOfTheSurveyAndTheModel) {
                            "available now");
 }
 
+// The section file carries the survey's records: its Surfer table is the survey file's.
+TEST_F(BatchRunTest, SurferTableAfterASectionFileHasThePositionsOfTheSurvey) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 60, 10, 10.0, true);
+    ASSERT_EQ(Run({Path("line01.sto"), "--grid", "2", "--save-ovs", Path("m.ovs"), "--surfer",
+                   Path("from_sto.dat")}),
+              0)
+        << log.str();
+    ASSERT_EQ(Run({"--ovs", Path("m.ovs"), "--surfer", Path("from_ovs.dat")}), 0) << log.str();
+    // X and Y of every row (the first two fields).
+    const auto positions = [](const fs::path& path) {
+        std::ifstream in(path);
+        std::string line, x, y;
+        std::vector<std::string> out;
+        std::getline(in, line);  // the header
+        while (in >> x >> y && std::getline(in, line)) out.push_back(x + " " + y);
+        return out;
+    };
+    const std::vector<std::string> fromSto = positions(folder / "from_sto.dat");
+    ASSERT_EQ(fromSto.size(), 300u);
+    EXPECT_EQ(positions(folder / "from_ovs.dat"), fromSto);
+    // The easting in zone 54 (about 386 km), not 0.
+    EXPECT_GT(std::stod(fromSto.front()), 300000.0) << fromSto.front();
+}
+
 TEST_F(BatchRunTest, ConvertersRunWithoutASurvey) {
-    testdata::WriteLoggerFile(folder / "line01.sto", 5, 0, 0.0, false);
-    ASSERT_EQ(Run({"convert", "sto-stn", Path("line01.sto"), Path("line01.stn")}), 0) << log.str();
+    testdata::WriteLoggerFile(folder / "line01.sto", 5, 0, 0.0, true);
+    testdata::WriteLoggerFile(folder / "plain.sto", 5, 0, 0.0, false);
+    ASSERT_EQ(Run({"convert", "sto-stn", Path("plain.sto"), Path("line01.stn")}), 0) << log.str();
     EXPECT_NE(log.str().find("wrote: " + Path("line01.stn")), std::string::npos);
     CGantrelSurvey survey;
     EXPECT_EQ(ReadMappingFile(survey, folder / "line01.stn").nLine, 1);
@@ -704,16 +763,61 @@ TEST_F(BatchRunTest, ConvertersRunWithoutASurvey) {
     ASSERT_EQ(Run({"convert", "binary", Path("data.bin"), Path("dump.txt")}), 0) << log.str();
     EXPECT_TRUE(fs::exists(folder / "dump.txt"));
 
-    std::ofstream(folder / "fixes.txt") << "1 500000 4000000 0 10:00:00\n";
-    ASSERT_EQ(Run({"convert", "gps", Path("line01.stn"), Path("fixes.txt"), Path("new.stn")}), 0)
+    // The survey was made on 15 June 2009 in UTM zone 54: the positions take both.
+    ASSERT_EQ(Run({Path("line01.sto"), "--save-stn", Path("gps.stn")}), 0) << log.str();
+    std::ofstream(folder / "fixes.txt") << "1 386000 3873000 0 10:00:02\n"
+                                        << "2 386000 3873000 0 10:00:09\n";
+    log.str("");
+    ASSERT_EQ(Run({"convert", "gps", Path("gps.stn"), Path("fixes.txt"), Path("new.stn")}), 0)
         << log.str();
-    EXPECT_NE(log.str().find("message: Number of GPS data=1\n"), std::string::npos);
+    EXPECT_NE(log.str().find("message: Number of GPS data=2\n"
+                             "message: GPS data applied: 1 of 2 (UTM zone 54)\n"),
+              std::string::npos)
+        << log.str();
+    CGantrelSurvey applied;
+    ASSERT_EQ(ReadMappingFile(applied, folder / "new.stn").nLine, 1);
+    ASSERT_EQ(applied.Line(0).nGPS(), 1);
+    EXPECT_NEAR(applied.Line(0).pGPS[0].dLongitude, 139.75, 0.02);
 
     log.str("");
     EXPECT_EQ(Run({"convert", "text-stn", Path("missing.txt"), Path("out.stn")}), 1);
     EXPECT_EQ(ErrorLine(), "error: converting: cannot open the file " + Path("missing.txt") +
                                ": there is no such file");
     EXPECT_FALSE(fs::exists(folder / "out.stn"));
+}
+
+// Every converter refuses to write onto one of its inputs, however the path names it.
+TEST_F(BatchRunTest, ConvertersNeverWriteOntoTheirInputs) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 5, 0, 0.0, true);
+    ASSERT_EQ(Run({"convert", "sto-stn", Path("line01.sto"), Path("line01.stn")}), 0) << log.str();
+    std::ofstream(folder / "fixes.txt") << "1 500000 4000000 0 10:00:00\n";
+    fs::create_directories(folder / "sub");
+    fs::create_symlink(folder / "line01.sto", folder / "sub" / "link.sto");
+    fs::create_hard_link(folder / "fixes.txt", folder / "sub" / "hard.txt");
+    const struct {
+        std::vector<std::string> inputs;
+        std::string kind, output, victim;
+    } cases[] = {
+        {{"line01.sto"}, "sto-stn", Path("line01.sto"), "line01.sto"},
+        {{"line01.sto"}, "sto-stn", Path("sub/../line01.sto"), "line01.sto"},
+        {{"line01.sto"}, "text-stn", Path("sub/link.sto"), "line01.sto"},
+        {{"sub/link.sto"}, "binary", Path("./line01.sto"), "line01.sto"},
+        {{"line01.stn", "fixes.txt"}, "gps", Path("line01.stn"), "line01.stn"},
+        {{"line01.stn", "fixes.txt"}, "gps", Path("sub/hard.txt"), "fixes.txt"},
+    };
+    for (const auto& c : cases) {
+        const std::string before = sectiontest::ReadText(folder / c.victim);
+        std::vector<std::string> args{"convert", c.kind};
+        for (const auto& f : c.inputs) args.push_back(Path(f));
+        args.push_back(c.output);
+        log.str("");
+        EXPECT_EQ(Run(args), 1) << c.kind << " " << c.output;
+        EXPECT_NE(ErrorLine().find(" that is being converted: writing there would destroy it."),
+                  std::string::npos)
+            << ErrorLine();
+        EXPECT_EQ(sectiontest::ReadText(folder / c.victim), before) << c.kind << " " << c.output;
+        EXPECT_TRUE(fs::is_symlink(folder / "sub" / "link.sto"));
+    }
 }
 
 // A survey file whose track runs north-east at about 1 m/s from 35 N, 139.75 E.

@@ -63,6 +63,27 @@ TEST_F(Conversions, ConvertedSurveyOpensAsTheSameReadings) {
     EXPECT_EQ(a.nMarker(), b.nMarker());
 }
 
+// The window's save dialog comes back while the file chosen is the one being converted.
+TEST_F(Conversions, DestinationThatIsTheSourceIsAskedAgain) {
+    const fs::path sto = folder / "abc.sto", link = folder / "link.stn", stn = folder / "abc.stn";
+    WriteText(sto, "A\r\nB\r\n");
+    fs::create_symlink(sto, link);
+    prompter.Push(std::vector<fs::path>{sto});
+    prompter.Push(link);
+    prompter.Push(stn);
+    ASSERT_TRUE(Run(kCmdConvertSTOtoSTN));
+    EXPECT_FALSE(ctx.failure);
+    EXPECT_EQ(prompter.Messages(),
+              std::vector<std::string>{DestinationIsInputMessage(link, sto)});
+    EXPECT_EQ(ReadText(sto), "A\r\nB\r\n");
+    EXPECT_EQ(ReadText(stn), "B\r\nA\r\n");
+    // The converters themselves refuse too, whoever calls them.
+    EXPECT_EQ(ReverseSurveyFile(sto, link).sError, DestinationIsInputMessage(link, sto));
+    EXPECT_FALSE(DumpBinaryFile(sto, folder / "." / "abc.sto").ok());
+    EXPECT_FALSE(ConvertTextCapture(link, sto).ok());
+    EXPECT_EQ(ReadText(sto), "A\r\nB\r\n");
+}
+
 TEST_F(Conversions, SurveyFileThatCannotBeReadWritesNothing) {
     const fs::path stn = folder / "keep.stn";
     WriteText(stn, "good\r\n");
@@ -222,38 +243,81 @@ TEST_F(Conversions, BinaryDumpIsOfferedBesideTheChosenFile) {
 // Apply new GPS data
 
 TEST_F(Conversions, PositionLinesNeedAllFiveItemsAndATimeOfDay) {
-    const auto fix = ParseGPSPositionLine("7 500000.0 4000000.0 12.5 10:20:30");
-    ASSERT_TRUE(fix);
-    EXPECT_EQ(fix->iUTMZone, kApplyGPSZone);
-    EXPECT_EQ(fix->dEasting, 500000.0);
-    EXPECT_EQ(fix->dNorthing, 4000000.0);
-    EXPECT_NEAR(fix->dLongitude, -111.0, 1e-9) << "central meridian of zone 12";
-    EXPECT_GT(fix->dLatitude, 36.0);
-    EXPECT_TRUE(fix->sSentence.empty());
-    RecordClock clock;
-    ASSERT_TRUE(LocalClock(fix->time, 0, clock));
-    EXPECT_EQ(clock.iYear, 2017);
-    EXPECT_EQ(clock.iMonth, 5);
-    EXPECT_EQ(clock.iDay, 10);
-    EXPECT_EQ(clock.iHour, 10);
-    EXPECT_EQ(clock.iMinute, 20);
-    EXPECT_EQ(clock.iSecond, 30);
-
-    EXPECT_FALSE(ParseGPSPositionLine("7 500000.0 4000000.0 12.5"));
-    EXPECT_FALSE(ParseGPSPositionLine("x 500000.0 4000000.0 12.5 10:20:30"));
-    EXPECT_FALSE(ParseGPSPositionLine("7 nan 4000000.0 12.5 10:20:30"));
-    EXPECT_FALSE(ParseGPSPositionLine("7 500000.0 4000000.0 12.5 10:20"));
-    EXPECT_FALSE(ParseGPSPositionLine("7 500000.0 4000000.0 12.5 25:00:00"));
+    const auto p = ParseGPSPositionLine("7 500000.0 4000000.0 12.5 10:20:30");
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->dEasting, 500000.0);
+    EXPECT_EQ(p->dNorthing, 4000000.0);
+    EXPECT_EQ(p->iSecondOfDay, 10 * 3600 + 20 * 60 + 30);
+    for (const char* bad : {"7 500000.0 4000000.0 12.5", "x 500000.0 4000000.0 12.5 10:20:30",
+                            "7 nan 4000000.0 12.5 10:20:30", "7 500000.0 4000000.0 12.5 10:20",
+                            "7 500000.0 4000000.0 12.5 25:00:00"})
+        EXPECT_FALSE(ParseGPSPositionLine(bad)) << bad;
 }
 
-std::int64_t ApplyDay(int h, int m, int s) {
+std::int64_t At(int year, int month, int day, int h, int m, int s) {
     std::int64_t t = 0;
-    EXPECT_TRUE(LocalCalendarTime(kApplyGPSYear, kApplyGPSMonth, kApplyGPSDay, h, m, s, t));
+    EXPECT_TRUE(LocalCalendarTime(year, month, day, h, m, s, t));
     return t;
 }
 
+// The positions carry no zone: the survey's fixes give it, or the zone the suite keeps.
+TEST_F(Conversions, PositionZoneComesFromTheSurveysFixes) {
+    const struct {
+        double dLatitude, dLongitude;
+        int iUTMZone;  // as the fix holds it; 0: not converted
+        int iSuiteZone;
+        std::optional<GPSPositionZone> expected;
+    } cases[] = {
+        {35.0, 139.75, 54, 12, GPSPositionZone{54, false}},
+        {-33.9, 18.4, 0, 12, GPSPositionZone{34, true}},  // by the longitude
+        {-200.0, -200.0, -1, 33, GPSPositionZone{33, false}},  // no fix: the suite's zone
+        {-200.0, -200.0, -1, 0, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        CGantrelSurvey survey;
+        CGantrelLine& line = *survey.AddLine();
+        if (c.iUTMZone >= 0) {
+            CGPSData& g = *line.AddGPS();
+            g.dLatitude = c.dLatitude;
+            g.dLongitude = c.dLongitude;
+            g.iUTMZone = c.iUTMZone;
+        }
+        WriteSuiteInt("iUTMZone", c.iSuiteZone);
+        const auto zone = PositionZoneOf(survey);
+        ASSERT_EQ(zone.has_value(), c.expected.has_value()) << c.dLongitude;
+        if (!zone) continue;
+        EXPECT_EQ(zone->iZone, c.expected->iZone) << c.dLongitude;
+        EXPECT_EQ(zone->bSouth, c.expected->bSouth) << c.dLongitude;
+    }
+}
+
+TEST_F(Conversions, PositionsTakeTheDayOfTheLineAndItsZone) {
+    const GPSPositionZone zone{54, false};
+    const std::int64_t evening = At(2009, 6, 15, 23, 59, 0);
+    const struct {
+        int iSecondOfDay;
+        std::int64_t day, until, expected;
+    } cases[] = {
+        {10 * 3600, At(2009, 6, 15, 9, 0, 0), At(2009, 6, 15, 11, 0, 0),
+         At(2009, 6, 15, 10, 0, 0)},
+        {10 * 3600, At(2021, 1, 2, 9, 0, 0), At(2021, 1, 2, 11, 0, 0), At(2021, 1, 2, 10, 0, 0)},
+        // A line past midnight takes its early positions on the next day...
+        {30, evening, At(2009, 6, 16, 0, 1, 0), At(2009, 6, 16, 0, 0, 30)},
+        // ... a line that ends before midnight keeps them on its own day (and leaves them out).
+        {30, evening, evening + 50, At(2009, 6, 15, 0, 0, 30)},
+    };
+    for (const auto& c : cases) {
+        const auto fix = PositionFix({500000.0, 3873000.0, c.iSecondOfDay}, zone, c.day, c.until);
+        ASSERT_TRUE(fix);
+        EXPECT_EQ(fix->time, c.expected) << c.iSecondOfDay << " " << c.day;
+        EXPECT_EQ(fix->iUTMZone, 54);
+        EXPECT_NEAR(fix->dLongitude, 141.0, 1e-9) << "central meridian of zone 54";
+        EXPECT_NEAR(fix->dLatitude, 35.0, 0.05);
+    }
+}
+
 TEST_F(Conversions, FixesArePlacedByTimeBothEndsIncluded) {
-    const std::int64_t t0 = ApplyDay(10, 0, 0);
+    const std::int64_t t0 = At(2017, 5, 10, 10, 0, 0);
     AddLine(5, 1, t0);        // 10:00:00 .. 10:00:04
     AddLine(3, 1, t0 + 100);  // 10:01:40 .. 10:01:42
     std::vector<CGPSData> fixes;
@@ -276,11 +340,13 @@ TEST_F(Conversions, FixesArePlacedByTimeBothEndsIncluded) {
     EXPECT_EQ(doc.survey.bGPS, 1);
 }
 
-TEST_F(Conversions, ApplyNewGPSDataWritesTheScratchSurveyOnly) {
-    // A mapping file of one line of five readings at 10:00:00 .. 10:00:04 on the fixed day.
-    const std::int64_t t0 = ApplyDay(10, 0, 0);
-    CGantrelSurvey source;
-    {
+class ApplyNewGPS : public Conversions {
+protected:
+    // A mapping file of one line of five readings from 10:00:00 on 15 June 2009 with one fix
+    // near 35 N 139.75 E (UTM zone 54).
+    void SetUp() override {
+        Conversions::SetUp();
+        CGantrelSurvey source;
         CGantrelLine& line = *source.AddLine();
         for (int i = 0; i < 5; ++i) {
             CGantrelData& d = *line.AddData();
@@ -288,43 +354,66 @@ TEST_F(Conversions, ApplyNewGPSDataWritesTheScratchSurveyOnly) {
             d.nReceiver = 1;
             d.fResistance[0] = 2.0f;
         }
-        CMarkerData& m0 = *line.AddMarker();
-        m0.time = t0;
-        m0.iMarkerNumber = 0;
-        CMarkerData& m1 = *line.AddMarker();
-        m1.time = t0 + 4;
-        m1.iMarkerNumber = 1;
+        CGPSData& g = *line.AddGPS();
+        g.time = t0;
+        g.dLatitude = 35.0;
+        g.dLongitude = 139.75;
+        ToUTM(g);
+        for (int k : {0, 1}) {
+            CMarkerData& m = *line.AddMarker();
+            m.time = t0 + 4 * k;
+            m.iMarkerNumber = k;
+        }
         CompleteLines(source);
+        ASSERT_TRUE(WriteMappingFile(source, stn));
     }
+    bool Apply(const std::string& positions) {
+        WriteText(gps, positions);
+        prompter.Push(std::vector<fs::path>{stn});
+        prompter.Push(std::vector<fs::path>{gps});
+        prompter.Push(out);
+        return Run(kCmdApplyNewGPS);
+    }
+    const std::int64_t t0 = At(2009, 6, 15, 10, 0, 0);
     const fs::path stn = folder / "old.stn", gps = folder / "positions.txt",
                    out = folder / "new.stn";
-    ASSERT_TRUE(WriteMappingFile(source, stn));
-    WriteText(gps, "1 500000.0 4000000.0 0.0 10:00:01\r\n"
-                   "garbage line\r\n"
-                   "2 500010.0 4000010.0 0.0 10:00:04\r\n"
-                   "3 500020.0 4000020.0 0.0 10:00:05");  // a second after the last reading
+};
+
+TEST_F(ApplyNewGPS, WritesTheScratchSurveyOnlyWithTheFixesOfItsDayAndZone) {
     AddLine(2, 1);  // the loaded survey
     const std::string loadedBefore = FormatReadingRecord(doc.survey.Line(0).pData[0],
                                                          ReadingForm::ZeroStatus, false);
-    prompter.Push(std::vector<fs::path>{stn});
-    prompter.Push(std::vector<fs::path>{gps});
-    prompter.Push(out);
-    ASSERT_TRUE(Run(kCmdApplyNewGPS));
+    ASSERT_TRUE(Apply("1 383000.0 3873000.0 0.0 10:00:01\r\n"
+                      "garbage line\r\n"
+                      "2 383010.0 3873010.0 0.0 10:00:04\r\n"
+                      "3 383020.0 3873020.0 0.0 10:00:05"));  // a second after the last reading
     EXPECT_FALSE(ctx.failure);
     const auto messages = prompter.Messages();
-    ASSERT_EQ(messages.size(), 3u);
+    ASSERT_EQ(messages.size(), 4u);
     EXPECT_EQ(messages[1], "Number of Gantrel lines=1");
     EXPECT_EQ(messages[2], "Number of GPS data=3");
+    EXPECT_EQ(messages[3], "GPS data applied: 2 of 3 (UTM zone 54)");
     EXPECT_EQ(ReadText(out).substr(0, 10), "99 1 1 1\r\n");
     CGantrelSurvey result;
     ASSERT_EQ(ReadMappingFile(result, out).nLine, 1);
     ASSERT_EQ(result.Line(0).nGPS(), 2);
     EXPECT_EQ(result.Line(0).pGPS[1].time, t0 + 4);
-    EXPECT_NEAR(result.Line(0).pGPS[0].dEasting, 500000.0, 0.01);
-    EXPECT_EQ(doc.survey.nLine, 1);
+    // The file keeps longitude and latitude; read back they give the easting in zone 54.
+    EXPECT_EQ(result.Line(0).pGPS[0].iUTMZone, 54);
+    EXPECT_NEAR(result.Line(0).pGPS[0].dEasting, 383000.0, 0.01);
+    EXPECT_NEAR(result.Line(0).pGPS[0].dLongitude, 139.718, 0.001);
     EXPECT_EQ(doc.survey.Line(0).nGPS(), 0) << "the loaded survey is not touched";
     EXPECT_EQ(FormatReadingRecord(doc.survey.Line(0).pData[0], ReadingForm::ZeroStatus, false),
               loadedBefore);
+}
+
+TEST_F(ApplyNewGPS, NoFixAppliedIsAFailureAndWritesNothing) {
+    ASSERT_TRUE(Apply("1 383000.0 3873000.0 0.0 11:00:01\r\n"));
+    ASSERT_TRUE(ctx.failure);
+    EXPECT_EQ(*ctx.failure, "None of the 1 GPS data of " + gps.string() +
+                                " lies within the time of the readings of " + stn.string() +
+                                ": no fix was applied and nothing was written.");
+    EXPECT_FALSE(fs::exists(out));
 }
 
 TEST_F(Conversions, DroppingLinesWithoutReadingsKeepsTheOrder) {
