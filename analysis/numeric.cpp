@@ -57,11 +57,31 @@ bool NormalMatrix(const CBlockMatrix<double>& J, CBlockMatrix<double>& N, int n,
     if (n < 0 || m < 0 || J.Rows() < n - 1 || J.Columns() < m - 1 || N.Rows() < n - 1 ||
         N.Columns() < n - 1)
         return false;
+    // N is symmetric and a product does not depend on the order of its factors, so the upper
+    // triangle is mirrored; four sums side by side (each still in the order of k) so that
+    // they pipeline.
     for (int i = 0; i < n; ++i) {
-        for (int j = 0; j < n; ++j) {
+        const double* a = J[i];
+        int j = i;
+        for (; j + 3 < n; j += 4) {
+            const double *b0 = J[j], *b1 = J[j + 1], *b2 = J[j + 2], *b3 = J[j + 3];
+            double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+            for (int k = 0; k < m; ++k) {
+                s0 += a[k] * b0[k];
+                s1 += a[k] * b1[k];
+                s2 += a[k] * b2[k];
+                s3 += a[k] * b3[k];
+            }
+            N[i][j] = N[j][i] = s0;
+            N[i][j + 1] = N[j + 1][i] = s1;
+            N[i][j + 2] = N[j + 2][i] = s2;
+            N[i][j + 3] = N[j + 3][i] = s3;
+        }
+        for (; j < n; ++j) {
+            const double* b = J[j];
             double s = 0.0;
-            for (int k = 0; k < m; ++k) s += J[i][k] * J[j][k];
-            N[i][j] = s;
+            for (int k = 0; k < m; ++k) s += a[k] * b[k];
+            N[i][j] = N[j][i] = s;
         }
     }
     return true;

@@ -1,9 +1,11 @@
 #include "common/forward_model.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
-#include <cstring>
+
+#include "common/forward_lanes.h"
 
 namespace {
 
@@ -175,9 +177,82 @@ float SoundingMisfit(const LayerModel& model, SoundingData& sounding) {
 
 // ---------------------------------------------------------------------------------------
 
+namespace {
+
+bool ProcessorRuns(ForwardPath path) {
+    switch (path) {
+        case ForwardPath::Scalar:
+            return true;
+#if defined(GANTREL_X86_LANES)
+        case ForwardPath::Avx2:
+            return __builtin_cpu_supports("avx2") != 0;
+        case ForwardPath::Avx512:
+            return __builtin_cpu_supports("avx512f") != 0;
+#endif
+        default:
+            return false;
+    }
+}
+
+const gantrel_lanes::LaneKernels& LaneKernelsOf(ForwardPath path) {
+#if defined(GANTREL_X86_LANES)
+    if (path == ForwardPath::Avx2) return gantrel_lanes::Avx2LaneKernels();
+    if (path == ForwardPath::Avx512) return gantrel_lanes::Avx512LaneKernels();
+#endif
+    (void)path;
+    return gantrel_lanes::ScalarLaneKernels();
+}
+
+// -1 until SetForwardPath chose one: BestForwardPath().
+std::atomic<int> gChosenPath{-1};
+
+const gantrel_lanes::LaneKernels& Lanes(const void* kernels) {
+    return *static_cast<const gantrel_lanes::LaneKernels*>(kernels);
+}
+
+}  // namespace
+
+const char* ForwardPathName(ForwardPath path) {
+    switch (path) {
+        case ForwardPath::Scalar:
+            return "scalar";
+        case ForwardPath::Avx2:
+            return "AVX2";
+        case ForwardPath::Avx512:
+            return "AVX-512";
+    }
+    return "?";
+}
+
+bool ForwardPathAvailable(ForwardPath path) {
+    return ProcessorRuns(path);
+}
+
+ForwardPath BestForwardPath() {
+    static const ForwardPath best = ForwardPathAvailable(ForwardPath::Avx512) ? ForwardPath::Avx512
+                                    : ForwardPathAvailable(ForwardPath::Avx2) ? ForwardPath::Avx2
+                                                                              : ForwardPath::Scalar;
+    return best;
+}
+
+ForwardPath ActiveForwardPath() {
+    const int chosen = gChosenPath.load(std::memory_order_relaxed);
+    return chosen < 0 ? BestForwardPath() : static_cast<ForwardPath>(chosen);
+}
+
+bool SetForwardPath(ForwardPath path) {
+    if (!ForwardPathAvailable(path)) return false;
+    gChosenPath.store(static_cast<int>(path), std::memory_order_relaxed);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+
 bool CSoundingForward::SameSetup(const std::vector<float>& distance,
                                  const LayerModelDouble& model) const {
-    if (model.nLayer != nLayer_ || distance.size() != distance_.size()) return false;
+    if (model.nLayer != nLayer_ || distance.size() != distance_.size() ||
+        ActiveForwardPath() != path_)
+        return false;
     for (std::size_t d = 0; d < distance.size(); ++d) {
         if (Bits(distance[d]) != Bits(distance_[d])) return false;
     }
@@ -192,10 +267,12 @@ int CSoundingForward::Setup(const SoundingData& sounding, const LayerModelDouble
     if (!ModelFits(model) || !RowCountFits(sounding.nData)) {
         nData_ = 0;
         nLayer_ = 0;
+        nDistance_ = 0;
+        stride_ = 0;
         thickness_.clear();
         distance_.clear();
-        rowIndex_.clear();
-        rowR_.clear();
+        rowLane_.clear();
+        rowGeometry_.clear();
         return 0;
     }
     const int m = sounding.nData;
@@ -211,35 +288,55 @@ int CSoundingForward::Setup(const SoundingData& sounding, const LayerModelDouble
     std::vector<float> distance(bits.size());
     for (std::size_t d = 0; d < bits.size(); ++d) distance[d] = std::bit_cast<float>(bits[d]);
 
-    rowIndex_.resize(m);
-    rowR_.resize(m);
+    rowLane_.resize(4 * static_cast<std::size_t>(m));
+    rowGeometry_.resize(m);
     for (int k = 0; k < m; ++k) {
-        rowR_[k] = sounding.row[k].fR;
+        const std::array<float, 4>& r = sounding.row[k].fR;
         for (int a = 0; a < 4; ++a) {
-            const auto it = std::lower_bound(bits.begin(), bits.end(), Bits(rowR_[k][a]));
-            rowIndex_[k][a] = static_cast<int>(it - bits.begin());
+            const auto it = std::lower_bound(bits.begin(), bits.end(), Bits(r[a]));
+            rowLane_[4 * k + a] = static_cast<int>(it - bits.begin()) * kJ;
         }
+        const double r0 = r[0], r1 = r[1], r2 = r[2], r3 = r[3];
+        rowGeometry_[k] = 1.0 / r0 - 1.0 / r1 - 1.0 / r2 + 1.0 / r3;
     }
     nData_ = m;
     baseResponse_.resize(m);
     if (SameSetup(distance, model)) return 1;
 
     nLayer_ = n;
+    path_ = ActiveForwardPath();
+    kernels_ = &LaneKernelsOf(path_);
     distance_ = std::move(distance);
+    nDistance_ = static_cast<int>(distance_.size());
     thickness_.assign(model.dThickness.begin(), model.dThickness.begin() + (n - 1));
-    const std::size_t nd = distance_.size();
-    tau_.resize(nd * (n - 1) * kJ);
-    for (std::size_t d = 0; d < nd; ++d) {
+    constexpr int block = gantrel_lanes::kLaneBlock;
+    stride_ = std::max(block, (nDistance_ * kJ + block - 1) / block * block);
+    const std::size_t stride = static_cast<std::size_t>(stride_);
+    laneR_.assign(stride, 1.0);
+    tau_.assign((n - 1) * stride, 0.0);
+    for (int d = 0; d < nDistance_; ++d) {
+        for (int j = 0; j < kJ; ++j) laneR_[d * kJ + j] = distance_[d];
         for (int i = 0; i < n - 1; ++i) {
-            double* tau = tau_.data() + (d * (n - 1) + i) * kJ;
+            double* tau = tau_.data() + i * stride + d * kJ;
             for (int j = 0; j < kJ; ++j) tau[j] = LayerTau(Lambda(j, distance_[d]), thickness_[i]);
         }
     }
-    top_.resize(nd * n * kJ);
-    surface_.resize(nd * kJ);
-    changed_.resize(nd);
+    top_.assign(n * stride, 0.0);
+    surface_.assign(stride, 0.0);
+    u_.assign(stride, 0.0);
+    grad_.clear();
     baseResistivity_.resize(n);
     return 1;
+}
+
+double CSoundingForward::CombineRow(int k, const double* u) const {
+    const double* u0 = u + rowLane_[4 * k];
+    const double* u1 = u + rowLane_[4 * k + 1];
+    const double* u2 = u + rowLane_[4 * k + 2];
+    const double* u3 = u + rowLane_[4 * k + 3];
+    double s = 0.0;
+    for (int j = 0; j < kJ; ++j) s += kFilterWeight[j] * (u0[j] - u1[j] - u2[j] + u3[j]);
+    return s / rowGeometry_[k];
 }
 
 int CSoundingForward::Response(const LayerModelDouble& model, std::span<double> calculated) {
@@ -252,25 +349,10 @@ int CSoundingForward::Response(const LayerModelDouble& model, std::span<double> 
     }
     std::copy(model.dResistivity.begin(), model.dResistivity.begin() + n,
               baseResistivity_.begin());
-    const double* rho = baseResistivity_.data();
-    const std::size_t nd = distance_.size();
-    for (std::size_t d = 0; d < nd; ++d) {
-        double* top = &top_[d * n * kJ];
-        const double* tau = tau_.data() + d * (n - 1) * kJ;  // empty when n = 1
-        std::fill(top + (n - 1) * kJ, top + n * kJ, rho[n - 1]);
-        // Abscissae innermost: the 18 recurrences are independent, so they pipeline.
-        for (int i = n - 2; i >= 0; --i) {
-            double* t = top + i * kJ;
-            const double* below = t + kJ;
-            const double* ti = tau + i * kJ;
-            for (int j = 0; j < kJ; ++j) t[j] = Step(rho[i], ti[j], below[j]);
-        }
-    }
-    for (int k = 0; k < nData_; ++k) {
-        const std::array<int, 4>& ix = rowIndex_[k];
-        baseResponse_[k] = CombineRow(&top_[ix[0] * n * kJ], &top_[ix[1] * n * kJ],
-                                      &top_[ix[2] * n * kJ], &top_[ix[3] * n * kJ], rowR_[k]);
-    }
+    const gantrel_lanes::LaneKernels& lanes = Lanes(kernels_);
+    lanes.recurrence(n, baseResistivity_.data(), tau_.data(), top_.data(), stride_);
+    lanes.divide(top_.data(), laneR_.data(), u_.data(), stride_);
+    for (int k = 0; k < nData_; ++k) baseResponse_[k] = CombineRow(k, u_.data());
     std::copy(baseResponse_.begin(), baseResponse_.end(), calculated.begin());
     bBase_ = true;
     return 1;
@@ -288,45 +370,26 @@ int CSoundingForward::PerturbedResponse(int q, double dResistivity, std::span<do
     if (!bBase_ || q < 0 || q >= n || calculated.size() < static_cast<std::size_t>(nData_)) {
         return 0;
     }
-    const double* rho = baseResistivity_.data();
-    const std::size_t nd = distance_.size();
-    for (std::size_t d = 0; d < nd; ++d) {
-        const double* top = &top_[d * n * kJ];
-        const double* tau = tau_.data() + d * (n - 1) * kJ;  // empty when n = 1
-        double* surface = &surface_[d * kJ];
-        double t[kJ];
-        if (q == n - 1) {
-            std::fill(t, t + kJ, dResistivity);
-        } else {
-            const double* below = top + (q + 1) * kJ;
-            const double* ti = tau + q * kJ;
-            for (int j = 0; j < kJ; ++j) t[j] = Step(dResistivity, ti[j], below[j]);
-        }
-        // Once the trial transform equals the kept one at some layer top (the change has
-        // vanished in rounding), every layer above gives the kept values too.
-        int level = q;
-        bool changed = true;
-        for (;;) {
-            if (std::memcmp(t, top + level * kJ, sizeof t) == 0) {
-                changed = false;
-                break;
-            }
-            if (level == 0) break;
-            --level;
-            const double* ti = tau + level * kJ;
-            for (int j = 0; j < kJ; ++j) t[j] = Step(rho[level], ti[j], t[j]);
-        }
-        changed_[d] = changed ? 1 : 0;
-        std::copy(changed ? t : top, (changed ? t : top) + kJ, surface);
-    }
-    for (int k = 0; k < nData_; ++k) {
-        const std::array<int, 4>& ix = rowIndex_[k];
-        if (changed_[ix[0]] || changed_[ix[1]] || changed_[ix[2]] || changed_[ix[3]]) {
-            calculated[k] = CombineRow(&surface_[ix[0] * kJ], &surface_[ix[1] * kJ],
-                                       &surface_[ix[2] * kJ], &surface_[ix[3] * kJ], rowR_[k]);
-        } else {
-            calculated[k] = baseResponse_[k];
-        }
+    const gantrel_lanes::LaneKernels& lanes = Lanes(kernels_);
+    lanes.perturbed(n, q, dResistivity, baseResistivity_.data(), tau_.data(), top_.data(), stride_,
+                    surface_.data());
+    lanes.divide(surface_.data(), laneR_.data(), u_.data(), stride_);
+    for (int k = 0; k < nData_; ++k) calculated[k] = CombineRow(k, u_.data());
+    return 1;
+}
+
+int CSoundingForward::Derivatives(std::span<double> derivative) {
+    const int n = nLayer_;
+    const std::size_t count = static_cast<std::size_t>(n) * static_cast<std::size_t>(nData_);
+    if (!bBase_ || derivative.size() < count) return 0;
+    const std::size_t stride = static_cast<std::size_t>(stride_);
+    grad_.resize(n * stride);
+    const gantrel_lanes::LaneKernels& lanes = Lanes(kernels_);
+    lanes.derivative(n, baseResistivity_.data(), tau_.data(), top_.data(), stride_, grad_.data());
+    for (int q = 0; q < n; ++q) {
+        double* g = grad_.data() + q * stride;
+        lanes.divide(g, laneR_.data(), g, stride_);
+        for (int k = 0; k < nData_; ++k) derivative[q * nData_ + k] = CombineRow(k, g);
     }
     return 1;
 }

@@ -121,12 +121,34 @@ float LogMisfit(const SoundingData& sounding, std::span<const double> calculated
 // ForwardModel refuses the model or the sounding.
 float SoundingMisfit(const LayerModel& model, SoundingData& sounding);
 
+// The instruction sets the prepared forward model runs on. Every path gives the same bits; they
+// differ in speed only.
+enum class ForwardPath : int {
+    Scalar = 0,  // portable: one lane at a time
+    Avx2 = 1,    // four lanes per instruction (x86-64)
+    Avx512 = 2,  // eight lanes per instruction (x86-64)
+};
+inline constexpr int kForwardPathCount = 3;
+
+// "scalar", "AVX2" or "AVX-512".
+const char* ForwardPathName(ForwardPath path);
+// Built into this program and reported by the processor.
+bool ForwardPathAvailable(ForwardPath path);
+// The fastest available path: the one used unless SetForwardPath chose another.
+ForwardPath BestForwardPath();
+// The path CSoundingForward objects take at their next Setup.
+ForwardPath ActiveForwardPath();
+// Chooses the path for every later Setup (tests and benchmarks compare the paths). Returns
+// false and changes nothing when the path is not available.
+bool SetForwardPath(ForwardPath path);
+
 // The forward model of one sounding prepared for an inversion: the distances and the layer
 // thicknesses never change between iterations, so every exp(-2 lambda h) is computed once;
 // rows share distances, so each distinct distance is evaluated once; and the recurrence of
 // the last Response() is kept layer by layer, so a model that differs in one layer q only
 // re-runs the recurrence from layer q upwards (and stops as soon as it rejoins the kept
-// values). Results are bit-identical to ForwardModel.
+// values). The recurrences of all (distance, abscissa) pairs are independent and run side by
+// side on the vector path of ActiveForwardPath(). Results are bit-identical to ForwardModel.
 //
 // Not safe for concurrent use of one object; use one object per thread (columns are
 // independent).
@@ -144,12 +166,13 @@ public:
 
     int nData() const { return nData_; }
     int nLayer() const { return nLayer_; }
-    int nDistance() const { return static_cast<int>(distance_.size()); }
+    int nDistance() const { return nDistance_; }
+    ForwardPath Path() const { return path_; }
 
     // Calculated apparent resistivity of `model` into calculated[0..nData-1]; the model also
-    // becomes the base of PerturbedResponse. Returns 1, or 0 without writing when the object
-    // is empty, the model's layer count or thicknesses differ from Setup's, or `calculated`
-    // is shorter than nData.
+    // becomes the base of PerturbedResponse and Derivatives. Returns 1, or 0 without writing
+    // when the object is empty, the model's layer count or thicknesses differ from Setup's,
+    // or `calculated` is shorter than nData.
     int Response(const LayerModelDouble& model, std::span<double> calculated);
 
     // Response of the last Response() model with layer q's resistivity replaced by
@@ -157,28 +180,42 @@ public:
     // 0..nLayer-1, or `calculated` is shorter than nData.
     int PerturbedResponse(int q, double dResistivity, std::span<double> calculated);
 
+    // The exact derivatives of the last Response(): derivative[q * nData + k] = d calculated_k
+    // / d rho_q (per Ohm-m) for layers q < nLayer, from the derivative of the recurrence.
+    // Returns 1, or 0 without writing when there is no base model or `derivative` is shorter
+    // than nLayer * nData.
+    int Derivatives(std::span<double> derivative);
+
     // Convenience: Response into the sounding's fCalculated, rounded to float (the same rows
     // as Setup's).
     int Response(const LayerModel& model, SoundingData& sounding);
 
 private:
     bool SameSetup(const std::vector<float>& distance, const LayerModelDouble& model) const;
+    // Apparent resistivity of row k from u = T / r per lane.
+    double CombineRow(int k, const double* u) const;
 
     int nData_ = 0;
     int nLayer_ = 0;
+    int nDistance_ = 0;
+    int stride_ = 0;  // lanes per layer: 18 per distance, padded to whole vector blocks
+    ForwardPath path_ = ForwardPath::Scalar;
+    const void* kernels_ = nullptr;             // the lane kernels of path_
     std::vector<double> thickness_;             // layers 0..nLayer-2
     std::vector<float> distance_;               // distinct distances
-    std::vector<std::array<int, 4>> rowIndex_;  // per row: index into distance_ of r0..r3
-    std::vector<std::array<float, 4>> rowR_;    // per row: r0..r3
-    // tau of layer i at abscissa j for distance d: tau_[(d * (nLayer-1) + i) * 18 + j].
+    std::vector<double> laneR_;                 // per lane: its distance (1 in the padding)
+    std::vector<int> rowLane_;                  // per row: first lane of r0..r3 (4 per row)
+    std::vector<double> rowGeometry_;           // per row: 1/r0 - 1/r1 - 1/r2 + 1/r3
+    // tau of layer i in lane l: tau_[i * stride + l] (0 in the padding).
     std::vector<double> tau_;
-    // Base model: resistivities, T at the top of layer i: top_[(d * nLayer + i) * 18 + j],
-    // and the calculated values.
+    // Base model: resistivities, T at the top of layer i: top_[i * stride + l], and the
+    // calculated values.
     bool bBase_ = false;
     std::vector<double> baseResistivity_;
     std::vector<double> top_;
     std::vector<double> baseResponse_;
-    // Scratch of PerturbedResponse: surface T per distance and abscissa, changed flags.
+    // Scratch: surface T and T / r per lane, derivatives per layer and lane.
     std::vector<double> surface_;
-    std::vector<std::uint8_t> changed_;
+    std::vector<double> u_;
+    std::vector<double> grad_;
 };

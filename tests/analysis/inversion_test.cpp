@@ -61,39 +61,57 @@ std::vector<std::pair<float, float>> DipoleRows(int count, float a = 1.0f) {
     return r;
 }
 
-TEST(InvertSounding, FastIterationMatchesThePlainOneBitForBit) {
-    InversionSettings st;
-    st.nIteration = 6;
-    const LayerModel truth = Layered({30, 80, 300, 120, 20, 50});
-    struct Case {
-        std::vector<std::pair<float, float>> rows;
-    };
-    const std::vector<Case> cases = {
-        {DipoleRows(12)},
-        {{{1.0f, 0.0f}, {2.0f, 0.0f}, {4.0f, 0.0f}, {8.0f, 0.0f}}},     // Wenner
-        {{{0.5f, -1.0f}, {1.0f, -1.0f}, {3.0f, -1.0f}, {6.0f, 2.0f}}},  // pole-pole
-        {{{1.25f, 1.0f}, {1.25f, 2.0f}, {2.5f, 3.0f}, {2.5f, 4.0f}, {5.0f, 5.0f}}},
-    };
-    for (const Case& c : cases) {
-        SoundingData s0 = Synthetic(truth, c.rows);
-        LayerModel m0 = Layered({100, 100, 100, 100, 100, 100});
-        SoundingData fastS = s0, refS = s0;
-        LayerModel fastM = m0, refM = m0;
-        std::vector<float> fastLog, refLog;
-        CSoundingInverter inverter;
-        const float fastMisfit = inverter.Invert(fastM, fastS, st, &fastLog);
-        ReferenceInvert(refM, refS, st, &refLog);
-        ASSERT_EQ(fastLog.size(), 6u);
-        for (size_t i = 0; i < refLog.size(); ++i) EXPECT_EQ(Bits(fastLog[i]), Bits(refLog[i])) << i;
-        for (int j = 0; j < m0.nLayer; ++j) {
-            EXPECT_EQ(Bits(fastM.fResistivity[j]), Bits(refM.fResistivity[j])) << s0.sArrayName << j;
-            EXPECT_EQ(Bits(fastM.fLogResistivity[j]), Bits(refM.fLogResistivity[j]));
+// The instruction sets this processor runs, each chosen in turn while `body` runs.
+void ForEachPath(const std::function<void(ForwardPath)>& body) {
+    for (int p = 0; p < kForwardPathCount; ++p) {
+        const auto path = static_cast<ForwardPath>(p);
+        if (!SetForwardPath(path)) {
+            std::printf("%s is not available here: not compared\n", ForwardPathName(path));
+            continue;
         }
-        for (int k = 0; k < s0.nData; ++k)
-            EXPECT_EQ(Bits(fastS.row[k].fCalculated), Bits(refS.row[k].fCalculated)) << k;
-        EXPECT_EQ(Bits(fastMisfit), Bits(SoundingMisfit(refM, refS)));
-        EXPECT_LT(fastMisfit, fastLog.front()) << s0.sArrayName << ": the fit improves";
+        SCOPED_TRACE(ForwardPathName(path));
+        body(path);
     }
+    SetForwardPath(BestForwardPath());
+}
+
+TEST(InvertSounding, FastIterationMatchesThePlainOneBitForBitOnEveryPath) {
+    ForEachPath([](ForwardPath) {
+        InversionSettings st;
+        st.nIteration = 6;
+        const LayerModel truth = Layered({30, 80, 300, 120, 20, 50});
+        struct Case {
+            std::vector<std::pair<float, float>> rows;
+        };
+        const std::vector<Case> cases = {
+            {DipoleRows(12)},
+            {{{1.0f, 0.0f}, {2.0f, 0.0f}, {4.0f, 0.0f}, {8.0f, 0.0f}}},     // Wenner
+            {{{0.5f, -1.0f}, {1.0f, -1.0f}, {3.0f, -1.0f}, {6.0f, 2.0f}}},  // pole-pole
+            {{{1.25f, 1.0f}, {1.25f, 2.0f}, {2.5f, 3.0f}, {2.5f, 4.0f}, {5.0f, 5.0f}}},
+        };
+        for (const Case& c : cases) {
+            SoundingData s0 = Synthetic(truth, c.rows);
+            LayerModel m0 = Layered({100, 100, 100, 100, 100, 100});
+            SoundingData fastS = s0, refS = s0;
+            LayerModel fastM = m0, refM = m0;
+            std::vector<float> fastLog, refLog;
+            CSoundingInverter inverter;
+            const float fastMisfit = inverter.Invert(fastM, fastS, st, &fastLog);
+            ReferenceInvert(refM, refS, st, &refLog);
+            ASSERT_EQ(fastLog.size(), 6u);
+            for (size_t i = 0; i < refLog.size(); ++i)
+                EXPECT_EQ(Bits(fastLog[i]), Bits(refLog[i])) << i;
+            for (int j = 0; j < m0.nLayer; ++j) {
+                EXPECT_EQ(Bits(fastM.fResistivity[j]), Bits(refM.fResistivity[j]))
+                    << s0.sArrayName << j;
+                EXPECT_EQ(Bits(fastM.fLogResistivity[j]), Bits(refM.fLogResistivity[j]));
+            }
+            for (int k = 0; k < s0.nData; ++k)
+                EXPECT_EQ(Bits(fastS.row[k].fCalculated), Bits(refS.row[k].fCalculated)) << k;
+            EXPECT_EQ(Bits(fastMisfit), Bits(SoundingMisfit(refM, refS)));
+            EXPECT_LT(fastMisfit, fastLog.front()) << s0.sArrayName << ": the fit improves";
+        }
+    });
 }
 
 // One column of 10 dipole-dipole rows (dipole size 1.25 m, N = 1, 3, ... 19) over 30 Ohm-m,
@@ -465,32 +483,42 @@ TEST_F(SectionInversion, StoringRebuildsTheBoundariesFromTheThicknesses) {
     for (int j = 1; j < 4; ++j) EXPECT_NEAR(store.fBoundaryElevation[0][j], b[j], 1e-5) << j;
 }
 
-TEST_F(SectionInversion, ThreadCountDoesNotChangeAnyStoredValueOrTheLog) {
-    std::vector<std::string> logs[3];
-    CTrevascDataOhm stores[3];
-    const int threadCounts[3] = {1, 2, 4};
+TEST_F(SectionInversion, NeitherPathNorThreadCountChangesAnyStoredValueOrTheLog) {
+    // The first run (scalar, one thread) is the one every other must equal.
+    std::vector<std::vector<std::string>> logs;
+    std::vector<std::unique_ptr<CTrevascDataOhm>> stores;
+    std::vector<std::string> names;
     InversionSettings st;
     st.nIteration = 3;
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(stores[i].Initialise(3000, 100, 3000, 100));
-        Fill(stores[i], 23);
-        const auto r = InvertSection(stores[i], st, threadCounts[i],
-                                     [&](const std::string& line) { logs[i].push_back(line); });
-        EXPECT_EQ(r.nInverted, 19);
-        EXPECT_EQ(r.nNoRows, 4);
-        EXPECT_EQ(r.nUnusable, 0);
-    }
-    for (int i = 1; i < 3; ++i) {
-        EXPECT_EQ(logs[i], logs[0]) << threadCounts[i] << " threads";
+    ForEachPath([&](ForwardPath path) {
+        for (int threads : {1, 2, 4}) {
+            stores.push_back(std::make_unique<CTrevascDataOhm>());
+            logs.emplace_back();
+            names.push_back(FormatC("%s, %d threads", ForwardPathName(path), threads));
+            CTrevascDataOhm& one = *stores.back();
+            ASSERT_TRUE(one.Initialise(3000, 100, 3000, 100));
+            Fill(one, 23);
+            auto& log = logs.back();
+            const auto r = InvertSection(one, st, threads,
+                                         [&](const std::string& line) { log.push_back(line); });
+            EXPECT_EQ(r.nInverted, 19);
+            EXPECT_EQ(r.nNoRows, 4);
+            EXPECT_EQ(r.nUnusable, 0);
+        }
+    });
+    ASSERT_GE(stores.size(), 6u) << "the scalar and at least one vector path";
+    for (size_t i = 1; i < stores.size(); ++i) {
+        SCOPED_TRACE(names[i]);
+        const CTrevascDataOhm& got = *stores[i];
+        const CTrevascDataOhm& want = *stores[0];
+        EXPECT_EQ(logs[i], logs[0]);
         for (int c = 0; c < 23; ++c) {
-            ASSERT_EQ(stores[i].nRow[c], stores[0].nRow[c]);
-            for (int k = 0; k < stores[0].nRow[c]; ++k)
-                ASSERT_EQ(Bits(stores[i].fCalculated[c][k]), Bits(stores[0].fCalculated[c][k]));
+            ASSERT_EQ(got.nRow[c], want.nRow[c]);
+            for (int k = 0; k < want.nRow[c]; ++k)
+                ASSERT_EQ(Bits(got.fCalculated[c][k]), Bits(want.fCalculated[c][k]));
             for (int j = 0; j < 6; ++j) {
-                ASSERT_EQ(Bits(stores[i].fLayerResistivity[c][j]),
-                          Bits(stores[0].fLayerResistivity[c][j]));
-                ASSERT_EQ(Bits(stores[i].fBoundaryElevation[c][j]),
-                          Bits(stores[0].fBoundaryElevation[c][j]));
+                ASSERT_EQ(Bits(got.fLayerResistivity[c][j]), Bits(want.fLayerResistivity[c][j]));
+                ASSERT_EQ(Bits(got.fBoundaryElevation[c][j]), Bits(want.fBoundaryElevation[c][j]));
             }
         }
     }

@@ -210,7 +210,27 @@ void ExpectSameBits(const SoundingData& reference, std::span<const float> fast, 
     }
 }
 
-TEST_F(RandomColumns, ResponseAndPerturbationsMatchReferenceBitForBit) {
+// The prepared forward model on one instruction set; paths the processor lacks are skipped.
+class PathColumns : public RandomColumns, public ::testing::WithParamInterface<ForwardPath> {
+protected:
+    void SetUp() override {
+        if (!ForwardPathAvailable(GetParam()))
+            GTEST_SKIP() << ForwardPathName(GetParam()) << " is not available here";
+        ASSERT_TRUE(SetForwardPath(GetParam()));
+    }
+    void TearDown() override { SetForwardPath(BestForwardPath()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, PathColumns,
+                         ::testing::Values(ForwardPath::Scalar, ForwardPath::Avx2,
+                                           ForwardPath::Avx512),
+                         [](const auto& info) {
+                             return std::string(info.param == ForwardPath::Scalar ? "Scalar"
+                                                : info.param == ForwardPath::Avx2 ? "Avx2"
+                                                                                  : "Avx512");
+                         });
+
+TEST_P(PathColumns, ResponseAndPerturbationsMatchReferenceBitForBit) {
     CSoundingForward fast;
     std::vector<double> out(kMaxSoundingRows), want;
     for (int trial = 0; trial < 30; ++trial) {
@@ -219,6 +239,7 @@ TEST_F(RandomColumns, ResponseAndPerturbationsMatchReferenceBitForBit) {
         LayerModelDouble model = ToDouble(RandomModel(n));
         want.resize(s.nData);
         ASSERT_EQ(fast.Setup(s, model), 1);
+        ASSERT_EQ(fast.Path(), GetParam());
         for (int iteration = 0; iteration < 2; ++iteration) {
             ASSERT_EQ(fast.Response(model, out), 1);
             ASSERT_EQ(ForwardModel(model, s, want), 1);
@@ -263,7 +284,7 @@ TEST_F(RandomColumns, FloatModelGivesTheDoubleResponseRoundedOnce) {
 
 // The next column usually has the same distances in another order or fewer rows, and the
 // prepared values are kept; other distances or thicknesses must replace them.
-TEST_F(RandomColumns, SetupForNextColumnGivesReferenceValues) {
+TEST_P(PathColumns, SetupForNextColumnGivesReferenceValues) {
     CSoundingForward fast;
     const LayerModel model = RandomModel(12);
     SoundingData first = DipoleRows({{1.25f, 1}, {1.25f, 2}, {2.5f, 1}, {2.5f, 2}});
