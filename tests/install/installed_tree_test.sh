@@ -21,7 +21,7 @@ for f in bin/brivane bin/brivane-cli bin/tessick bin/tessick-cli \
          share/metainfo/org.gantrel.Brivane.metainfo.xml \
          share/metainfo/org.gantrel.Tessick.metainfo.xml \
          share/man/man1/brivane-cli.1 share/man/man1/tessick-cli.1 \
-         share/doc/GantrelSuite/README.md share/doc/GantrelSuite/examples/line01.sto; do
+         share/doc/gantrel/README.md share/doc/gantrel/examples/line01.sto; do
   [ -s "$prefix/$f" ] || fail "$f not installed"
 done
 for p in brivane brivane-cli tessick tessick-cli; do
