@@ -144,6 +144,7 @@ General
                               lists what was left out
   --lang en|ja                language of the messages (default en)
   --help                      this text
+  --version                   the program's name and version
 )";
 }
 

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "common/settings.h"
+#include "common/version.h"
 #include "display/display_image.h"
 #include "platform/curl_http_client.h"
 #include "platform/posix_serial_port.h"
@@ -15,6 +16,10 @@
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (AsksForVersion(args)) {
+        std::cout << VersionText("brivane-cli");
+        return 0;
+    }
     std::string error;
     auto options = ParseBatchOptions(args, error);
     if (!options) {

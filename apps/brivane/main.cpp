@@ -2,17 +2,24 @@
 #include <QApplication>
 #include <clocale>
 #include <filesystem>
+#include <iostream>
 #include <vector>
 
 #include "common/settings.h"
+#include "common/version.h"
 #include "platform/curl_http_client.h"
 #include "platform/qt_settings.h"
 #include "apps/brivane/main_window.h"
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so it works without a display.
+    if (AsksForVersion(std::vector<std::string>(argv + 1, argv + argc))) {
+        std::cout << VersionText("brivane");
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(kProcessingProgramTitle);
-    QApplication::setApplicationVersion(BRIVANE_VERSION);
+    QApplication::setApplicationVersion(SuiteVersion());
     // Qt sets the user's locale; every number the suite writes uses the C locale's dot.
     std::setlocale(LC_NUMERIC, "C");
     CQtSettingsBackend settings(kProcessingProgramTitle);

@@ -31,6 +31,7 @@
 #include "common/language.h"
 #include "common/settings.h"
 #include "common/text_format.h"
+#include "common/version.h"
 #include "display/views.h"
 #include "apps/brivane/dialogs/dialogs.h"
 #include "display/display_image.h"
@@ -40,9 +41,6 @@
 #include "apps/brivane/display_output.h"
 #include "apps/brivane/display_view.h"
 
-#ifndef BRIVANE_VERSION
-#define BRIVANE_VERSION "0.0.0"
-#endif
 
 namespace {
 
@@ -597,7 +595,7 @@ void CBrivaneMainWindow::About() {
     QDialog dialog(this);
     dialog.setWindowTitle("Version information (Brivane)");
     auto* layout = new QVBoxLayout(&dialog);
-    auto* text = new QLabel(QString("Brivane Version %1").arg(BRIVANE_VERSION));
+    auto* text = new QLabel(QString("Brivane Version %1").arg(SuiteVersion()));
     text->setObjectName("version");
     layout->addWidget(text);
     layout->addWidget(new QLabel(Q(Tr("Processing of towed-array resistivity surveys",

@@ -54,6 +54,7 @@ std::string CliUsage() {
            "  --echo               print every data line, not only the events\n"
            "  --lang en|ja         language of the messages\n"
            "  --help               this text\n"
+           "  --version            the program's name and version\n"
            "Quitting while a line is recorded ends the line first; so do SIGTERM and SIGINT.\n"
            "Exit status: 0 done, 1 a device could not be started, 2 unusable options.\n";
 }

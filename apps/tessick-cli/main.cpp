@@ -6,12 +6,17 @@
 
 #include "apps/tessick-cli/cli_options.h"
 #include "apps/tessick-cli/headless_logger.h"
+#include "common/version.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "C");
     // Output to a reader that went away is not worth dying for in the middle of a line.
     std::signal(SIGPIPE, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (AsksForVersion(args)) {
+        std::cout << VersionText("tessick-cli");
+        return 0;
+    }
     std::string error;
     const auto options = ParseCliOptions(args, error);
     if (!options) {

@@ -13,13 +13,11 @@
 #include "apps/tessick/dialogs/dialogs.h"
 #include "apps/tessick/view_widgets.h"
 #include "common/settings.h"
+#include "common/version.h"
 #include "logger/control_form.h"
 #include "logger/tessick_menu.h"
 #include "platform/qt_form.h"
 
-#ifndef TESSICK_VERSION
-#define TESSICK_VERSION "0"
-#endif
 
 namespace {
 
@@ -234,7 +232,7 @@ bool CTessickMainWindow::OpenAuxWindow(int iWindow) {
 }
 
 void CTessickMainWindow::ShowAbout() {
-    prompter_.Message(std::string(kLoggingProgramTitle) + " Version " + TESSICK_VERSION);
+    prompter_.Message(std::string(kLoggingProgramTitle) + " Version " + SuiteVersion());
 }
 
 bool CTessickMainWindow::RunCommand(int iCommand) {

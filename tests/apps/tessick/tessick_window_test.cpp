@@ -148,6 +148,12 @@ TEST_F(TessickWindow, TheControlFormCannotBeClosedByItself) {
     EXPECT_EQ(P().Messages().back(), "OnClose in CControlForm");
 }
 
+TEST_F(TessickWindow, AboutShowsTheProjectVersion) {
+    Make();
+    ASSERT_TRUE(W().RunCommand(kCmdAbout));
+    EXPECT_EQ(P().Messages().back(), std::string("Tessick Version ") + TESSICK_PROJECT_VERSION);
+}
+
 TEST_F(TessickWindow, ProfileViewMenuSwitchesModesAndIsStored) {
     Make();
     W().OpenAuxWindow(kProfileWindow);
