@@ -10,13 +10,13 @@
 #include "common/clock.h"
 #include "common/language.h"
 #include "common/text_format.h"
+#include "positioning/positioning.h"
 #include "processing/batch_prompter.h"
 #include "processing/commands.h"
 #include "processing/console_transfer.h"
 #include "processing/database_commands.h"
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
-#include "processing/positioning.h"
 
 namespace {
 
