@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "acquisition/demonstration.h"
-#include "common/line_assembler.h"
 #include "acquisition/logger_geometry.h"
 #include "acquisition/logger_prompter.h"
 #include "acquisition/record_ring.h"
@@ -26,6 +25,7 @@
 #include "acquisition/survey_appender.h"
 #include "common/canvas.h"
 #include "common/clock.h"
+#include "common/line_assembler.h"
 #include "common/survey.h"
 #include "upload/reading_uploader.h"
 
@@ -251,6 +251,10 @@ public:
     std::function<void(bool)> onPollTimer;
     std::function<void()> onViewsUpdate;
     std::function<void()> onFormRefresh;
+    // Told of every record of a survey file (instrument 0 or 1, the record without its line
+    // end) once the appender has it in the file, or waiting for the file in order; never of a
+    // record it refused. Called on the thread that dispatches, after the write.
+    std::function<void(int instrument, const std::string& record)> onRecordWritten;
     CClockTime lastRefresh;
 
     CSurveyAppender& Appender() { return appender_; }

@@ -157,7 +157,11 @@ void CAcquisitionState::TakeUploadEvents() {
 
 bool CAcquisitionState::WriteRecord(int instrument, const std::string& record) {
     const std::filesystem::path& path = sSurveyPath[static_cast<size_t>(instrument)];
-    if (!appender_.Append(path, record)) return false;
+    const std::size_t nWaiting = appender_.PendingRecords();
+    const bool bWritten = appender_.Append(path, record);
+    if (onRecordWritten && (bWritten || appender_.PendingRecords() > nWaiting))
+        onRecordWritten(instrument, record);
+    if (!bWritten) return false;
     if (std::find(recorded.files.begin(), recorded.files.end(), path) == recorded.files.end())
         recorded.files.push_back(path);
     return true;

@@ -17,7 +17,7 @@
 #include <ctime>
 #include <unistd.h>
 
-#include "processing/positioning.h"
+#include "positioning/positioning.h"
 
 namespace {
 

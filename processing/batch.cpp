@@ -11,6 +11,7 @@
 #include "common/language.h"
 #include "common/side_file.h"
 #include "common/text_format.h"
+#include "positioning/positioning.h"
 #include "processing/batch_prompter.h"
 #include "processing/commands.h"
 #include "processing/console_transfer.h"
@@ -18,7 +19,6 @@
 #include "processing/file_conversions.h"
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
-#include "processing/positioning.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "common/resistivity.h"
 #include "common/settings.h"
 #include "common/text_format.h"
+#include "positioning/positioning.h"
 #include "processing/analysis_commands.h"
 #include "processing/commands.h"
-#include "processing/positioning.h"
 
 namespace {
 

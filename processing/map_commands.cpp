@@ -12,8 +12,8 @@
 #include "common/language.h"
 #include "common/settings.h"
 #include "common/text_format.h"
+#include "positioning/positioning.h"
 #include "processing/commands.h"
-#include "processing/positioning.h"
 
 namespace {
 

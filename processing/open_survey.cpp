@@ -17,7 +17,7 @@
 #include "exchange/kml.h"
 #include "processing/commands.h"
 #include "processing/line_editing.h"
-#include "processing/positioning.h"
+#include "positioning/positioning.h"
 
 std::optional<int> FileIndexFromName(std::string_view fileName) {
     size_t i = 0;

@@ -11,10 +11,10 @@
 #include "common/utm.h"
 #include "display/views.h"
 #include "platform/qt_canvas.h"
+#include "positioning/positioning.h"
 #include "processing/commands.h"
 #include "processing/console_transfer.h"
 #include "processing/line_editing.h"
-#include "processing/positioning.h"
 
 namespace {
 

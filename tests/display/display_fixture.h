@@ -12,8 +12,8 @@
 #include "common/scripted_prompter.h"
 #include "common/survey.h"
 #include "common/utm.h"
+#include "positioning/positioning.h"
 #include "processing/document.h"
-#include "processing/positioning.h"
 
 namespace display_test {
 

@@ -6,10 +6,10 @@
 #include "common/axes.h"
 #include "common/color_scale.h"
 #include "common/serial_port_table.h"
+#include "positioning/positioning.h"
 #include "processing/database_commands.h"
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
-#include "processing/positioning.h"
 
 void InstallBrivaneDialogs(CQtPrompter& prompter) {
     prompter.SetDialogHandler(ShowBrivaneDialog);

@@ -14,7 +14,7 @@
 #include "common/text_format.h"
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
-#include "processing/positioning.h"
+#include "positioning/positioning.h"
 #include "platform/qt_form.h"
 
 bool SurveyConfigurationDialog(CQtPrompter& prompter, CSurveyConfigurationValues& values) {

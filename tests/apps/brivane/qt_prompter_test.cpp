@@ -21,7 +21,7 @@
 #include "processing/database_commands.h"
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
-#include "processing/positioning.h"
+#include "positioning/positioning.h"
 #include "tests/apps/brivane/gui_support.h"
 
 namespace {

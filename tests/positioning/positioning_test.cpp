@@ -1,4 +1,4 @@
-#include "processing/positioning.h"
+#include "positioning/positioning.h"
 
 #include <gtest/gtest.h>
 

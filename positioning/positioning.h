@@ -10,7 +10,6 @@
 #pragma once
 
 #include <cmath>
-
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -47,9 +46,11 @@ void SetDistanceFromMarkers(CGantrelSurvey& survey);
 // without fixes is excluded (bUse = 0). Returns the number of readings given a distance
 // (0 on error, after the message "Error in setting distance from GPS"). pNotPlaced, when
 // given, receives how many readings had no usable pair of fixes and took the distance of the
-// fix nearest in time.
+// fix nearest in time. bDiagnosticFiles false: the per-line diagnostic files are not written
+// (a section recomputed as readings arrive would rewrite them every time).
 int SetDistanceFromGPS(CGantrelSurvey& survey, const std::filesystem::path& dataFolder,
-                       CPrompter& prompter, int* pNotPlaced = nullptr);
+                       CPrompter& prompter, int* pNotPlaced = nullptr,
+                       bool bDiagnosticFiles = true);
 
 // One straight line fitted to all fixes of all lines becomes the survey's two flags (first
 // end at 0, second end at the length between them). False when the survey has no fixes.
@@ -75,9 +76,11 @@ bool FitLine(CGantrelLine& line);
 // files "SetDistanceFromGPS_<iLine>.txt" and "Latitue_and_Longitude_along_line_<iLine>.txt"
 // into dataFolder when they can be created. Returns the line's number of readings, 0 when the
 // line has no fixes (nothing changed) and -1 (nothing changed) when fewer than two flags are
-// given or a distance comes out as no finite number. pNotPlaced as for ComputePositions.
+// given or a distance comes out as no finite number. pNotPlaced as for ComputePositions;
+// bDiagnosticFiles as for SetDistanceFromGPS.
 int SetDistanceFromFlags(CGantrelLine& line, std::span<const CFlagLocation> flags, int iLine,
-                         const std::filesystem::path& dataFolder, int* pNotPlaced = nullptr);
+                         const std::filesystem::path& dataFolder, int* pNotPlaced = nullptr,
+                         bool bDiagnosticFiles = true);
 
 // ---------------------------------------------------------------------------------------------
 // Building blocks

@@ -1,4 +1,4 @@
-#include "processing/positioning.h"
+#include "positioning/positioning.h"
 
 #include <algorithm>
 #include <array>
@@ -197,8 +197,8 @@ private:
     // A new root of twice the size, with the old one as the quadrant away from (x, y).
     void Grow(double x, double y) {
         const Square old = square_;
-        square_ = {x < old.x0 ? old.x0 - old.size : old.x0,
-                   y < old.y0 ? old.y0 - old.size : old.y0, 2.0 * old.size};
+        square_ = {x < old.x0 ? old.x0 - old.size : old.x0, y < old.y0 ? old.y0 - old.size : old.y0,
+                   2.0 * old.size};
         Node root = nodes_[Index(root_)];  // its box and first point
         root.leaf = -1;
         root.child = {-1, -1, -1, -1};
@@ -456,7 +456,8 @@ void WriteDistanceReport(const CGantrelLine& line, std::span<const CFlagLocation
 void WriteLatitudeLongitudeWalk(const CGantrelLine& line, std::span<const CFlagLocation> flags,
                                 int iLine, const std::filesystem::path& folder) {
     CTextWriter out;
-    if (!OpenSideFile(out, folder / FormatC("Latitue_and_Longitude_along_line_%d.txt", iLine))) return;
+    if (!OpenSideFile(out, folder / FormatC("Latitue_and_Longitude_along_line_%d.txt", iLine)))
+        return;
     const CLineZone zone = ZoneOfLine(line);
     double start = 0.0;  // distance of the segment's first flag from flag 0
     long step = 0;       // next point lies at step * kWalkStep
@@ -705,7 +706,7 @@ void SetDistanceFromMarkers(CGantrelSurvey& survey) {
 }
 
 int SetDistanceFromGPS(CGantrelSurvey& survey, const std::filesystem::path& dataFolder,
-                       CPrompter& prompter, int* pNotPlaced) {
+                       CPrompter& prompter, int* pNotPlaced, bool bDiagnosticFiles) {
     if (pNotPlaced) *pNotPlaced = 0;
     const auto error = [&prompter] {
         prompter.Message(
@@ -718,8 +719,8 @@ int SetDistanceFromGPS(CGantrelSurvey& survey, const std::filesystem::path& data
     int total = 0, notPlaced = 0;
     for (int l = 0; l < survey.nLine; ++l) {
         int lineNotPlaced = 0;
-        const int placed =
-            SetDistanceFromFlags(survey.Line(l), flags, l, dataFolder, &lineNotPlaced);
+        const int placed = SetDistanceFromFlags(survey.Line(l), flags, l, dataFolder,
+                                                &lineNotPlaced, bDiagnosticFiles);
         if (placed < 0) return error();
         if (placed == 0) survey.Line(l).bUse = 0;
         total += placed;
@@ -816,7 +817,8 @@ bool FitLine(CGantrelLine& line) {
 }
 
 int SetDistanceFromFlags(CGantrelLine& line, std::span<const CFlagLocation> flags, int iLine,
-                         const std::filesystem::path& dataFolder, int* pNotPlaced) {
+                         const std::filesystem::path& dataFolder, int* pNotPlaced,
+                         bool bDiagnosticFiles) {
     if (pNotPlaced) *pNotPlaced = 0;
     if (line.pGPS.empty()) return 0;
     if (!FlagsUsable(flags)) return -1;
@@ -861,8 +863,10 @@ int SetDistanceFromFlags(CGantrelLine& line, std::span<const CFlagLocation> flag
     }
     line.UpdateRange();
 
-    WriteDistanceReport(line, flags, iLine, dataFolder, fixSegment, readings, markers);
-    WriteLatitudeLongitudeWalk(line, flags, iLine, dataFolder);
+    if (bDiagnosticFiles) {
+        WriteDistanceReport(line, flags, iLine, dataFolder, fixSegment, readings, markers);
+        WriteLatitudeLongitudeWalk(line, flags, iLine, dataFolder);
+    }
     if (pNotPlaced) *pNotPlaced = notPlaced;
     return line.nData();
 }
