@@ -55,7 +55,8 @@ std::string CliUsage() {
            "  --lang en|ja         language of the messages\n"
            "  --help               this text\n"
            "Quitting while a line is recorded ends the line first; so do SIGTERM and SIGINT.\n"
-           "Exit status: 0 done, 1 a device could not be started, 2 unusable options.\n";
+           "Exit status: 0 done; 1 a device could not be started, an instrument was lost\n"
+           "during the run, or readings could not be saved; 2 unusable options.\n";
 }
 
 std::optional<CCliDevice> ParseCliDevice(const std::string& text, std::string& error) {

@@ -72,6 +72,8 @@ public:
         }
         return false;  // geometry, folder: the settings hold them
     }
+    // Nobody to answer at exit: what could not be saved is listed in the summary instead.
+    bool Ask(const std::string&) override { return false; }
 
     CCliDevice device;  // answers the next serial port dialog
     fs::path file;      // answers the next log file dialog
@@ -256,7 +258,8 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
         for (int i = state.dataLines.Count() - n; i < state.dataLines.Count(); ++i) {
             const std::string& line = state.dataLines[static_cast<size_t>(i)];
             if (line.empty()) continue;  // the log's marks of a pause in the data
-            if (o.bEcho || StartsWith(line, ">>") || StartsWith(line, "Caution"))
+            if (o.bEcho || StartsWith(line, ">>") || StartsWith(line, "Caution") ||
+                StartsWith(line, "Upload") || line == kCautionOutOfRange)
                 out << line << "\n";
         }
         out << std::flush;
@@ -292,12 +295,14 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
         printNew();
     }
     if (g_stop != 0) out << Tr("Stopped by a signal\n", "シグナルで停止しました\n");
-    // As the window's exit: a line being recorded is ended first.
-    if (state.iRecordState == 1) state.EndLine();
+    // As the window's exit: a line being recorded is ended first, whatever the devices do.
+    state.EndLine();
     if (uploader) {
         uploader->WaitIdle(std::chrono::milliseconds(5000));
         state.TakeUploadEvents();
     }
+    // Held records get their last chance at their own file; what is left is reported.
+    const int nUnsaved = state.OfferHeldRecords();
     printNew();
 
     const auto& r = state.recorded;
@@ -309,11 +314,24 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
     if (r.files.empty()) out << Tr("No file written\n", "書き込んだファイルはありません\n");
     if (uploader) {
         const CUploadCounts c = uploader->Counts();
-        out << FormatC(Tr("Uploaded: %d of %d reading(s), %d failed, %d not sent\n",
-                          "アップロード: %d / %d 測定値、失敗 %d、未送信 %d\n"),
-                       c.nUploaded, c.nSubmitted, c.nFailed, c.nDropped);
+        out << FormatC(Tr("Upload: %d offered, %d uploaded, %d failed, %d dropped (queue full), "
+                          "%d cancelled, %d waiting at exit\n",
+                          "アップロード: 対象 %d、送信 %d、失敗 %d、破棄 (キュー満杯) %d、"
+                          "取消 %d、終了時に待機中 %d\n"),
+                       c.nOffered, c.nUploaded, c.nFailed, c.nDroppedFull, c.nCancelled,
+                       c.nWaiting);
     }
+    for (const CHeldFile& f : state.HeldFiles())
+        out << FormatC(Tr("%d readings could not be saved to %s\n",
+                          "測定値 %d 件を %s に保存できませんでした\n"),
+                       f.Readings(), f.path.string().c_str());
+    int nLost = 0;
+    for (int slot : {kSlotGantrel, kSlotGantrel2}) nLost += state.nLost[static_cast<size_t>(slot)];
+    if (nLost > 0)
+        out << FormatC(Tr("Instrument disconnected %d time(s) during the run\n",
+                          "実行中に測定器が %d 回切断されました\n"),
+                       nLost);
     out << std::flush;
     if (o.bSerialLog && !bSerialLogWasOn) state.ToggleSaveSerialPortLog();
-    return 0;
+    return nUnsaved > 0 || !state.HeldFiles().empty() || nLost > 0 ? 1 : 0;
 }

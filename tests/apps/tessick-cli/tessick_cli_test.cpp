@@ -20,6 +20,7 @@
 
 #include "apps/tessick-cli/cli_options.h"
 #include "tests/support/http_test_server.h"
+#include "tests/support/small_disk.h"
 
 namespace {
 
@@ -104,13 +105,16 @@ public:
         char name[256] = {};
         if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) ADD_FAILURE() << "openpty";
         path_ = name;
+        // Not inherited by the program: pulling the cable must hang the device up for it.
+        fcntl(master_, F_SETFD, FD_CLOEXEC);
+        fcntl(slave_, F_SETFD, FD_CLOEXEC);
         termios t{};
         tcgetattr(slave_, &t);
         cfmakeraw(&t);
         tcsetattr(slave_, TCSANOW, &t);
     }
     ~CDevice() {
-        close(master_);
+        if (master_ >= 0) close(master_);
         close(slave_);
     }
     const std::string& Path() const { return path_; }
@@ -118,6 +122,11 @@ public:
         ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
     int Slave() const { return slave_; }
+    // As if the cable was pulled.
+    void Unplug() {
+        close(master_);
+        master_ = -1;
+    }
     int Master() const { return master_; }
 
 private:
@@ -410,7 +419,8 @@ TEST_F(TessickCli, ScriptedKeysAndTheUploadOfEveryRecordedReading) {
     EXPECT_NE(logger.Output().find("Lines: 1  Readings: 4  Fixes: 4  Markers: 2"),
               std::string::npos)
         << logger.Output();
-    EXPECT_NE(logger.Output().find("Uploaded: 4 of 4 reading(s), 0 failed, 0 not sent"),
+    EXPECT_NE(logger.Output().find("Upload: 4 offered, 4 uploaded, 0 failed, 0 dropped (queue "
+                                   "full), 0 cancelled, 0 waiting at exit"),
               std::string::npos)
         << logger.Output();
     ASSERT_EQ(server.Requests().size(), 4u);
@@ -441,6 +451,58 @@ TEST_F(TessickCli, UnusableOptionsAndDevicesEndWithTheirStatus) {
                    dir / "config");
     EXPECT_EQ(noFile.Wait(), 1);
     EXPECT_NE(noFile.Output().find("Could not open log file"), std::string::npos);
+}
+
+// However the run ends, a console lost mid-line gets its END marker and the run says it failed.
+TEST_F(TessickCli, AConsoleLostMidLineIsEndedAtQuitAndTheRunFails) {
+    const std::vector<std::pair<const char*, int>> endings = {{"q key", 0}, {"SIGTERM", SIGTERM}};
+    for (const auto& [how, sig] : endings) {
+        SCOPED_TRACE(how);
+        fs::remove_all(dir / "data");
+        fs::create_directories(dir / "data");
+        CDevice console;
+        CLogger logger(Recording({"--port", console.Path()}), dir / "config");
+        ASSERT_TRUE(logger.WaitFor("Recording to")) << logger.Output();
+        logger.Keys("m\n");
+        ASSERT_TRUE(logger.WaitFor(">>Start acquisition"));
+        console.Send("1.5,100,120,40\r\n");
+        std::this_thread::sleep_for(300ms);
+        console.Unplug();
+        ASSERT_TRUE(logger.WaitFor("was disconnected")) << logger.Output();
+        if (sig != 0)
+            logger.Signal(sig);
+        else
+            logger.Keys("q\n");
+        EXPECT_EQ(logger.Wait(), 1) << logger.Output();
+        EXPECT_NE(logger.Output().find(">>End line"), std::string::npos) << logger.Output();
+        EXPECT_NE(logger.Output().find("Instrument disconnected 1 time(s) during the run"),
+                  std::string::npos);
+        const auto rec = Records(dir / "data" / "t_0007.sto");
+        ASSERT_EQ(rec.size(), 4u) << "geometry, START, the reading, END";
+        EXPECT_EQ(rec[2].rfind("30 1", 0), 0u);
+        EXPECT_EQ(Tail(rec[3]), (std::vector<double>{0, 0, 1, 5})) << rec[3];
+    }
+}
+
+// Quitting while the disk is full: the readings held are counted, named with their file, and
+// the run fails.
+TEST_F(TessickCli, ReadingsAFullDiskDidNotTakeAreReportedAtExit) {
+    testdata::CSmallDisk disk("cli");
+    if (!disk.Mounted()) GTEST_SKIP() << disk.Reason();
+    ASSERT_TRUE(disk.Fill());
+    CLogger logger({"--folder", disk.Folder().string(), "--prefix", "t", "--file-id", "7", "--demo",
+                    "constant", "--speed", "50", "--script", "0.5 m; 4.5 q"},
+                   dir / "config");
+    logger.CloseKeys();
+    EXPECT_EQ(logger.Wait(), 1) << logger.Output();
+    const std::string file = (disk.Folder() / "t_0007.sto").string();
+    EXPECT_NE(logger.Output().find("Readings: 0 "), std::string::npos) << logger.Output();
+    const std::string& out = logger.Output();
+    const size_t at = out.find(" readings could not be saved to " + file + "\n");
+    ASSERT_NE(at, std::string::npos) << out;
+    const size_t line = out.rfind('\n', at) + 1;
+    EXPECT_GT(std::stoi(out.substr(line, at - line)), 0) << out;
+    EXPECT_EQ(fs::exists(file) ? fs::file_size(file) : 0u, 0u) << "no half record either";
 }
 
 }  // namespace
