@@ -203,10 +203,16 @@ bool CAcquisitionState::StartDevice(int slot) {
                                   : slot == kSlotGPS   ? gpsSetting
                                                        : gantrel2Setting;
     if (started != 0) return false;
+    const CSerialPortSetting before = setting;
     if (!ChooseSerialPort(setting, ports_, prompter_)) return false;
     serialLogs.FixPaths(sDataFolder);
     if (!OpenSerialPort(slots, slot, setting, ports_, prompter_, clock_)) {
-        prompter_.Message(FormatC("Could not open serial port for %s", DeviceLabel(slot)));
+        // The port that worked last time stays the one offered next time.
+        setting = before;
+        setting.Save();
+        prompter_.Message(FormatC(
+            Tr("Could not open serial port for %s", "%s のシリアルポートを開けませんでした"),
+            DeviceLabel(slot)));
         return false;
     }
     started = 1;

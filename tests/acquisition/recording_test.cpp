@@ -292,13 +292,21 @@ TEST_F(Recording, ThePollTimerLivesWhileAnyDeviceIsStarted) {
 TEST_F(Recording, APortThatCannotBeOpenedLeavesTheDeviceStopped) {
     auto& s = MakeState();
     CPty console;
-    ports.AddKnownDevice(console.Path());
-    prompter.script.PushDialog<CDlgRS232C>(
-        [&](CDlgRS232C& d) { d.sDevice = (dir / "none").string(); });
+    AnswerPort(console);
+    s.ToggleGantrel();
+    s.ToggleGantrel();
+    ASSERT_EQ(ReadSettingString("Gantrel_sComPortName", ""), console.Path());
+    prompter.script.PushDialog<CDlgRS232C>([&](CDlgRS232C& d) {
+        d.sDevice = (dir / "none").string();
+        d.iBaudRate = 2;
+    });
     s.ToggleGantrel();
     EXPECT_EQ(s.bGantrelStarted, 0);
     EXPECT_FALSE(s.bPollTimerRunning);
     EXPECT_EQ(prompter.Messages().back(), "Could not open serial port for Gantrel");
+    EXPECT_EQ(ReadSettingString("Gantrel_sComPortName", ""), console.Path())
+        << "the port that failed does not replace the one that worked";
+    EXPECT_EQ(ReadSettingInt("Gantrel_iBaudRateIndex", -1), 12);
     prompter.script.PushCancel();
     s.ToggleGPS();
     EXPECT_EQ(s.bGPSStarted, 0) << "Cancel ends the command";

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -38,12 +39,12 @@ std::optional<CCliOptions> Parse(std::vector<std::string> args, std::string* why
 }
 
 TEST(TessickCliOptions, DevicesDemonstrationsAndScript) {
-    auto o = Parse({"--port", "/dev/ttyUSB0:9600", "--port2", "/dev/x:y", "--gps-demo", "track",
+    auto o = Parse({"--port", "/dev/ttyUSB0:9600", "--port2", "/dev/x:1/y", "--gps-demo", "track",
                     "--file-id", "0", "--speed", "20", "--script", "21 e; 1 m;11 M ;; 22 q"});
     ASSERT_TRUE(o);
     EXPECT_EQ(o->port->sPath, "/dev/ttyUSB0");
     EXPECT_EQ(o->port->iBaudIndex, 6) << "9600 is the seventh rate";
-    EXPECT_EQ(o->port2->sPath, "/dev/x:y") << "no digits after the colon: all of it is the path";
+    EXPECT_EQ(o->port2->sPath, "/dev/x:1/y") << "a colon inside the path is no baud rate";
     EXPECT_EQ(o->port2->iBaudIndex, -1);
     EXPECT_EQ(o->gpsDemo, CliGPSDemo::Track);
     EXPECT_EQ(o->fileID, 0);
@@ -70,7 +71,11 @@ TEST(TessickCliOptions, DevicesDemonstrationsAndScript) {
 
 TEST(TessickCliOptions, UnusableOptionsSayWhatIsWrong) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--port", "/dev/ttyS0:9601"}, "--port: baud rate 9601 is not one of the logger's"},
+        {{"--port", "/dev/ttyS0:9601"}, "--port: baud rate '9601' is not one of the 15"},
+        {{"--gps", "/dev/ttyS0:abc"},
+         "--gps: baud rate 'abc' is not one of the 15 the logger knows: "
+         "110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, "
+         "38400, 56000, 57600, 115200, 128000, 256000"},
         {{"--demo", "three-layer"}, "--demo: 'three-layer' is none of"},
         {{"--port", "/dev/a", "--demo", "constant"}, "--port and --demo both"},
         {{"--demo", "constant", "--gps", "/dev/a", "--gps-registry"}, "--gps, --gps-registry"},
@@ -503,6 +508,101 @@ TEST_F(TessickCli, ReadingsAFullDiskDidNotTakeAreReportedAtExit) {
     const size_t line = out.rfind('\n', at) + 1;
     EXPECT_GT(std::stoi(out.substr(line, at - line)), 0) << out;
     EXPECT_EQ(fs::exists(file) ? fs::file_size(file) : 0u, 0u) << "no half record either";
+}
+
+// Started as a background job of its terminal (output to it stops such a job with "tostop"),
+// the logger touches the terminal for nothing but its output and records from its script.
+TEST_F(TessickCli, ABackgroundJobRecordsWithoutBeingStopped) {
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    termios t{};
+    tcgetattr(slave, &t);
+    t.c_lflag |= TOSTOP;
+    tcsetattr(slave, TCSANOW, &t);
+    const std::vector<std::string> args =
+        Recording({"--demo", "constant", "--speed", "50", "--script", "0.5 m; 3.5 e; 4 q"});
+    const pid_t session = fork();
+    if (session == 0) {
+        // A shell's session: the terminal's foreground is this process's group.
+        setsid();
+        ioctl(slave, TIOCSCTTY, 0);
+        const pid_t job = fork();
+        if (job == 0) {
+            setpgid(0, 0);  // a group of its own: a background job
+            dup2(slave, 0);
+            dup2(slave, 1);
+            dup2(slave, 2);
+            setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+            std::vector<std::string> copy = args;
+            std::string program = TESSICK_CLI;
+            std::vector<char*> argv{program.data()};
+            for (auto& a : copy) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(job, &status, WUNTRACED);
+        if (WIFSTOPPED(status)) kill(job, SIGKILL);
+        _exit(WIFSTOPPED(status) ? 100 : WIFEXITED(status) ? WEXITSTATUS(status) : 101);
+    }
+    close(slave);
+    std::string output;
+    int status = -1;
+    const auto until = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < until) {
+        pollfd p{master, POLLIN, 0};
+        char buf[4096];
+        if (poll(&p, 1, 50) > 0) {
+            const ssize_t n = read(master, buf, sizeof buf);
+            if (n > 0) output.append(buf, static_cast<size_t>(n));
+        }
+        if (waitpid(session, &status, WNOHANG) == session) break;
+    }
+    close(master);
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "100: stopped as a background job\n" << output;
+    const auto rec = Records(dir / "data" / "t_0007.sto");
+    ASSERT_GE(rec.size(), 3u) << output;
+    EXPECT_EQ(rec.back().rfind("3 ", 0), 0u) << "the line ended by the script";
+}
+
+// Starts that fail (a missing device, a folder that cannot be made) use up no file ID and
+// change neither the saved port nor the saved folder: the next run goes on where the last
+// good one left off.
+TEST_F(TessickCli, AFailedStartLeavesFileIDPortAndFolderAsTheyWere) {
+    const fs::path config = dir / "config";
+    CDevice console;
+    CLogger good(Recording({"--port", console.Path(), "--script", "0.3 q"}), config);
+    ASSERT_EQ(good.Wait(), 0) << good.Output();
+
+    CLogger missing({"--port", (dir / "none").string(), "--lang", "ja"}, config);
+    EXPECT_EQ(missing.Wait(), 1);
+    EXPECT_NE(missing.Output().find("で測定器を開始できません"), std::string::npos)
+        << "in the language asked for: " << missing.Output();
+    std::ofstream(dir / "file") << "x";
+    CLogger folder({"--folder", (dir / "file" / "sub").string(), "--demo", "constant"}, config);
+    EXPECT_EQ(folder.Wait(), 1);
+    EXPECT_NE(folder.Output().find("tessick-cli: cannot record to the folder " +
+                                   (dir / "file" / "sub").string() + ": "),
+              std::string::npos)
+        << folder.Output();
+
+    std::string stored;
+    for (const auto& e : fs::recursive_directory_iterator(config))
+        if (e.is_regular_file()) {
+            std::ifstream in(e.path());
+            stored += std::string(std::istreambuf_iterator<char>(in), {});
+        }
+    EXPECT_NE(stored.find(console.Path()), std::string::npos) << stored;
+    EXPECT_EQ(stored.find((dir / "none").string()), std::string::npos) << stored;
+    EXPECT_EQ(stored.find("GantrelData"), std::string::npos) << "no fallback folder saved";
+
+    CLogger next({"--demo", "constant", "--speed", "50", "--script", "0.5 q"}, config);
+    ASSERT_EQ(next.Wait(), 0) << next.Output();
+    EXPECT_NE(next.Output().find("Recording to " + (dir / "data" / "t_0008.sto").string()),
+              std::string::npos)
+        << next.Output();
 }
 
 }  // namespace
