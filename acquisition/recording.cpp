@@ -242,8 +242,9 @@ void CAcquisitionState::StopDevice(int slot) {
 void CAcquisitionState::DeviceLost(int slot) {
     const auto s = static_cast<size_t>(slot);
     const std::string name = slots.sName[s];
-    LogBoth(FormatC("Caution !!! The serial port %s of %s was disconnected.", name.c_str(),
-                    DeviceLabel(slot)));
+    LogBoth(FormatC(Tr("Caution !!! The serial port %s of %s was disconnected.",
+                       "警告 !!! %s (%s) のシリアルポートが切断されました。"),
+                    name.c_str(), DeviceLabel(slot)));
     slots.Close(slot);
     sLostPort[s] = name.empty() ? std::string("?") : name;
     ++nLost[s];
@@ -267,8 +268,9 @@ void CAcquisitionState::TryReconnect(int slot) {
     slots.port[s] = std::move(port);
     slots.sName[s] = sLostPort[s];
     sLostPort[s].clear();
-    LogBoth(FormatC(">>The serial port %s of %s was reconnected.", slots.sName[s].c_str(),
-                    DeviceLabel(slot)));
+    LogBoth(FormatC(Tr(">>The serial port %s of %s was reconnected.",
+                       ">>%s (%s) のシリアルポートが再接続されました。"),
+                    slots.sName[s].c_str(), DeviceLabel(slot)));
     if (slot == kSlotGantrel && iRecordState == 1) form.gantrel.bEnabled = false;
     if (slot == kSlotGPS && iRecordState == 1) form.gps.bEnabled = false;
     RefreshForm();
