@@ -38,45 +38,6 @@ TEST_F(SurveyAppender, RecordsWaitForTheirFolderAndKeepTheirOrder) {
     EXPECT_EQ(ReadFile(folder / "x.sto"), "one\r\ntwo\r\nthree\r\n");
 }
 
-// Two files, one in a folder that is gone: the other is written at once; what the missing one
-// holds reaches it by kind once it is back, or never once it was left.
-TEST_F(SurveyAppender, EachFileHoldsOnlyItsOwnRecords) {
-    for (const bool bLeft : {false, true}) {
-        SCOPED_TRACE(bLeft ? "left" : "still recorded");
-        const fs::path gone = dir / (bLeft ? "left" : "back"), good = dir / "good.sto";
-        fs::remove(good);
-        CSurveyAppender a;
-        EXPECT_FALSE(a.Append(gone / "x.sto", "33", RecordKind::Other));
-        EXPECT_TRUE(a.Append(good, "30 a", RecordKind::Reading)) << "not held back by the other";
-        EXPECT_FALSE(a.Append(gone / "x.sto", "30 b", RecordKind::Reading));
-        EXPECT_FALSE(a.Append(gone / "x.sto", "21 c", RecordKind::Fix));
-        EXPECT_TRUE(a.IsHolding(gone / "x.sto"));
-        EXPECT_FALSE(a.IsHolding(good));
-        if (bLeft) a.Abandon(gone / "x.sto");
-        fs::create_directories(gone);
-        EXPECT_EQ(a.Retry(gone / "x.sto"), true) << "nothing held for it as a current file";
-        EXPECT_TRUE(a.Append(good, "30 d", RecordKind::Reading));
-        EXPECT_EQ(ReadFile(good), "30 a\r\n30 d\r\n");
-        const auto late = a.TakeLateWrites();
-        const auto held = a.HeldFiles();
-        if (bLeft) {
-            EXPECT_FALSE(fs::exists(gone / "x.sto")) << "never written into a folder left";
-            EXPECT_TRUE(late.empty());
-            ASSERT_EQ(held.size(), 1u);
-            EXPECT_TRUE(held[0].bAbandoned);
-            EXPECT_EQ(held[0].Readings(), 1);
-            EXPECT_EQ(held[0].held.nRecord, 3);
-        } else {
-            EXPECT_EQ(ReadFile(gone / "x.sto"), "33\r\n30 b\r\n21 c\r\n");
-            ASSERT_EQ(late.size(), 1u);
-            EXPECT_EQ(late[0].counts.nRecord, 3);
-            EXPECT_EQ(late[0].counts.nReading, 1);
-            EXPECT_EQ(late[0].counts.nFix, 1);
-            EXPECT_TRUE(held.empty());
-        }
-    }
-}
-
 TEST_F(SurveyAppender, AHalfWrittenRecordIsCutBack) {
     if (geteuid() != 0)
         GTEST_SKIP() << "mounting a 64 KiB tmpfs needs root; run the tests as root for this case";
