@@ -35,12 +35,20 @@ struct CLoggerReading : CGantrelData {
 };
 
 // Kinds of DispatchLine.
-inline constexpr int kLineGantrel = 0;    // first-instrument reading handled
-inline constexpr int kLineGGA = 1;        // GGA sentence handled
-inline constexpr int kLineOtherGPS = 2;   // other GPS-port line
-inline constexpr int kLineGantrel2 = 3;   // second-instrument reading handled
-inline constexpr int kLineNotSaved = -1;  // a reading that could not be written to its file
-inline constexpr int kLineNoKind = -2;    // handling raised an exception
+inline constexpr int kLineGantrel = 0;      // first-instrument reading handled
+inline constexpr int kLineGGA = 1;          // GGA sentence handled
+inline constexpr int kLineOtherGPS = 2;     // other GPS-port line
+inline constexpr int kLineGantrel2 = 3;     // second-instrument reading handled
+inline constexpr int kLineNotSaved = -1;    // a reading that could not be written to its file
+inline constexpr int kLineNoKind = -2;      // handling raised an exception
+inline constexpr int kLineOutOfRange = -3;  // a reading with a value no record can hold
+
+// ParseConsoleRecord's result for a reading with a value no record can hold (NaN, an
+// infinity, |V/I| above 1e8): shown, kept in the ring, not recorded.
+inline constexpr int kReadingOutOfRange = -2;
+
+inline constexpr const char* kCautionNotSaved = "Caution !!! Could not save data.";
+inline constexpr const char* kCautionOutOfRange = "Reading not recorded: value out of range";
 
 // Button face colours.
 inline constexpr CColor kButtonGrey{230, 230, 230};
@@ -66,6 +74,10 @@ struct CControlFormState {
     // "File ID=", "Line ID=", "Mark =": negative values show as 0.
     int iFileID = 0, iLineID = 0, iMarker = 0;
     std::filesystem::path sFilePath;  // "File path and name="
+    // What keeps the recording from being whole, for the form's status; empty when nothing
+    // does: records held for a file that does not take them, a device waiting to come back.
+    std::string sStatus;
+    bool bSaveFailing = false;  // the current survey file holds records back
 };
 
 // The data folder a fresh installation records to: "GantrelData" in the user's home folder.
@@ -106,14 +118,15 @@ public:
     // any tick once its period has passed on the clock.
     void Tick(int iTimer = kPollTimer);
     // Reads what the slot's port has queued and dispatches every complete line; returns the
-    // number of lines of kinds 0, 1 and 3. A port that has gone is reported once in both logs
-    // and its device stopped.
+    // number of lines of kinds 0, 1 and 3. A port that has gone is reported once in both logs;
+    // its device stays started and is reopened at the same path as soon as it is back.
     int PollSerialPort(int slot);
     // Handles one received line of a slot and returns its kind (kLine...).
     int DispatchLine(std::string_view line, int slot, CClockTime t, int bPublish);
     // Parses an instrument console line into a reading for the ring and, while recording, the
     // survey file. Returns the receiver count, 0 for a line that is no reading, -1 when it
-    // could not be written to the survey file.
+    // could not be written to the survey file (it is held for it), kReadingOutOfRange when a
+    // value is unusable.
     int ParseConsoleRecord(std::string_view line, int iMilliSecond, int instrument,
                            std::int64_t time);
 
@@ -172,9 +185,11 @@ public:
 
     void StartMark();  // button 2104, key M, menu "MARK"
     void Pause();      // button 2105, key P, menu "PAUSE"
-    void EndLine();    // button 2103, key E, menu "END LINE"
-    // Keys taken from the form before any control: M, E and P while the first instrument
-    // is started. True when the key was one of them and acted.
+    // Button 2103, key E, menu "END LINE": ends the line being recorded whatever state the
+    // devices are in (stopped, lost, waiting to come back).
+    void EndLine();
+    // Keys taken from the form before any control: M and P while the first instrument is
+    // started, E while a line is recorded. True when the key was one of them and acted.
     bool OnKey(char key);
     void IncrementFileID();
     bool DataFileNameAndFolder();
@@ -192,6 +207,21 @@ public:
     bool CanMark() const { return bGantrelStarted != 0 && bPaused == 0; }
     bool CanPause() const { return iRecordState == 1; }
     bool CanEndLine() const { return iRecordState == 1; }
+    // The device of the slot was unplugged and is being waited for (it stays started).
+    bool IsLost(int slot) const {
+        return slot >= 0 && slot < kPortSlots && !sLostPort[static_cast<size_t>(slot)].empty();
+    }
+
+    // ---- records that could not be saved ----
+
+    // Every survey file with records held back or refused, with their counts.
+    std::vector<CHeldFile> HeldFiles() const { return appender_.HeldFiles(); }
+    // Readings of HeldFiles() together.
+    int UnsavedReadings() const;
+    // At exit: for every file in HeldFiles(), "%d readings could not be saved to %s: save them
+    // to another file?"; on Yes the records go to the file the user chooses. Returns the
+    // readings that are still not saved.
+    int OfferHeldRecords();
     bool CanIdleCommand() const { return iRecordState == 0; }  // file ID, folder, geometry
     bool RegistryGPSEnabled() const { return bGPSStarted == 0 || bRegistryGPS != 0; }
     bool RegistryGPSChecked() const { return bGPSStarted != 0 && bRegistryGPS != 0; }
@@ -209,6 +239,11 @@ public:
     int iFileID = 0;
     std::array<std::filesystem::path, 2> sSurveyPath;  // first and second instrument
     std::array<CGantrelGeometry, 2> geometry;          // time: the latest START
+
+    // Per slot: the device that was unplugged while started and is reopened as soon as it
+    // is back ("" when none), and how often each slot's device was lost this run.
+    std::array<std::string, kPortSlots> sLostPort;
+    std::array<int, kPortSlots> nLost{};
 
     CSerialLogs serialLogs;
     CSerialPortSetting gantrelSetting{"Gantrel"};
@@ -273,8 +308,12 @@ private:
     void ShowGantrelButtons();
     void ShowGPSButton();
     void WriteMarker(int iKind, CClockTime t);
-    bool WriteRecord(int instrument, const std::string& record);
+    bool WriteRecord(int instrument, const std::string& record, RecordKind kind);
+    void NoteWritten(const std::filesystem::path& path, const CRecordCounts& counts);
+    void TryReconnect(int slot);
+    void UpdateStatus();
     void CautionNotSaved();
+    void CautionOutOfRange();
     void UploadReading(const CGantrelData& reading);
     bool RunDemonstrationStep(int slot);
     void LogDemonstrationLine(const std::string& line, int kind);

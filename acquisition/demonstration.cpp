@@ -227,6 +227,9 @@ void CAcquisitionState::LogDemonstrationLine(const std::string& line, int kind) 
     } else if (kind == kLineNotSaved) {
         dataLines.Append(line);
         CautionNotSaved();
+    } else if (kind == kLineOutOfRange) {
+        dataLines.Append(line);
+        CautionOutOfRange();
     }
 }
 

@@ -7,13 +7,12 @@
 #include <exception>
 
 #include "acquisition/acquisition_state.h"
+#include "common/language.h"
 #include "common/survey_file.h"
 #include "common/text_format.h"
 #include "upload/upload_target.h"
 
 namespace {
-constexpr const char* kCaution = "Caution !!! Could not save data.";
-
 // V/I of a console field: "%f" as the console writes it, blanks around it tolerated. A field
 // that holds no number gives 0; a number too large for a float gives an infinity, so that the
 // reading is refused as "ERROR" rather than recorded with a wrong value.
@@ -101,10 +100,10 @@ int CAcquisitionState::ParseConsoleRecord(std::string_view line, int iMilliSecon
     readings.Append(r);
     if (r.bRecorded == 0) return n;
 
-    if (IsErrorReading(r) ||
-        !WriteRecord(instrument, FormatReadingRecord(r, ReadingForm::Logging, false)))
+    if (IsErrorReading(r)) return kReadingOutOfRange;
+    if (!WriteRecord(instrument, FormatReadingRecord(r, ReadingForm::Logging, false),
+                     RecordKind::Reading))
         return -1;
-    ++recorded.nReading;
     // Written with one write(): the reading is in the survey file before its upload starts.
     if (bUpload != 0) UploadReading(r);
     return n;
@@ -148,6 +147,9 @@ void CAcquisitionState::TakeUploadEvents() {
     if (pUploader == nullptr) return;
     for (const CUploadEvent& e : pUploader->TakeEvents()) {
         if (!e.sResponse.empty()) receivedLines.Append(e.sResponse);
+        // Readings stop going out: the operator sees it beside the data, not only in the
+        // logging window.
+        if (e.bQueueFull) dataLines.Append(e.sResponse);
         if (e.bSwitchedOff) {
             bUpload = 0;
             prompter_.Message(kUploadStoppedMessage);
@@ -155,25 +157,79 @@ void CAcquisitionState::TakeUploadEvents() {
     }
 }
 
-bool CAcquisitionState::WriteRecord(int instrument, const std::string& record) {
+bool CAcquisitionState::WriteRecord(int instrument, const std::string& record, RecordKind kind) {
     const std::filesystem::path& path = sSurveyPath[static_cast<size_t>(instrument)];
     const std::size_t nWaiting = appender_.PendingRecords();
-    const bool bWritten = appender_.Append(path, record);
+    const bool bWritten = appender_.Append(path, record, kind);
+    // The live section sees a record once it is in the file or held for it.
     if (onRecordWritten && (bWritten || appender_.PendingRecords() > nWaiting))
         onRecordWritten(instrument, record);
-    if (!bWritten) return false;
-    if (std::find(recorded.files.begin(), recorded.files.end(), path) == recorded.files.end())
-        recorded.files.push_back(path);
+    if (!bWritten) {
+        UpdateStatus();
+        return false;
+    }
+    CRecordCounts one;
+    one.Add(kind);
+    NoteWritten(path, one);
     return true;
 }
 
+// The summary counts what is in the files: the first instrument's file of the moment.
+void CAcquisitionState::NoteWritten(const std::filesystem::path& path, const CRecordCounts& c) {
+    if (c.nRecord == 0) return;
+    if (std::find(recorded.files.begin(), recorded.files.end(), path) == recorded.files.end())
+        recorded.files.push_back(path);
+    if (path != sSurveyPath[kFirstInstrument]) return;
+    recorded.nReading += c.nReading;
+    recorded.nFix += c.nFix;
+    recorded.nMarker += c.nMarker;
+}
+
 void CAcquisitionState::CautionNotSaved() {
-    dataLines.Append(kCaution);
-    receivedLines.Append(kCaution);
+    LogBoth(kCautionNotSaved);
+}
+
+void CAcquisitionState::CautionOutOfRange() {
+    LogBoth(kCautionOutOfRange);
 }
 
 void CAcquisitionState::FlushRecords() {
+    // Held records wait for their own file only while it is the one being recorded.
+    for (const auto& path : sSurveyPath) appender_.Retry(path);
+    for (const CLateWrite& w : appender_.TakeLateWrites()) {
+        NoteWritten(w.path, w.counts);
+        if (w.counts.nReading > 0)
+            LogBoth(FormatC(Tr("%d held readings written to %s",
+                               "保留していた測定値 %d 件を %s に書き込みました"),
+                            w.counts.nReading, w.path.string().c_str()));
+    }
     if (!appender_.Flush()) CautionNotSaved();
+    UpdateStatus();
+}
+
+void CAcquisitionState::UpdateStatus() {
+    std::string status;
+    form.bSaveFailing = false;
+    for (const auto& path : sSurveyPath) {
+        if (!appender_.IsHolding(path)) continue;
+        form.bSaveFailing = true;
+        for (const CHeldFile& f : appender_.HeldFiles())
+            if (f.path == path && !f.bAbandoned)
+                status = FormatC(Tr("Could not save data to %s: %d readings waiting",
+                                    "%s に保存できません: 測定値 %d 件が保留中"),
+                                 path.string().c_str(), f.Readings());
+        break;
+    }
+    for (int slot : {kSlotGantrel, kSlotGantrel2, kSlotGPS}) {
+        if (!IsLost(slot)) continue;
+        if (!status.empty()) status += "; ";
+        status += FormatC(Tr("%s disconnected: waiting for %s", "%s 切断: %s を待っています"),
+                          slot == kSlotGantrel ? "Gantrel"
+                          : slot == kSlotGPS   ? "GPS"
+                                               : "2nd Gantrel",
+                          sLostPort[static_cast<size_t>(slot)].c_str());
+    }
+    form.sStatus = status;
 }
 
 int CAcquisitionState::DispatchLine(std::string_view line, int slot, CClockTime t, int bPublish) {
@@ -181,6 +237,7 @@ int CAcquisitionState::DispatchLine(std::string_view line, int slot, CClockTime 
         const int instrument = slot == kSlotGantrel ? kFirstInstrument : kSecondInstrument;
         const int n = ParseConsoleRecord(line, t.iMilliSecond, instrument, t.time);
         serialLogs.Append(CSerialLogs::Gantrel, line);
+        if (n == kReadingOutOfRange) return kLineOutOfRange;
         if (n < 0) return kLineNotSaved;
         return slot == kSlotGantrel ? kLineGantrel : kLineGantrel2;
     }
@@ -233,6 +290,9 @@ int CAcquisitionState::PollSerialPort(int slot) {
                 } else if (kind == kLineNotSaved) {
                     dataLines.Append(text);
                     CautionNotSaved();
+                } else if (kind == kLineOutOfRange) {
+                    dataLines.Append(text);
+                    CautionOutOfRange();
                 }
             } catch (const std::exception&) {
                 // One line that cannot be handled does not stop the others.
@@ -247,6 +307,8 @@ int CAcquisitionState::PollSerialPort(int slot) {
 void CAcquisitionState::Tick(int iTimer) {
     const CClockTime start = clock_.Now();
     bool bArrived = false;
+    for (int slot : {kSlotGantrel, kSlotGPS, kSlotGantrel2})
+        if (IsLost(slot)) TryReconnect(slot);
 
     if (bGantrelStarted != 0 && bGantrelDemonstration != 0) {
         if (RunDemonstrationStep(kSlotGantrel)) bArrived = true;

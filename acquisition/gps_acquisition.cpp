@@ -57,12 +57,13 @@ void CAcquisitionState::HandleGGA(std::string_view line, CClockTime t, int bPubl
         }
     }
 
-    if (iRecordState == 1 && bPaused == 0) {
+    // A line whose console is lost takes no positions until it is back: they would belong
+    // to no reading.
+    if (iRecordState == 1 && bPaused == 0 && !IsLost(kSlotGantrel)) {
         const std::string record = FormatGPSRecord(fix);
         bool ok = true;
-        if (bGantrel2Started != 0) ok = WriteRecord(kSecondInstrument, record);
-        const bool bFirst = WriteRecord(kFirstInstrument, record);
-        if (bFirst) ++recorded.nFix;
+        if (bGantrel2Started != 0) ok = WriteRecord(kSecondInstrument, record, RecordKind::Fix);
+        const bool bFirst = WriteRecord(kFirstInstrument, record, RecordKind::Fix);
         if (!(bFirst && ok)) CautionNotSaved();
     }
     if (bPosition) latestFix = fix;

@@ -3,6 +3,7 @@
 // real dialogs; tests and the headless logger answer from a script.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,17 @@ public:
         (void)caption, (void)label, (void)initial;
         return std::nullopt;
     }
+    // A question with Yes and No; true on Yes.
+    virtual bool Ask(const std::string& text) {
+        Message(text);
+        return false;
+    }
+    // A survey file to save to; nullopt when cancelled.
+    virtual std::optional<std::filesystem::path> SaveFile(const std::string& caption,
+                                                          const std::filesystem::path& initial) {
+        (void)caption, (void)initial;
+        return std::nullopt;
+    }
 };
 
 // The logger's prompts on any of the suite's prompters (the window's real dialogs).
@@ -35,6 +47,13 @@ public:
     std::optional<std::string> InputText(const std::string& caption, const std::string& label,
                                          const std::string& initial) override {
         return prompter_.InputText(caption, label, initial);
+    }
+    bool Ask(const std::string& text) override {
+        return prompter_.Message(text, PromptButtons::YesNo) == PromptAnswer::Yes;
+    }
+    std::optional<std::filesystem::path> SaveFile(const std::string& caption,
+                                                  const std::filesystem::path& initial) override {
+        return prompter_.SaveFile(caption, {{"Gantrel data file (*.sto)", {"*.sto"}}}, initial);
     }
 
 private:
@@ -50,6 +69,13 @@ public:
     std::optional<std::string> InputText(const std::string& caption, const std::string& label,
                                          const std::string& initial) override {
         return script.InputText(caption, label, initial);
+    }
+    bool Ask(const std::string& text) override {
+        return script.Message(text, PromptButtons::YesNo) == PromptAnswer::Yes;
+    }
+    std::optional<std::filesystem::path> SaveFile(const std::string& caption,
+                                                  const std::filesystem::path& initial) override {
+        return script.SaveFile(caption, {}, initial);
     }
     std::vector<std::string> Messages() const { return script.Messages(); }
 

@@ -111,6 +111,7 @@ void CAcquisitionState::LogBoth(const std::string& line) {
 
 void CAcquisitionState::RefreshForm() {
     UpdateFormFields();
+    UpdateStatus();
     ++nFormRefreshes;
     if (onFormRefresh) onFormRefresh();
 }
@@ -128,10 +129,54 @@ void CAcquisitionState::UpdateFormFields() {
 }
 
 void CAcquisitionState::RebuildPaths() {
+    const auto old = sSurveyPath;
     sSurveyPath[kFirstInstrument] =
         SurveyFilePath(sDataFolder, sFileNamePrefix, iFileID, kFirstInstrument);
     sSurveyPath[kSecondInstrument] =
         SurveyFilePath(sDataFolder, sFileNamePrefix, iFileID, kSecondInstrument);
+    // The operator moved on: what the old file did not take is never written there later.
+    for (const auto& path : old) {
+        if (path.empty() || path == sSurveyPath[0] || path == sSurveyPath[1]) continue;
+        if (!appender_.IsHolding(path)) continue;
+        appender_.Abandon(path);
+        for (const CHeldFile& f : appender_.HeldFiles())
+            if (f.path == path && f.bAbandoned)
+                LogBoth(FormatC(Tr("Caution !!! %d readings could not be saved to %s",
+                                   "警告 !!! 測定値 %d 件を %s に保存できませんでした"),
+                                f.Readings(), path.string().c_str()));
+    }
+    UpdateStatus();
+}
+
+int CAcquisitionState::UnsavedReadings() const {
+    int n = 0;
+    for (const CHeldFile& f : appender_.HeldFiles()) n += f.Readings();
+    return n;
+}
+
+int CAcquisitionState::OfferHeldRecords() {
+    FlushRecords();
+    for (const CHeldFile& f : appender_.HeldFiles()) {
+        if (f.held.nRecord == 0) continue;  // only refused ones: nothing left to save
+        for (;;) {
+            const std::string question =
+                FormatC(Tr("%d readings could not be saved to %s: save them to another file?",
+                           "測定値 %d 件を %s に保存できませんでした。別のファイルに保存しますか?"),
+                        f.Readings(), f.path.string().c_str());
+            if (!prompter_.Ask(question)) break;
+            const auto to = prompter_.SaveFile(Tr("Save readings", "測定値の保存"),
+                                               DefaultDataFolder() / f.path.filename());
+            if (!to) break;
+            if (appender_.SaveHeldTo(f.path, *to)) {
+                FlushRecords();
+                break;
+            }
+            prompter_.Message(
+                FormatC(Tr("Cannot write the file %s", "ファイル %s に書き込めません"),
+                        to->string().c_str()));
+        }
+    }
+    return UnsavedReadings();
 }
 
 void CAcquisitionState::StartPollTimerIfNeeded() {
@@ -158,10 +203,16 @@ bool CAcquisitionState::StartDevice(int slot) {
                                   : slot == kSlotGPS   ? gpsSetting
                                                        : gantrel2Setting;
     if (started != 0) return false;
+    const CSerialPortSetting before = setting;
     if (!ChooseSerialPort(setting, ports_, prompter_)) return false;
     serialLogs.FixPaths(sDataFolder);
     if (!OpenSerialPort(slots, slot, setting, ports_, prompter_, clock_)) {
-        prompter_.Message(FormatC("Could not open serial port for %s", DeviceLabel(slot)));
+        // The port that worked last time stays the one offered next time.
+        setting = before;
+        setting.Save();
+        prompter_.Message(FormatC(
+            Tr("Could not open serial port for %s", "%s のシリアルポートを開けませんでした"),
+            DeviceLabel(slot)));
         return false;
     }
     started = 1;
@@ -176,6 +227,7 @@ void CAcquisitionState::StopDevice(int slot) {
     if (started == 0) return;
     WriteSuiteInt("GPS_Active", 0);
     slots.Close(slot);
+    sLostPort[static_cast<size_t>(slot)].clear();
     started = 0;
     if (slot == kSlotGantrel) bGantrelDemonstration = 0;
     if (slot == kSlotGPS) {
@@ -185,19 +237,42 @@ void CAcquisitionState::StopDevice(int slot) {
     StopPollTimerIfIdle();
 }
 
+// A cable that slips must not end the day's recording: the device stays started, its line
+// stays open, and the same device path is tried again on every tick until it opens.
 void CAcquisitionState::DeviceLost(int slot) {
-    const std::string name = slots.sName[static_cast<size_t>(slot)];
-    LogBoth(FormatC("Caution !!! The serial port %s of %s was disconnected.", name.c_str(),
-                    DeviceLabel(slot)));
-    StopDevice(slot);
-    // Its button must stay usable for starting it again, even in the middle of a line.
-    if (slot == kSlotGantrel) {
-        ShowGantrelButtons();
-        form.gantrel.bEnabled = true;
-    } else if (slot == kSlotGPS) {
-        ShowGPSButton();
-        form.gps.bEnabled = true;
-    }
+    const auto s = static_cast<size_t>(slot);
+    const std::string name = slots.sName[s];
+    LogBoth(FormatC(Tr("Caution !!! The serial port %s of %s was disconnected.",
+                       "警告 !!! %s (%s) のシリアルポートが切断されました。"),
+                    name.c_str(), DeviceLabel(slot)));
+    slots.Close(slot);
+    sLostPort[s] = name.empty() ? std::string("?") : name;
+    ++nLost[s];
+    // Its button stays usable for stopping it, even in the middle of a line.
+    if (slot == kSlotGantrel) form.gantrel.bEnabled = true;
+    if (slot == kSlotGPS) form.gps.bEnabled = true;
+    RefreshForm();
+}
+
+void CAcquisitionState::TryReconnect(int slot) {
+    const auto s = static_cast<size_t>(slot);
+    const CSerialPortSetting& setting = slot == kSlotGantrel ? gantrelSetting
+                                        : slot == kSlotGPS   ? gpsSetting
+                                                             : gantrel2Setting;
+    SerialLineSettings line;
+    line.iBaudRate = setting.BaudRate();
+    line.iStopBits = setting.StopBitsCode();
+    std::string error;
+    auto port = ports_.Open(sLostPort[s], line, error);
+    if (!port) return;
+    slots.port[s] = std::move(port);
+    slots.sName[s] = sLostPort[s];
+    sLostPort[s].clear();
+    LogBoth(FormatC(Tr(">>The serial port %s of %s was reconnected.",
+                       ">>%s (%s) のシリアルポートが再接続されました。"),
+                    slots.sName[s].c_str(), DeviceLabel(slot)));
+    if (slot == kSlotGantrel && iRecordState == 1) form.gantrel.bEnabled = false;
+    if (slot == kSlotGPS && iRecordState == 1) form.gps.bEnabled = false;
     RefreshForm();
 }
 
@@ -292,9 +367,9 @@ void CAcquisitionState::WriteMarker(int iKind, CClockTime t) {
     m.iRecordType = 5;
     markers.Append(m);
     const std::string record = FormatMarkerRecord(m, MarkerForm::Survey);
-    bool ok = WriteRecord(kFirstInstrument, record);
-    if (ok) ++recorded.nMarker;
-    if (bGantrel2Started != 0) ok = WriteRecord(kSecondInstrument, record) && ok;
+    bool ok = WriteRecord(kFirstInstrument, record, RecordKind::Marker);
+    if (bGantrel2Started != 0)
+        ok = WriteRecord(kSecondInstrument, record, RecordKind::Marker) && ok;
     if (!ok) CautionNotSaved();
 }
 
@@ -306,11 +381,12 @@ void CAcquisitionState::StartMark() {
             g.time = t.time;
             g.iMilliSecond = t.iMilliSecond;
         }
-        bool ok = WriteRecord(kFirstInstrument, LoggerGeometryRecord(geometry[kFirstInstrument]));
+        bool ok = WriteRecord(kFirstInstrument, LoggerGeometryRecord(geometry[kFirstInstrument]),
+                              RecordKind::Other);
         if (bGantrel2Started != 0)
-            ok =
-                WriteRecord(kSecondInstrument, LoggerGeometryRecord(geometry[kSecondInstrument])) &&
-                ok;
+            ok = WriteRecord(kSecondInstrument, LoggerGeometryRecord(geometry[kSecondInstrument]),
+                             RecordKind::Other) &&
+                 ok;
         if (!ok) CautionNotSaved();
         form.startMark = {Tr("MARK (M)", "マーカー (M)"), kButtonGreen, true};
         form.endLine = {Tr("END LINE (E)", "測定終了 (E)"), kButtonRed, true};
@@ -356,8 +432,10 @@ void CAcquisitionState::Pause() {
 }
 
 void CAcquisitionState::EndLine() {
-    if (iRecordState != 1 || bGantrelStarted == 0) return;
-    form.startMark = {Tr("START (M)", "測定開始 (M)"), kButtonGreen, true};
+    if (iRecordState != 1) return;
+    form.startMark = bGantrelStarted != 0
+                         ? CButtonState{Tr("START (M)", "測定開始 (M)"), kButtonGreen, true}
+                         : CButtonState{"N/A", kButtonGrey, true};
     form.endLine = {"N/A", kButtonGrey, true};
     form.pause = {"N/A", kButtonGrey, true};
     ++iMarkerNumber;
@@ -373,6 +451,11 @@ void CAcquisitionState::EndLine() {
 }
 
 bool CAcquisitionState::OnKey(char key) {
+    // A line can always be ended: a lost or stopped console must not keep it open.
+    if ((key == 'E' || key == 'e') && iRecordState == 1) {
+        EndLine();
+        return true;
+    }
     if (bGantrelStarted == 0) return false;
     switch (key) {
         case 'M':

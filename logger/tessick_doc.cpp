@@ -258,5 +258,7 @@ bool CTessickDoc::ConfirmExit() {
 void CTessickDoc::PrepareClose() {
     bClosing_ = true;
     state.EndLine();
+    // Records the survey files did not take are offered for another file before they go.
+    state.OfferHeldRecords();
     WriteSuiteInt("GPS_Active", 0);
 }

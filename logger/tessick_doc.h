@@ -77,8 +77,8 @@ public:
     // ---- exit ----
     // "Are you sure you want to exit?" with OK and Cancel; true on OK.
     bool ConfirmExit();
-    // What follows the question: the closing flag, END LINE (acts only while a line is
-    // recorded and the first instrument is started) and "GPS_Active" 0.
+    // What follows the question: the closing flag, END LINE (whatever the devices' state),
+    // the offer to save what the survey files did not take, and "GPS_Active" 0.
     void PrepareClose();
     bool IsClosing() const { return bClosing_; }
 

@@ -19,7 +19,9 @@ bool SetupUploadURL(CPrompter& prompter, CReadingUploader& uploader) {
 }
 
 CReadingUploader::CReadingUploader(CHttpClient& client, UploadMode mode, size_t capacity)
-    : client_(client), mode_(mode), capacity_(capacity > 0 ? capacity : 1),
+    : client_(client),
+      mode_(mode),
+      capacity_(capacity > 0 ? capacity : 1),
       sURL_(LoadReadingUploadURL()) {
     if (mode_ == UploadMode::Worker) worker_ = std::thread([this] { Run(); });
 }
@@ -73,10 +75,10 @@ bool CReadingUploader::Submit(const CGantrelData& reading, const CGPSData* lates
     item.sBody = BuildReadingDocument(reading, latestFix);
     std::unique_lock<std::mutex> lock(mutex_);
     if (!bEnabled_ || bStop_) return false;
+    ++counts_.nOffered;
     item.sURL = sURL_;
     item.iGeneration = iGeneration_;
     if (mode_ == UploadMode::Inline) {
-        ++counts_.nSubmitted;
         bBusy_ = true;
         const int timeout = iTimeoutMs_;
         lock.unlock();
@@ -90,7 +92,7 @@ bool CReadingUploader::Submit(const CGantrelData& reading, const CGPSData* lates
         return true;
     }
     if (queue_.size() >= capacity_) {
-        ++counts_.nDropped;
+        ++counts_.nDroppedFull;
         if (!bFullReported_) {
             bFullReported_ = true;
             CUploadEvent e;
@@ -103,7 +105,6 @@ bool CReadingUploader::Submit(const CGantrelData& reading, const CGPSData* lates
         }
         return false;
     }
-    ++counts_.nSubmitted;
     queue_.push_back(std::move(item));
     lock.unlock();
     work_.notify_one();
@@ -130,7 +131,9 @@ bool CReadingUploader::WaitIdle(std::chrono::milliseconds limit) {
 
 CUploadCounts CReadingUploader::Counts() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return counts_;
+    CUploadCounts c = counts_;
+    c.nWaiting = static_cast<int>(queue_.size()) + (bBusy_ ? 1 : 0);
+    return c;
 }
 
 void CReadingUploader::Run() {
@@ -179,7 +182,7 @@ void CReadingUploader::PushEventLocked(CUploadEvent event) {
 }
 
 void CReadingUploader::DropWaitingLocked() {
-    counts_.nDropped += static_cast<int>(queue_.size());
+    counts_.nCancelled += static_cast<int>(queue_.size());
     queue_.clear();
 }
 

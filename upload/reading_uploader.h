@@ -41,12 +41,15 @@ struct CUploadEvent {
     bool bQueueFull = false;    // a notice, not an upload: readings are being dropped
 };
 
+// Every reading offered while the switch was on ends in exactly one of the other counts:
+// nOffered = nUploaded + nFailed + nDroppedFull + nCancelled + nWaiting.
 struct CUploadCounts {
-    int nSubmitted = 0;  // readings accepted for upload
-    int nUploaded = 0;   // taken by the service
-    int nFailed = 0;     // failed uploads
-    int nDropped = 0;    // accepted or offered while on, but never sent (queue full, or
-                         // waiting when the switch went off)
+    int nOffered = 0;      // readings handed to Submit while the switch was on
+    int nUploaded = 0;     // taken by the service
+    int nFailed = 0;       // failed uploads
+    int nDroppedFull = 0;  // not queued: the queue was full
+    int nCancelled = 0;    // waiting when the switch went off (third failure, the menu)
+    int nWaiting = 0;      // queued or being posted at the moment of Counts()
 };
 
 enum class UploadMode { Worker, Inline };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 #include "acquisition/serial_ports.h"
 #include "common/language.h"
@@ -56,24 +58,30 @@ std::string CliUsage() {
            "  --help               this text\n"
            "  --version            the program's name and version\n"
            "Quitting while a line is recorded ends the line first; so do SIGTERM and SIGINT.\n"
-           "Exit status: 0 done, 1 a device could not be started, 2 unusable options.\n";
+           "Exit status: 0 done; 1 a device could not be started, an instrument was lost\n"
+           "during the run, or readings could not be saved; 2 unusable options.\n";
 }
 
 std::optional<CCliDevice> ParseCliDevice(const std::string& text, std::string& error) {
     CCliDevice d;
     d.sPath = text;
     const size_t colon = text.rfind(':');
-    if (colon != std::string::npos && AllDigits(std::string_view(text).substr(colon + 1))) {
+    std::error_code ec;
+    const bool bWhole = colon == std::string::npos || std::filesystem::exists(text, ec);
+    if (!bWhole && text.find('/', colon) == std::string::npos) {
         d.sPath = text.substr(0, colon);
         const std::string baud = text.substr(colon + 1);
         int rate = 0;
-        if (!ScanInt(baud, rate) ||
-            std::find(kBaudRateTable.begin(), kBaudRateTable.end(), rate) == kBaudRateTable.end()) {
-            error = "baud rate " + baud + " is not one of the logger's (110 to 256000)";
+        auto at = kBaudRateTable.end();
+        if (AllDigits(baud) && ScanInt(baud, rate))
+            at = std::find(kBaudRateTable.begin(), kBaudRateTable.end(), rate);
+        if (!AllDigits(baud) || at == kBaudRateTable.end()) {
+            std::string rates;
+            for (int r : kBaudRateTable) rates += (rates.empty() ? "" : ", ") + std::to_string(r);
+            error = "baud rate '" + baud + "' is not one of the 15 the logger knows: " + rates;
             return std::nullopt;
         }
-        d.iBaudIndex = static_cast<int>(
-            std::find(kBaudRateTable.begin(), kBaudRateTable.end(), rate) - kBaudRateTable.begin());
+        d.iBaudIndex = static_cast<int>(at - kBaudRateTable.begin());
     }
     if (d.sPath.empty()) {
         error = "no device in '" + text + "'";

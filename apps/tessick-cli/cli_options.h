@@ -55,7 +55,8 @@ struct CCliOptions {
 // be used; the error names the option and what was wrong.
 std::optional<CCliOptions> ParseCliOptions(const std::vector<std::string>& args,
                                            std::string& error);
-// "DEV[:BAUD]": a trailing ":digits" is the baud rate, which must be one of the logger's.
+// "DEV[:BAUD]": text after the last colon is the baud rate, which must be one of the logger's
+// 15, unless the whole text names an existing device (a by-path name holds colons).
 std::optional<CCliDevice> ParseCliDevice(const std::string& text, std::string& error);
 // "SECONDS KEY; SECONDS KEY; ...", sorted by time (keys of the same second keep their order).
 std::optional<std::vector<CCliScriptKey>> ParseCliScript(const std::string& text,

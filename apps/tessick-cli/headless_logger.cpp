@@ -1,5 +1,6 @@
 #include "apps/tessick-cli/headless_logger.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <memory>
 #include <ostream>
 #include <system_error>
@@ -72,6 +74,8 @@ public:
         }
         return false;  // geometry, folder: the settings hold them
     }
+    // Nobody to answer at exit: what could not be saved is listed in the summary instead.
+    bool Ask(const std::string&) override { return false; }
 
     CCliDevice device;  // answers the next serial port dialog
     fs::path file;      // answers the next log file dialog
@@ -80,21 +84,26 @@ private:
     std::ostream& out_;
 };
 
-// Keys from a terminal (one per key press, without echo) or from a pipe (one per line).
+// Keys from a terminal (one per key press, without echo) or from a pipe (one per line). A
+// terminal is touched only while the logger is its foreground job: a job started in the
+// background (or sent there) that set or read its terminal would be stopped by the shell and
+// record nothing. Its keys are read once it is brought to the foreground.
 class CKeyInput {
 public:
     explicit CKeyInput(int fd) : fd_(fd) {
-        bTerminal_ = ::isatty(fd) == 1 && tcgetattr(fd, &saved_) == 0;
-        if (bTerminal_) {
-            termios raw = saved_;
-            raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));  // ISIG stays: Ctrl-C
-            raw.c_cc[VMIN] = 0;
-            raw.c_cc[VTIME] = 0;
-            tcsetattr(fd, TCSANOW, &raw);
-        }
+        bTerminal_ = ::isatty(fd) == 1;
+        TakeTerminal();
     }
     ~CKeyInput() {
-        if (bTerminal_) tcsetattr(fd_, TCSANOW, &saved_);
+        if (!bRaw_) return;
+        // Put back even from the background: with SIGTTOU ignored the call is not stopped.
+        struct sigaction ignore {
+        }, old{};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        sigaction(SIGTTOU, &ignore, &old);
+        tcsetattr(fd_, TCSANOW, &saved_);
+        sigaction(SIGTTOU, &old, nullptr);
     }
     CKeyInput(const CKeyInput&) = delete;
     CKeyInput& operator=(const CKeyInput&) = delete;
@@ -106,9 +115,11 @@ public:
         limit.tv_sec = static_cast<time_t>(wait.count() / 1000000000);
         limit.tv_nsec = static_cast<long>(wait.count() % 1000000000);
         pollfd p{fd_, POLLIN, 0};
-        // A signal ends the wait early; with the keys' end reached only time is waited for.
-        if (::ppoll(bClosed_ ? nullptr : &p, bClosed_ ? 0 : 1, &limit, nullptr) <= 0 || bClosed_)
-            return;
+        if (bTerminal_) TakeTerminal();
+        // A signal ends the wait early; with the keys' end reached, or a terminal that is not
+        // ours now, only time is waited for.
+        const bool bRead = !bClosed_ && (!bTerminal_ || (bRaw_ && Foreground()));
+        if (::ppoll(bRead ? &p : nullptr, bRead ? 1 : 0, &limit, nullptr) <= 0 || !bRead) return;
         char buf[256];
         const ssize_t n = ::read(fd_, buf, sizeof buf);
         if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
@@ -132,12 +143,42 @@ public:
     }
 
 private:
+    // A terminal that is not the controlling one has no jobs: it is always ours.
+    bool Foreground() const {
+        const pid_t group = ::tcgetpgrp(fd_);
+        return group < 0 || group == ::getpgrp();
+    }
+    void TakeTerminal() {
+        if (!bTerminal_ || bRaw_ || !Foreground() || tcgetattr(fd_, &saved_) != 0) return;
+        termios raw = saved_;
+        raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));  // ISIG stays: Ctrl-C
+        raw.c_cc[VMIN] = 0;
+        raw.c_cc[VTIME] = 0;
+        bRaw_ = tcsetattr(fd_, TCSANOW, &raw) == 0;
+    }
+
     int fd_;
     bool bTerminal_ = false;
+    bool bRaw_ = false;
     bool bClosed_ = false;
     termios saved_{};
     std::string line_;
 };
+
+// Why the folder cannot take survey files ("" when it can): made if missing, then a file is
+// created in it and removed again.
+std::string FolderProblem(const fs::path& folder) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder, ec))
+        return ec ? ec.message() : Tr("it is not a folder", "フォルダではありません");
+    const fs::path probe = folder / (".tessick-cli-" + std::to_string(::getpid()));
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return std::strerror(errno);
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return "";
+}
 
 bool StartsWith(const std::string& s, const char* prefix) {
     return s.rfind(prefix, 0) == 0;
@@ -162,8 +203,21 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
         std::error_code ec;
         requestedFolder = fs::absolute(*o.folder, ec);
         if (ec) requestedFolder = *o.folder;
+        // A folder given that cannot take the survey files ends the run: recording elsewhere
+        // (and storing that for the window) would put the day's data where nobody looks.
+        const std::string why = FolderProblem(requestedFolder);
+        if (!why.empty()) {
+            out << "tessick-cli: "
+                << FormatC(Tr("cannot record to the folder %s: %s\n",
+                              "フォルダ %s に記録できません: %s\n"),
+                           requestedFolder.string().c_str(), why.c_str())
+                << std::flush;
+            return 1;
+        }
         WriteSettingString("FolderPath", requestedFolder.string());
     }
+    // A run that cannot start its devices gives the file ID back (-1: the first run's 0).
+    const int iFileIDBefore = ReadSettingInt("iFileID", -1);
     if (o.prefix) WriteSettingString("FileNamePrefix", *o.prefix);
     // The start of the logger moves the file ID on by one: it is set one lower.
     if (o.fileID) WriteSettingInt("iFileID", *o.fileID - 1);
@@ -208,6 +262,7 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
 
     auto fail = [&](const std::string& what) {
         out << "tessick-cli: " << what << "\n" << std::flush;
+        WriteSettingInt("iFileID", iFileIDBefore);
         if (o.bSerialLog && !bSerialLogWasOn) state.ToggleSaveSerialPortLog();
         return 1;
     };
@@ -220,26 +275,32 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
     };
 
     if (o.gps && !startPort(*o.gps, &CAcquisitionState::StartGPS))
-        return fail("could not start the GPS on " + o.gps->sPath);
+        return fail(FormatC(Tr("could not start the GPS on %s", "%s で GPS を開始できません"),
+                            o.gps->sPath.c_str()));
     if (o.bGPSRegistry) state.ToggleRegistryGPS();
     if (o.gpsDemo != CliGPSDemo::None) {
         prompter.file = o.gpsDemoFile;
         const int kind = o.gpsDemo == CliGPSDemo::Track ? kDemoGPSTrack : kDemoGPSReadFile;
         if (!state.StartDemonstration(kSlotGPS, kind))
-            return fail("could not start the GPS demonstration");
+            return fail(Tr("could not start the GPS demonstration", "GPS デモを開始できません"));
     }
     if (o.port && !startPort(*o.port, &CAcquisitionState::StartGantrel))
-        return fail("could not start the instrument on " + o.port->sPath);
+        return fail(
+            FormatC(Tr("could not start the instrument on %s", "%s で測定器を開始できません"),
+                    o.port->sPath.c_str()));
     if (o.demo != CliInstrumentDemo::None) {
         prompter.file = o.demoFile;
         const int kind = o.demo == CliInstrumentDemo::Constant   ? kDemoConstantModel
                          : o.demo == CliInstrumentDemo::TwoLayer ? kDemoTwoLayerModel
                                                                  : kDemoReadFile;
         if (!state.StartDemonstration(kSlotGantrel, kind))
-            return fail("could not start the instrument demonstration");
+            return fail(
+                Tr("could not start the instrument demonstration", "測定器のデモを開始できません"));
     }
     if (o.port2 && !startPort(*o.port2, &CAcquisitionState::StartGantrel2))
-        return fail("could not start the second instrument on " + o.port2->sPath);
+        return fail(FormatC(
+            Tr("could not start the second instrument on %s", "%s で第2測定器を開始できません"),
+            o.port2->sPath.c_str()));
 
     out << FormatC(Tr("Recording to %s; keys: m START/MARK, p PAUSE, e END LINE, q quit\n",
                       "記録先 %s。キー: m 測定開始/マーカー、p 一時停止、e 測定終了、q 終了\n"),
@@ -256,7 +317,8 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
         for (int i = state.dataLines.Count() - n; i < state.dataLines.Count(); ++i) {
             const std::string& line = state.dataLines[static_cast<size_t>(i)];
             if (line.empty()) continue;  // the log's marks of a pause in the data
-            if (o.bEcho || StartsWith(line, ">>") || StartsWith(line, "Caution"))
+            if (o.bEcho || StartsWith(line, ">>") || StartsWith(line, "Caution") ||
+                StartsWith(line, "Upload") || line == kCautionOutOfRange)
                 out << line << "\n";
         }
         out << std::flush;
@@ -292,12 +354,14 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
         printNew();
     }
     if (g_stop != 0) out << Tr("Stopped by a signal\n", "シグナルで停止しました\n");
-    // As the window's exit: a line being recorded is ended first.
-    if (state.iRecordState == 1) state.EndLine();
+    // As the window's exit: a line being recorded is ended first, whatever the devices do.
+    state.EndLine();
     if (uploader) {
         uploader->WaitIdle(std::chrono::milliseconds(5000));
         state.TakeUploadEvents();
     }
+    // Held records get their last chance at their own file; what is left is reported.
+    const int nUnsaved = state.OfferHeldRecords();
     printNew();
 
     const auto& r = state.recorded;
@@ -309,11 +373,24 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
     if (r.files.empty()) out << Tr("No file written\n", "書き込んだファイルはありません\n");
     if (uploader) {
         const CUploadCounts c = uploader->Counts();
-        out << FormatC(Tr("Uploaded: %d of %d reading(s), %d failed, %d not sent\n",
-                          "アップロード: %d / %d 測定値、失敗 %d、未送信 %d\n"),
-                       c.nUploaded, c.nSubmitted, c.nFailed, c.nDropped);
+        out << FormatC(Tr("Upload: %d offered, %d uploaded, %d failed, %d dropped (queue full), "
+                          "%d cancelled, %d waiting at exit\n",
+                          "アップロード: 対象 %d、送信 %d、失敗 %d、破棄 (キュー満杯) %d、"
+                          "取消 %d、終了時に待機中 %d\n"),
+                       c.nOffered, c.nUploaded, c.nFailed, c.nDroppedFull, c.nCancelled,
+                       c.nWaiting);
     }
+    for (const CHeldFile& f : state.HeldFiles())
+        out << FormatC(Tr("%d readings could not be saved to %s\n",
+                          "測定値 %d 件を %s に保存できませんでした\n"),
+                       f.Readings(), f.path.string().c_str());
+    int nLost = 0;
+    for (int slot : {kSlotGantrel, kSlotGantrel2}) nLost += state.nLost[static_cast<size_t>(slot)];
+    if (nLost > 0)
+        out << FormatC(Tr("Instrument disconnected %d time(s) during the run\n",
+                          "実行中に測定器が %d 回切断されました\n"),
+                       nLost);
     out << std::flush;
     if (o.bSerialLog && !bSerialLogWasOn) state.ToggleSaveSerialPortLog();
-    return 0;
+    return nUnsaved > 0 || !state.HeldFiles().empty() || nLost > 0 ? 1 : 0;
 }

@@ -12,5 +12,6 @@
 // ended first. inFd gives the keys: a terminal is read key by key (its settings restored on
 // return), anything else line by line (the first character of each line); at its end the
 // logger goes on until the script or a signal stops it. Returns the exit status: 0 done,
-// 1 a device could not be started.
+// 1 a device could not be started, an instrument was lost during the run or records could not
+// be saved (their count and file are printed).
 int RunHeadlessLogger(const CCliOptions& options, std::ostream& out, int inFd = 0);

@@ -12,6 +12,8 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "C");
     // Output to a reader that went away is not worth dying for in the middle of a line.
     std::signal(SIGPIPE, SIG_IGN);
+    // Started in the background, its output to the terminal must not stop the recording.
+    std::signal(SIGTTOU, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (AsksForVersion(args)) {
         std::cout << VersionText("tessick-cli");

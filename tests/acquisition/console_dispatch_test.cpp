@@ -100,22 +100,32 @@ TEST_F(ConsoleDispatch, NoiseAndNulBytesNeverStopThePoll) {
     EXPECT_EQ(s.bGantrelStarted, 1);
 }
 
-TEST_F(ConsoleDispatch, AValueBeyond1e8IsNotWrittenAndSaysSo) {
+// Unusable values have their own words, so that a disk failure stands out.
+TEST_F(ConsoleDispatch, AnUnusableValueIsNotWrittenAndSaysSoInItsOwnWords) {
     auto& s = MakeState();
     CPty pty;
     StartGantrel(pty);
     s.StartMark();
     const std::string before = ReadFile(s.sSurveyPath[0]);
-    pty.Send("2e8,100,120,40\r\n1e999,100,120,40\r\n");
+    const std::vector<std::pair<const char*, float>> cases = {
+        {"2e8", 2e8f}, {"1e999", HUGE_VALF}, {"-inf", -HUGE_VALF}, {"nan", NAN}};
+    for (const auto& [value, stored] : cases) {
+        const std::string line = std::string(value) + ",100,120,40";
+        EXPECT_EQ(s.DispatchLine(line, kSlotGantrel, clock.Now(), 1), kLineOutOfRange) << value;
+        if (std::isnan(stored))
+            EXPECT_TRUE(std::isnan(s.readings.Latest().fResistance[0]));
+        else
+            EXPECT_EQ(s.readings.Latest().fResistance[0], stored) << "not a reading of 0";
+    }
+    pty.Send("2e8,100,120,40\r\n");
     Tick();
-    EXPECT_EQ(ReadFile(s.sSurveyPath[0]), before) << "no \"30\" record for either";
-    EXPECT_EQ(s.readings.Count(), 2) << "the readings are still in the ring";
-    EXPECT_EQ(s.readings.Latest().fResistance[0], HUGE_VALF) << "an overflow is no reading of 0";
-    int cautions = 0;
-    for (const auto& l : s.dataLines) cautions += l == "Caution !!! Could not save data." ? 1 : 0;
-    EXPECT_EQ(cautions, 2);
-    EXPECT_EQ(s.receivedLines.Latest(), "Caution !!! Could not save data.");
-    EXPECT_EQ(s.dataLines[s.dataLines.Count() - 2], "1e999,100,120,40");
+    EXPECT_EQ(ReadFile(s.sSurveyPath[0]), before) << "no \"30\" record for any of them";
+    EXPECT_EQ(s.readings.Count(), 5) << "the readings are still in the ring";
+    EXPECT_EQ(s.dataLines.Latest(), "Reading not recorded: value out of range");
+    EXPECT_EQ(s.receivedLines.Latest(), "Reading not recorded: value out of range");
+    EXPECT_EQ(s.dataLines[s.dataLines.Count() - 2], "2e8,100,120,40");
+    EXPECT_FALSE(s.form.bSaveFailing) << "the survey file is fine";
+    for (const auto& l : s.dataLines) EXPECT_NE(l, "Caution !!! Could not save data.");
 }
 
 TEST_F(ConsoleDispatch, AnEmptyLineMarksEveryPauseOfAboutTwoSeconds) {

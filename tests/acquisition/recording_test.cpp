@@ -230,21 +230,28 @@ TEST_F(Recording, ButtonsShowWhatTheyDoInEveryState) {
     SetLanguage(kLanguageEnglish);
 }
 
-TEST_F(Recording, StoppingTheInstrumentKeepsTheLineAndARestartMarksIt) {
+TEST_F(Recording, StoppingTheInstrumentKeepsTheLineAndEndLineStillEndsIt) {
     auto& s = MakeState();
     CPty console;
     StartGantrel(console);
     s.StartMark();
+    console.Send("1.0,1,1,11\n");
+    Tick();
+    console.Consumed();
     s.StopGantrel();
     EXPECT_EQ(s.iRecordState, 1) << "the line stays open";
-    s.OnKey('E');
-    EXPECT_EQ(s.iRecordState, 1) << "END LINE needs the instrument";
     AnswerPort(console);
     ASSERT_TRUE(s.StartGantrel());
     EXPECT_EQ(s.form.startMark.sCaption, "MARK (M)") << "the button does what it shows";
     EXPECT_FALSE(s.form.gantrel.bEnabled);
-    s.EndLine();
+    s.StopGantrel();
+    EXPECT_FALSE(s.OnKey('M')) << "a mark needs the instrument";
+    EXPECT_TRUE(s.OnKey('E')) << "ending the line does not";
     EXPECT_EQ(s.iRecordState, 0);
+    CGantrelSurvey survey;
+    ReadSurveyFile(survey, s.sSurveyPath[0]);
+    ASSERT_EQ(survey.nLine, 1);
+    EXPECT_EQ(survey.Line(0).nMarker(), 2) << "START and END";
 }
 
 TEST_F(Recording, KeysActOnlyWhileTheInstrumentIsStarted) {
@@ -285,13 +292,21 @@ TEST_F(Recording, ThePollTimerLivesWhileAnyDeviceIsStarted) {
 TEST_F(Recording, APortThatCannotBeOpenedLeavesTheDeviceStopped) {
     auto& s = MakeState();
     CPty console;
-    ports.AddKnownDevice(console.Path());
-    prompter.script.PushDialog<CDlgRS232C>(
-        [&](CDlgRS232C& d) { d.sDevice = (dir / "none").string(); });
+    AnswerPort(console);
+    s.ToggleGantrel();
+    s.ToggleGantrel();
+    ASSERT_EQ(ReadSettingString("Gantrel_sComPortName", ""), console.Path());
+    prompter.script.PushDialog<CDlgRS232C>([&](CDlgRS232C& d) {
+        d.sDevice = (dir / "none").string();
+        d.iBaudRate = 2;
+    });
     s.ToggleGantrel();
     EXPECT_EQ(s.bGantrelStarted, 0);
     EXPECT_FALSE(s.bPollTimerRunning);
     EXPECT_EQ(prompter.Messages().back(), "Could not open serial port for Gantrel");
+    EXPECT_EQ(ReadSettingString("Gantrel_sComPortName", ""), console.Path())
+        << "the port that failed does not replace the one that worked";
+    EXPECT_EQ(ReadSettingInt("Gantrel_iBaudRateIndex", -1), 12);
     prompter.script.PushCancel();
     s.ToggleGPS();
     EXPECT_EQ(s.bGPSStarted, 0) << "Cancel ends the command";
@@ -432,37 +447,6 @@ TEST_F(Recording, TheSecondInstrumentHasItsOwnFileAndSharesTheFixes) {
     EXPECT_EQ(survey.Line(0).nMarker(), 2);
 }
 
-TEST_F(Recording, APulledDeviceIsReportedOnceStoppedAndCanStartAgain) {
-    auto& s = MakeState();
-    auto console = std::make_unique<CPty>();
-    StartGantrel(*console);
-    s.StartMark();
-    console->Send("1.0,1,1,11\n");
-    Tick();
-    console->CloseMaster();
-    Tick();
-    Tick();
-    EXPECT_EQ(s.bGantrelStarted, 0);
-    EXPECT_FALSE(s.bPollTimerRunning);
-    int reports = 0;
-    for (const auto& l : s.dataLines)
-        reports += l.find("was disconnected") != std::string::npos ? 1 : 0;
-    EXPECT_EQ(reports, 1);
-    EXPECT_EQ(s.form.gantrel, (CButtonState{"Start Gantrel", kButtonGrey, true}))
-        << "usable again, even in the middle of a line";
-    EXPECT_EQ(s.iRecordState, 1);
-
-    CPty again;
-    StartGantrel(again);
-    again.Send("2.0,1,1,11\n");
-    Tick();
-    s.EndLine();
-    CGantrelSurvey survey;
-    ReadSurveyFile(survey, s.sSurveyPath[0]);
-    ASSERT_EQ(survey.nLine, 1);
-    EXPECT_EQ(survey.Line(0).nData(), 2) << "the line goes on with the device back";
-}
-
 // The file system fills up under a line being recorded, then has room again.
 TEST_F(Recording, AFullDiskLosesNothingAndLeavesNoHalfLine) {
     if (geteuid() != 0)
@@ -503,10 +487,22 @@ TEST_F(Recording, AFullDiskLosesNothingAndLeavesNoHalfLine) {
     EXPECT_TRUE(whileFull.empty() || whileFull.substr(whileFull.size() - 2) == "\r\n")
         << "no half line in the file";
 
+    EXPECT_TRUE(s.form.bSaveFailing);
+    EXPECT_NE(s.form.sStatus.find("Could not save data to " + s.sSurveyPath[0].string()),
+              std::string::npos)
+        << s.form.sStatus;
+    const int held = static_cast<int>(s.Appender().PendingRecords());
+    EXPECT_EQ(s.recorded.nReading + held, 60) << "the count is what is in the file";
+
     fs::remove(small / "filler");
     console.Send(reading);
     Tick();
+    EXPECT_EQ(s.dataLines.Latest(),
+              FormatC("%d held readings written to %s", held, s.sSurveyPath[0].string().c_str()));
+    EXPECT_FALSE(s.form.bSaveFailing);
+    EXPECT_EQ(s.form.sStatus, "");
     s.EndLine();
+    EXPECT_EQ(s.recorded.nReading, 61);
     EXPECT_EQ(s.Appender().PendingRecords(), 0u);
     CGantrelSurvey survey;
     const SurveyFileStatus status = ReadSurveyFile(survey, s.sSurveyPath[0]);
@@ -539,6 +535,69 @@ TEST_F(Recording, ARemovedFolderIsWrittenAgainOnceItIsBack) {
     ASSERT_NE(three, std::string::npos);
     EXPECT_LT(one, three) << "the waiting records come first, in order";
     EXPECT_NE(text.find("30 1     2.000"), std::string::npos);
+}
+
+// One folder that fails holds back its own records only; the operator moving on to a working
+// folder leaves them behind for good (never written there later), and they are offered at exit.
+TEST_F(Recording, AFailedFolderHoldsOnlyItsOwnRecordsUntilTheOperatorMovesOn) {
+    const fs::path card = dir / "card", good = dir / "good";
+    fs::create_directories(card);
+    fs::create_directories(good);
+    WriteSettingString("FolderPath", card.string());
+    auto& s = MakeState();
+    CPty console;
+    StartGantrel(console);
+    fs::remove_all(card);  // the card is pulled before the line starts
+    s.StartMark();
+    const fs::path left = s.sSurveyPath[0];
+    console.Send("1.0,1,1,11\n2.0,1,1,11\n");
+    Tick();
+    console.Consumed();
+    EXPECT_TRUE(s.form.bSaveFailing);
+    s.EndLine();
+
+    prompter.script.PushDialog<CDlgSetFileNameAndFolder>(
+        [&](CDlgSetFileNameAndFolder& d) { d.sFolder = good; });
+    ASSERT_TRUE(s.DataFileNameAndFolder());
+    EXPECT_NE(std::find(s.dataLines.begin(), s.dataLines.end(),
+                        FormatC("Caution !!! 2 readings could not be saved to %s",
+                                left.string().c_str())),
+              s.dataLines.end());
+    EXPECT_FALSE(s.form.bSaveFailing) << "the new file is fine";
+
+    s.StartMark();
+    console.Send("3.0,1,1,11\n");
+    Tick();
+    console.Consumed();
+    EXPECT_EQ(s.dataLines.Latest(), "3.0,1,1,11") << "written at once, no caution";
+    s.EndLine();
+    fs::create_directories(card);  // the folder the operator left comes back
+    Tick();
+    EXPECT_FALSE(fs::exists(left)) << "nothing is written later into a folder that was left";
+    CGantrelSurvey survey;
+    ReadSurveyFile(survey, s.sSurveyPath[0]);
+    ASSERT_EQ(survey.nLine, 1);
+    EXPECT_EQ(survey.Line(0).nData(), 1);
+    EXPECT_EQ(s.UnsavedReadings(), 2);
+
+    // At exit: the first file chosen cannot be written, so the offer comes again.
+    const fs::path rescue = good / "rescue.sto";
+    prompter.script.Push(PromptAnswer::Yes);
+    prompter.script.Push(fs::path(dir / "missing" / "x.sto"));
+    prompter.script.Push(PromptAnswer::Yes);
+    prompter.script.Push(rescue);
+    EXPECT_EQ(s.OfferHeldRecords(), 0);
+    const auto messages = prompter.Messages();
+    const std::string offer = FormatC(
+        "2 readings could not be saved to %s: save them to another file?", left.string().c_str());
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), offer), 2) << "asked again";
+    CGantrelSurvey saved;
+    const SurveyFileStatus status = ReadSurveyFile(saved, rescue);
+    EXPECT_EQ(status.nBad, 0);
+    ASSERT_EQ(saved.nLine, 1) << "the held line whole: geometry, markers, readings";
+    EXPECT_EQ(saved.Line(0).nData(), 2);
+    EXPECT_EQ(saved.Line(0).nMarker(), 2);
+    EXPECT_TRUE(s.HeldFiles().empty());
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ TEST_F(UploadWiring, ThreeFailuresSwitchTheUploadOffAndRecordingGoesOn) {
     for (const auto& l : s.receivedLines)
         errors += l.rfind("Error during upload\r\nError: 7", 0) == 0;
     EXPECT_EQ(errors, 3);
-    EXPECT_EQ(uploader->Counts().nSubmitted, 3);
+    EXPECT_EQ(uploader->Counts().nOffered, 3);
     EXPECT_EQ(ReadingsInFile(), 5) << "every reading is recorded all the same";
 }
 

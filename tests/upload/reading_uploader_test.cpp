@@ -1,12 +1,14 @@
 // The logging program's reading uploader: switch, failure counter, order and time bounds,
 // against a real server on 127.0.0.1.
+#include "upload/reading_uploader.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <thread>
 #include <string>
+#include <thread>
 
 #include "common/memory_settings.h"
 #include "common/scripted_prompter.h"
@@ -14,7 +16,6 @@
 #include "common/text_format.h"
 #include "platform/curl_http_client.h"
 #include "tests/support/http_test_server.h"
-#include "upload/reading_uploader.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ TEST_F(ReadingUploaderTest, StartsOffWithTheStoredUrlAndUploadsNothingWhileOff) 
     EXPECT_FALSE(u.Submit(Reading(1.0f), nullptr));
     EXPECT_TRUE(u.WaitIdle(1s));
     EXPECT_TRUE(server.Requests().empty());
-    EXPECT_EQ(u.Counts().nDropped, 0) << "off is not a loss";
+    EXPECT_EQ(u.Counts().nOffered, 0) << "off: nothing is offered, nothing lost";
 }
 
 TEST_F(ReadingUploaderTest, SetupTakesTheEditedUrlAndStoresItAndCancelKeepsIt) {
@@ -102,7 +103,7 @@ TEST_F(ReadingUploaderTest, UnreachableServiceGivesThreeErrorsThenSwitchesOff) {
     EXPECT_FALSE(u->Submit(Reading(1.0f), nullptr)) << "recording goes on, the upload does not";
     EXPECT_TRUE(u->TakeEvents().empty());
     const CUploadCounts c = u->Counts();
-    EXPECT_EQ(c.nSubmitted, 3);
+    EXPECT_EQ(c.nOffered, 3);
     EXPECT_EQ(c.nFailed, 3);
 }
 
@@ -141,8 +142,9 @@ TEST_F(ReadingUploaderTest, WorkerNeverMakesRecordingWaitAndKeepsRecordingOrder)
     ASSERT_TRUE(u->WaitIdle(10s));
     EXPECT_EQ(Outcomes(u->TakeEvents()), "FFX");
     const CUploadCounts c = u->Counts();
-    EXPECT_EQ(c.nSubmitted, 5);
-    EXPECT_EQ(c.nDropped, 2) << "waiting when the switch went off";
+    EXPECT_EQ(c.nOffered, 5);
+    EXPECT_EQ(c.nCancelled, 2) << "waiting when the switch went off";
+    EXPECT_EQ(c.nWaiting, 0);
     const auto bodies = ServerBodies();
     ASSERT_EQ(bodies.size(), 3u);
     for (int i = 0; i < 3; ++i)
@@ -161,7 +163,8 @@ TEST_F(ReadingUploaderTest, WorkerPostsEveryReadingInOrderAndReportsEachReply) {
     ASSERT_TRUE(u->WaitIdle(10s));
     const auto events = u->TakeEvents();
     ASSERT_EQ(events.size(), 6u);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(events[static_cast<size_t>(i)].sResponse, "reply " + std::to_string(i));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(events[static_cast<size_t>(i)].sResponse, "reply " + std::to_string(i));
     const auto bodies = ServerBodies();
     ASSERT_EQ(bodies.size(), 6u);
     EXPECT_NE(bodies[2].find("<latitude>0.000000<"), std::string::npos);
@@ -174,15 +177,27 @@ TEST_F(ReadingUploaderTest, FullQueueDropsFurtherReadingsWithOneNotice) {
     server.Always({200, "", true});
     auto u = Make(UploadMode::Worker, 2);
     int accepted = 0;
-    for (int i = 0; i < 8; ++i) accepted += u->Submit(Reading(static_cast<float>(i)), nullptr) ? 1 : 0;
+    for (int i = 0; i < 8; ++i)
+        accepted += u->Submit(Reading(static_cast<float>(i)), nullptr) ? 1 : 0;
     // Two wait; the worker may have taken a third already.
     EXPECT_GE(accepted, 2);
     EXPECT_LE(accepted, 3);
     const auto notices = u->TakeEvents();
     EXPECT_EQ(Outcomes(notices), "Q") << "one notice, not one per reading";
-    EXPECT_EQ(u->Counts().nDropped, 8 - accepted);
+    // Every offered reading is in exactly one count, whenever they are taken.
+    auto addsUp = [](const CUploadCounts& c) {
+        return c.nOffered == c.nUploaded + c.nFailed + c.nDroppedFull + c.nCancelled + c.nWaiting;
+    };
+    CUploadCounts c = u->Counts();
+    EXPECT_EQ(c.nOffered, 8);
+    EXPECT_EQ(c.nDroppedFull, 8 - accepted);
+    EXPECT_GE(c.nWaiting, 2) << "queued and hanging: the quit of a hung upload";
+    EXPECT_TRUE(addsUp(c));
     u->SetEnabled(false);
     ASSERT_TRUE(u->WaitIdle(10s));
+    c = u->Counts();
+    EXPECT_EQ(c.nWaiting, 0);
+    EXPECT_TRUE(addsUp(c));
 }
 
 TEST_F(ReadingUploaderTest, NotifyIsCalledForEveryOutcome) {
@@ -204,8 +219,7 @@ TEST_F(ReadingUploaderTest, DestroyingWhileAnUploadHangsEndsWithinTheLimit) {
         auto u = Make(UploadMode::Worker);
         for (int i = 0; i < 10; ++i) u->Submit(Reading(1), nullptr);
     }
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
-              2.0)
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0)
         << "only the upload in progress is waited for";
 }
 

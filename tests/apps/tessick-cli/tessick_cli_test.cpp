@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 
 #include "apps/tessick-cli/cli_options.h"
 #include "tests/support/http_test_server.h"
+#include "tests/support/small_disk.h"
 
 namespace {
 
@@ -37,12 +39,12 @@ std::optional<CCliOptions> Parse(std::vector<std::string> args, std::string* why
 }
 
 TEST(TessickCliOptions, DevicesDemonstrationsAndScript) {
-    auto o = Parse({"--port", "/dev/ttyUSB0:9600", "--port2", "/dev/x:y", "--gps-demo", "track",
+    auto o = Parse({"--port", "/dev/ttyUSB0:9600", "--port2", "/dev/x:1/y", "--gps-demo", "track",
                     "--file-id", "0", "--speed", "20", "--script", "21 e; 1 m;11 M ;; 22 q"});
     ASSERT_TRUE(o);
     EXPECT_EQ(o->port->sPath, "/dev/ttyUSB0");
     EXPECT_EQ(o->port->iBaudIndex, 6) << "9600 is the seventh rate";
-    EXPECT_EQ(o->port2->sPath, "/dev/x:y") << "no digits after the colon: all of it is the path";
+    EXPECT_EQ(o->port2->sPath, "/dev/x:1/y") << "a colon inside the path is no baud rate";
     EXPECT_EQ(o->port2->iBaudIndex, -1);
     EXPECT_EQ(o->gpsDemo, CliGPSDemo::Track);
     EXPECT_EQ(o->fileID, 0);
@@ -69,7 +71,11 @@ TEST(TessickCliOptions, DevicesDemonstrationsAndScript) {
 
 TEST(TessickCliOptions, UnusableOptionsSayWhatIsWrong) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--port", "/dev/ttyS0:9601"}, "--port: baud rate 9601 is not one of the logger's"},
+        {{"--port", "/dev/ttyS0:9601"}, "--port: baud rate '9601' is not one of the 15"},
+        {{"--gps", "/dev/ttyS0:abc"},
+         "--gps: baud rate 'abc' is not one of the 15 the logger knows: "
+         "110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, "
+         "38400, 56000, 57600, 115200, 128000, 256000"},
         {{"--demo", "three-layer"}, "--demo: 'three-layer' is none of"},
         {{"--port", "/dev/a", "--demo", "constant"}, "--port and --demo both"},
         {{"--demo", "constant", "--gps", "/dev/a", "--gps-registry"}, "--gps, --gps-registry"},
@@ -104,13 +110,16 @@ public:
         char name[256] = {};
         if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) ADD_FAILURE() << "openpty";
         path_ = name;
+        // Not inherited by the program: pulling the cable must hang the device up for it.
+        fcntl(master_, F_SETFD, FD_CLOEXEC);
+        fcntl(slave_, F_SETFD, FD_CLOEXEC);
         termios t{};
         tcgetattr(slave_, &t);
         cfmakeraw(&t);
         tcsetattr(slave_, TCSANOW, &t);
     }
     ~CDevice() {
-        close(master_);
+        if (master_ >= 0) close(master_);
         close(slave_);
     }
     const std::string& Path() const { return path_; }
@@ -118,6 +127,11 @@ public:
         ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
     int Slave() const { return slave_; }
+    // As if the cable was pulled.
+    void Unplug() {
+        close(master_);
+        master_ = -1;
+    }
     int Master() const { return master_; }
 
 private:
@@ -410,7 +424,8 @@ TEST_F(TessickCli, ScriptedKeysAndTheUploadOfEveryRecordedReading) {
     EXPECT_NE(logger.Output().find("Lines: 1  Readings: 4  Fixes: 4  Markers: 2"),
               std::string::npos)
         << logger.Output();
-    EXPECT_NE(logger.Output().find("Uploaded: 4 of 4 reading(s), 0 failed, 0 not sent"),
+    EXPECT_NE(logger.Output().find("Upload: 4 offered, 4 uploaded, 0 failed, 0 dropped (queue "
+                                   "full), 0 cancelled, 0 waiting at exit"),
               std::string::npos)
         << logger.Output();
     ASSERT_EQ(server.Requests().size(), 4u);
@@ -441,6 +456,153 @@ TEST_F(TessickCli, UnusableOptionsAndDevicesEndWithTheirStatus) {
                    dir / "config");
     EXPECT_EQ(noFile.Wait(), 1);
     EXPECT_NE(noFile.Output().find("Could not open log file"), std::string::npos);
+}
+
+// However the run ends, a console lost mid-line gets its END marker and the run says it failed.
+TEST_F(TessickCli, AConsoleLostMidLineIsEndedAtQuitAndTheRunFails) {
+    const std::vector<std::pair<const char*, int>> endings = {{"q key", 0}, {"SIGTERM", SIGTERM}};
+    for (const auto& [how, sig] : endings) {
+        SCOPED_TRACE(how);
+        fs::remove_all(dir / "data");
+        fs::create_directories(dir / "data");
+        CDevice console;
+        CLogger logger(Recording({"--port", console.Path()}), dir / "config");
+        ASSERT_TRUE(logger.WaitFor("Recording to")) << logger.Output();
+        logger.Keys("m\n");
+        ASSERT_TRUE(logger.WaitFor(">>Start acquisition"));
+        console.Send("1.5,100,120,40\r\n");
+        std::this_thread::sleep_for(300ms);
+        console.Unplug();
+        ASSERT_TRUE(logger.WaitFor("was disconnected")) << logger.Output();
+        if (sig != 0)
+            logger.Signal(sig);
+        else
+            logger.Keys("q\n");
+        EXPECT_EQ(logger.Wait(), 1) << logger.Output();
+        EXPECT_NE(logger.Output().find(">>End line"), std::string::npos) << logger.Output();
+        EXPECT_NE(logger.Output().find("Instrument disconnected 1 time(s) during the run"),
+                  std::string::npos);
+        const auto rec = Records(dir / "data" / "t_0007.sto");
+        ASSERT_EQ(rec.size(), 4u) << "geometry, START, the reading, END";
+        EXPECT_EQ(rec[2].rfind("30 1", 0), 0u);
+        EXPECT_EQ(Tail(rec[3]), (std::vector<double>{0, 0, 1, 5})) << rec[3];
+    }
+}
+
+// Quitting while the disk is full: the readings held are counted, named with their file, and
+// the run fails.
+TEST_F(TessickCli, ReadingsAFullDiskDidNotTakeAreReportedAtExit) {
+    testdata::CSmallDisk disk("cli");
+    if (!disk.Mounted()) GTEST_SKIP() << disk.Reason();
+    ASSERT_TRUE(disk.Fill());
+    CLogger logger({"--folder", disk.Folder().string(), "--prefix", "t", "--file-id", "7", "--demo",
+                    "constant", "--speed", "50", "--script", "0.5 m; 4.5 q"},
+                   dir / "config");
+    logger.CloseKeys();
+    EXPECT_EQ(logger.Wait(), 1) << logger.Output();
+    const std::string file = (disk.Folder() / "t_0007.sto").string();
+    EXPECT_NE(logger.Output().find("Readings: 0 "), std::string::npos) << logger.Output();
+    const std::string& out = logger.Output();
+    const size_t at = out.find(" readings could not be saved to " + file + "\n");
+    ASSERT_NE(at, std::string::npos) << out;
+    const size_t line = out.rfind('\n', at) + 1;
+    EXPECT_GT(std::stoi(out.substr(line, at - line)), 0) << out;
+    EXPECT_EQ(fs::exists(file) ? fs::file_size(file) : 0u, 0u) << "no half record either";
+}
+
+// Started as a background job of its terminal (output to it stops such a job with "tostop"),
+// the logger touches the terminal for nothing but its output and records from its script.
+TEST_F(TessickCli, ABackgroundJobRecordsWithoutBeingStopped) {
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    termios t{};
+    tcgetattr(slave, &t);
+    t.c_lflag |= TOSTOP;
+    tcsetattr(slave, TCSANOW, &t);
+    const std::vector<std::string> args =
+        Recording({"--demo", "constant", "--speed", "50", "--script", "0.5 m; 3.5 e; 4 q"});
+    const pid_t session = fork();
+    if (session == 0) {
+        // A shell's session: the terminal's foreground is this process's group.
+        setsid();
+        ioctl(slave, TIOCSCTTY, 0);
+        const pid_t job = fork();
+        if (job == 0) {
+            setpgid(0, 0);  // a group of its own: a background job
+            dup2(slave, 0);
+            dup2(slave, 1);
+            dup2(slave, 2);
+            setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+            std::vector<std::string> copy = args;
+            std::string program = TESSICK_CLI;
+            std::vector<char*> argv{program.data()};
+            for (auto& a : copy) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(job, &status, WUNTRACED);
+        if (WIFSTOPPED(status)) kill(job, SIGKILL);
+        _exit(WIFSTOPPED(status) ? 100 : WIFEXITED(status) ? WEXITSTATUS(status) : 101);
+    }
+    close(slave);
+    std::string output;
+    int status = -1;
+    const auto until = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < until) {
+        pollfd p{master, POLLIN, 0};
+        char buf[4096];
+        if (poll(&p, 1, 50) > 0) {
+            const ssize_t n = read(master, buf, sizeof buf);
+            if (n > 0) output.append(buf, static_cast<size_t>(n));
+        }
+        if (waitpid(session, &status, WNOHANG) == session) break;
+    }
+    close(master);
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "100: stopped as a background job\n" << output;
+    const auto rec = Records(dir / "data" / "t_0007.sto");
+    ASSERT_GE(rec.size(), 3u) << output;
+    EXPECT_EQ(rec.back().rfind("3 ", 0), 0u) << "the line ended by the script";
+}
+
+// Starts that fail (a missing device, a folder that cannot be made) use up no file ID and
+// change neither the saved port nor the saved folder: the next run goes on where the last
+// good one left off.
+TEST_F(TessickCli, AFailedStartLeavesFileIDPortAndFolderAsTheyWere) {
+    const fs::path config = dir / "config";
+    CDevice console;
+    CLogger good(Recording({"--port", console.Path(), "--script", "0.3 q"}), config);
+    ASSERT_EQ(good.Wait(), 0) << good.Output();
+
+    CLogger missing({"--port", (dir / "none").string(), "--lang", "ja"}, config);
+    EXPECT_EQ(missing.Wait(), 1);
+    EXPECT_NE(missing.Output().find("で測定器を開始できません"), std::string::npos)
+        << "in the language asked for: " << missing.Output();
+    std::ofstream(dir / "file") << "x";
+    CLogger folder({"--folder", (dir / "file" / "sub").string(), "--demo", "constant"}, config);
+    EXPECT_EQ(folder.Wait(), 1);
+    EXPECT_NE(folder.Output().find("tessick-cli: cannot record to the folder " +
+                                   (dir / "file" / "sub").string() + ": "),
+              std::string::npos)
+        << folder.Output();
+
+    std::string stored;
+    for (const auto& e : fs::recursive_directory_iterator(config))
+        if (e.is_regular_file()) {
+            std::ifstream in(e.path());
+            stored += std::string(std::istreambuf_iterator<char>(in), {});
+        }
+    EXPECT_NE(stored.find(console.Path()), std::string::npos) << stored;
+    EXPECT_EQ(stored.find((dir / "none").string()), std::string::npos) << stored;
+    EXPECT_EQ(stored.find("GantrelData"), std::string::npos) << "no fallback folder saved";
+
+    CLogger next({"--demo", "constant", "--speed", "50", "--script", "0.5 q"}, config);
+    ASSERT_EQ(next.Wait(), 0) << next.Output();
+    EXPECT_NE(next.Output().find("Recording to " + (dir / "data" / "t_0008.sto").string()),
+              std::string::npos)
+        << next.Output();
 }
 
 }  // namespace
