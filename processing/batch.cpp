@@ -692,7 +692,13 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
     if (o_.res2dinvIn) {
         prompter_.openFiles = {*o_.res2dinvIn};
         if (!Invoke(kCmdImportRes2dinv, "importing " + o_.res2dinvIn->string())) return 1;
+        int points = 0;
+        for (int c = 0; c < doc_.store.nColumn; ++c)
+            for (int k = 0; k < doc_.store.nRow[static_cast<size_t>(c)]; ++k)
+                points += doc_.store.nAveraged[c][k];
         log_ << "summary: columns " << doc_.store.nColumn << "\n";
+        log_ << "summary: data points in cells " << points
+             << (doc_.store.bGeneralArray == 1 ? " (four-electrode arrays)" : "") << "\n";
         if (!LeftOut("importing " + o_.res2dinvIn->string())) return 1;
     }
     if (o_.iMedian) {
