@@ -184,6 +184,13 @@ TEST(BatchOptions, BadMapOptionsNameTheOption) {
     EXPECT_FALSE(Parse({"--png", "map-interp:99999999999:x.png"}, &e));
     EXPECT_FALSE(Parse({"--interpolate", "--ovs", "a.ovs"}, &e));
     EXPECT_EQ(e, "--interpolate needs survey files with GPS: there is nothing to interpolate");
+    for (const char* v : {"map.asc", "x:map.asc", "-1:map.asc", "0:"}) {
+        EXPECT_FALSE(Parse({"a.sto", "--interpolate", "--grid-map", v}, &e)) << v;
+        EXPECT_EQ(e, "--grid-map takes DEPTH_INDEX:PATH.asc (DEPTH_INDEX from 0), not \"" +
+                         std::string(v) + "\"");
+    }
+    EXPECT_FALSE(Parse({"a.sto", "--grid-map", "0:m.asc"}, &e));
+    EXPECT_EQ(e, "--grid-map needs --interpolate: the map is made by the interpolation");
 }
 
 class BatchRunTest : public ::testing::Test {
@@ -744,9 +751,10 @@ TEST_F(BatchRunTest, FlagsSetTheLineOfConfigurationTwoAndTheMapIsInterpolated) {
     const fs::path previous = fs::current_path();
     fs::current_path(folder);
     // The track's two ends, 35 N 139.75 E and about 70 m north-east of it.
-    const int status = Run({Path("ne01.sto"), "--config", "2", "--flag", "35.0,139.75", "--flag",
-                            "35.0006,139.750750", "--interpolate", "--map-color", "contour",
-                            "--max-distance", "20", "--save-sto", Path("out.sto")});
+    const int status =
+        Run({Path("ne01.sto"), "--config", "2", "--flag", "35.0,139.75", "--flag",
+             "35.0006,139.750750", "--interpolate", "--map-color", "contour", "--max-distance",
+             "20", "--save-sto", Path("out.sto"), "--grid-map", "0:" + Path("map.asc")});
     EXPECT_EQ(status, 0) << log.str();
     const std::string text = log.str();
     EXPECT_NE(text.find("summary: flags 2\n"), std::string::npos) << text;
@@ -756,6 +764,13 @@ TEST_F(BatchRunTest, FlagsSetTheLineOfConfigurationTwoAndTheMapIsInterpolated) {
     EXPECT_TRUE(fs::exists(folder / "SetDistanceFromGPS_0.txt")) << "distances from the flags";
     EXPECT_EQ(ReadSettingReal("FLAG_LATITUDE", 0.0), 35.0006);
     EXPECT_TRUE(fs::exists(folder / "DataInterpolation.txt"));
+    // The first pseudo-depth as a GIS grid in the survey's zone.
+    EXPECT_NE(text.find("wrote: " + Path("map.asc") + "\n"), std::string::npos) << text;
+    std::ifstream prj(folder / "map.prj");
+    std::string projection;
+    std::getline(prj, projection);
+    EXPECT_EQ(projection.rfind("PROJCS[\"WGS 84 / UTM zone ", 0), 0u) << projection;
+    EXPECT_NE(projection.find("N\",GEOGCS"), std::string::npos) << "north" << projection;
     fs::current_path(previous);
 }
 
