@@ -145,6 +145,8 @@ bool ToPoint(const Electrodes& e, FourElectrodeGeometry& g, double& centre) {
     g.fM = rel[kP1];
     g.fN = rel[kP2];
     CompleteElectrodes(g);
+    for (float v : rel)  // positions far beyond a float, remote ones included
+        if (!std::isfinite(v)) return false;
     return std::isfinite(g.fK) && g.fK != 0.0f && std::isfinite(static_cast<float>(centre));
 }
 
