@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "common/language.h"
+#include "common/resistivity.h"
 #include "common/text_format.h"
 
 namespace {
@@ -79,7 +80,7 @@ float RowPseudoDepth(const CTrevascDataOhm& store, int c, int k, float depthFact
     if (store.bGeneralArray == 1) {
         const auto& e = store.pElectrode[c][k];
         if (!e) return -1.0f;
-        return std::fabs((e->fA + e->fB) / 2.0f - (e->fM + e->fN) / 2.0f) / depthFactor;
+        return PairCentreDistance(*e) / depthFactor;
     }
     const float n = store.fNFactor[c][k];
     const float a = store.fDipoleSize[c][k];

@@ -31,6 +31,31 @@ void CompleteElectrodes(FourElectrodeGeometry& e) {
     e.fK = static_cast<float>(GeometricFactor(e.fBM, e.fAN, e.fBN, e.fAM));
 }
 
+void RemoteElectrodes(const FourElectrodeGeometry& e, bool remote[4]) {
+    const float p[4] = {e.fA, e.fB, e.fM, e.fN};
+    float shortest = 0.0f;
+    for (int i = 0; i < 4; ++i)
+        for (int j = i + 1; j < 4; ++j) {
+            const float d = std::fabs(p[i] - p[j]);
+            if (d > 0.0f && (shortest == 0.0f || d < shortest)) shortest = d;
+        }
+    for (int i = 0; i < 4; ++i) {
+        float nearest = -1.0f;
+        for (int j = 0; j < 4; ++j)
+            if (j != i && (nearest < 0.0f || std::fabs(p[i] - p[j]) < nearest))
+                nearest = std::fabs(p[i] - p[j]);
+        remote[i] = shortest > 0.0f && nearest > kRemoteElectrodeRatio * shortest;
+    }
+}
+
+float PairCentreDistance(const FourElectrodeGeometry& e) {
+    bool remote[4];
+    RemoteElectrodes(e, remote);
+    const float tx = remote[0] ? e.fB : remote[1] ? e.fA : (e.fA + e.fB) / 2.0f;
+    const float rx = remote[2] ? e.fN : remote[3] ? e.fM : (e.fM + e.fN) / 2.0f;
+    return std::fabs(tx - rx);
+}
+
 int ComputeResistivity(CGantrelData& data, CGantrelGeometry& g) {
     const float L = g.fRopeLength;
     const float at = g.fTransmitterDipole;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 
+#include "common/resistivity.h"
 #include "display/disc_filter.h"
 
 namespace {
@@ -38,7 +39,7 @@ float GriddedRowDepth(const CTrevascDataOhm& store, int c, int k) {
     if (store.bGeneralArray == 1) {
         const FourElectrodeGeometry* e = store.pElectrode[c][k].get();
         if (e == nullptr) return std::nanf("");
-        return std::fabs((e->fA + e->fB) / 2.0f - (e->fM + e->fN) / 2.0f) / 4.0f;
+        return PairCentreDistance(*e) / 4.0f;
     }
     return (store.fNFactor[c][k] + 1.0f) * store.fDipoleSize[c][k] * 0.25f;
 }

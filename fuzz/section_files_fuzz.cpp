@@ -2,7 +2,8 @@
 // and model file (.ovs) into a small store and as a RES2DINV file gridded into another. What
 // was read must lie inside the store, every stop must name a line, and the store written and
 // read again must keep its counts; a gridded RES2DINV section exported and imported again
-// must give back one point per row, and gridded again one row per point.
+// must give back one point per row (four-electrode rows as a general-array file), and gridded
+// again one row per point.
 #include <unistd.h>
 
 #include <cmath>
@@ -65,9 +66,12 @@ void Res2dinvInput(const fs::path& input) {
     const Res2dinvFile file = ReadRes2dinvFile(input);
     if (!ReportRes2dinvFile(file, prompter)) return;
     Check(static_cast<int>(file.points.size()) <= file.nAnnounced, "more points than announced");
+    for (const Res2dinvPoint& p : file.points)
+        Check(std::isfinite(p.fX) && std::isfinite(p.fResistivity), "point not a number");
     Res2dinvRowKinds kinds;
     if (ClassifyRes2dinv(file, kinds, prompter) != Res2dinvStatus::Ok || file.points.empty())
         return;
+    Check(static_cast<int>(kinds.arrays.size()) <= kRes2dinvMaxArrays, "array list");
     CTrevascDataOhm store;
     Check(store.Initialise(8, 4, 8, 4), "store");
     const Res2dinvGridResult r = GridRes2dinv(file, kinds, 1.0f, store);
@@ -86,6 +90,9 @@ void Res2dinvInput(const fs::path& input) {
     // the file's six decimals hold the section: positions and values well inside what they
     // resolve, and row kinds far enough apart that rounding cannot join two of them.
     bool exact = back.nBadLine == 0;
+    if (kinds.bGeneral) Check(back.iArrayType == kRes2dinvGeneral, "general export type");
+    // Four-electrode rows: the positions printed with six decimals may join or split arrays.
+    if (kinds.bGeneral) return;
     for (int c = 0; c < store.nColumn && exact; ++c) {
         exact = std::fabs(store.fColumnX[c]) <= 1000.0f;
         for (int k = 0; k < store.nRow[c] && exact; ++k)

@@ -58,7 +58,7 @@ bool IsValueOption(const std::string& a) {
         "--st4",      "--png",         "--lang",          "--xml",            "--surfer",
         "--current-levels", "--line-ascii",
         "--project",  "--upload",      "--map-color",     "--max-distance",   "--flag",
-        "--kml-map", "--transfer", "--transfer-out", "--transfer-timeout"};
+        "--kml-map", "--transfer", "--transfer-out", "--transfer-timeout", "--grid-map"};
     for (const char* k : kOptions)
         if (a == k) return true;
     return false;
@@ -114,6 +114,9 @@ Outputs
                               pseudo-depths); repeatable
   --kml-map PATH              the map of the last map picture (the GPS map without one) as a
                               KML overlay, its image beside it
+  --grid-map DEPTH_INDEX:PATH.asc
+                              the interpolated map of one pseudo-depth as an ESRI ASCII grid
+                              with its .prj (needs --interpolate)
   --xml PATH[:en|ja]          standard XML section document of the model, English (default)
                               or Japanese tags
   --surfer PATH               XYZ table of every valid value for a gridding program
@@ -391,6 +394,14 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
             o.flags.emplace_back(lat, lon);
         } else if (a == "--kml-map") {
             o.kmlMap = v;
+        } else if (a == "--grid-map") {
+            const size_t colon = v.find(':');
+            int index = 0;
+            if (colon == std::string::npos || colon + 1 == v.size() ||
+                !WholeInt(v.substr(0, colon), index) || index < 0)
+                return fail("--grid-map takes DEPTH_INDEX:PATH.asc (DEPTH_INDEX from 0), not \"" +
+                            v + "\"");
+            o.gridMap = std::pair{index, std::filesystem::path(v.substr(colon + 1))};
         } else if (a == "--transfer") {
             BatchTransfer t = o.transfer.value_or(BatchTransfer{});
             t.sDevice = v;
@@ -440,6 +451,8 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     if (!o.flags.empty() && o.iConfiguration != 2)
         return fail("--flag sets the survey line of configuration 2: give --config 2");
     if (o.flags.size() == 1) return fail("--flag needs at least two flags, the line's two ends");
+    if (o.gridMap && !o.bInterpolate)
+        return fail("--grid-map needs --interpolate: the map is made by the interpolation");
     if (o.bInterpolate && !bSurvey)
         return fail("--interpolate needs survey files with GPS: there is nothing to interpolate");
     return o;
@@ -697,7 +710,13 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
     if (o_.res2dinvIn) {
         prompter_.openFiles = {*o_.res2dinvIn};
         if (!Invoke(kCmdImportRes2dinv, "importing " + o_.res2dinvIn->string())) return 1;
+        int points = 0;
+        for (int c = 0; c < doc_.store.nColumn; ++c)
+            for (int k = 0; k < doc_.store.nRow[static_cast<size_t>(c)]; ++k)
+                points += doc_.store.nAveraged[c][k];
         log_ << "summary: columns " << doc_.store.nColumn << "\n";
+        log_ << "summary: data points in cells " << points
+             << (doc_.store.bGeneralArray == 1 ? " (four-electrode arrays)" : "") << "\n";
         if (!LeftOut("importing " + o_.res2dinvIn->string())) return 1;
     }
     if (o_.iMedian) {
@@ -767,6 +786,19 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
         const std::string error = pictures(ctx_, p.sDisplay, p.path);
         if (!error.empty()) return Fail("picture " + p.path.string() + ": " + error), 1;
         log_ << "wrote: " << p.path.string() << "\n";
+    }
+    if (o_.gridMap) {
+        const int index = o_.gridMap->first;
+        if (index >= doc_.mapGrid.nSlice)
+            return Fail(FormatC("--grid-map: the depth index %d is not one of the map's %d "
+                                "pseudo-depths (0 to %d)",
+                                index, doc_.mapGrid.nSlice, doc_.mapGrid.nSlice - 1)),
+                   1;
+        const int before = view_.iMapDepthIndex;
+        view_.iMapDepthIndex = index;
+        const bool ok = Save(kCmdSaveMapGrid, o_.gridMap->second, "saving the map as a GIS grid");
+        view_.iMapDepthIndex = before;
+        if (!ok) return 1;
     }
     if (o_.kmlMap) {
         view_.iViewMode = kViewGPSMap;

@@ -84,6 +84,8 @@ struct BatchOptions {
     std::optional<double> dMaxDistance;
     std::vector<std::pair<double, double>> flags;
     std::optional<std::filesystem::path> kmlMap;
+    // --grid-map: one pseudo-depth of the interpolated map as a GIS grid (.asc and .prj).
+    std::optional<std::pair<int, std::filesystem::path>> gridMap;
     int iLanguage = 0;
     bool bHelp = false;
     bool bStrict = false;  // data left out of a file read is an error

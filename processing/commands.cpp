@@ -141,6 +141,7 @@ const Entry kEntries[] = {
     {kCmdSetDistance, "Set distance", "距離を設定", "", "GPS"},
     {kCmdClearFlags, "Clear all flags", "全フラグを消去", "", "GPS"},
     {kCmdSaveMapKML, "Save current map to a KML file ", "現在のマップをKMLファイルに保存", "", "GPS"},
+    {kCmdSaveMapGrid, "Save current map as a GIS grid", "現在のマップをGISグリッドとして保存", "", "GPS"},
 
     {kCmdConvertToGrid, "Convert to grid data", "グリッドデータに変換", "", "Analysis"},
     {kCmdInitialModel, "Initial model", "初期モデル", "", "Analysis"},

@@ -112,6 +112,8 @@ enum CommandId : int {
     kCmdShowAllReceiversButton = 33017,
     // "Print at true scale": printing keeps one page unit 0.1 mm instead of fitting the page.
     kCmdPrintTrueScale = 33018,
+    // "Save current map as a GIS grid": the shown slice of the interpolated map (.asc, .prj).
+    kCmdSaveMapGrid = 33019,
 };
 
 struct CCommand {

@@ -12,8 +12,10 @@
 #include "common/language.h"
 #include "common/settings.h"
 #include "common/text_format.h"
+#include "common/utm.h"
 #include "positioning/positioning.h"
 #include "processing/commands.h"
+#include "processing/map_grid_file.h"
 
 namespace {
 
@@ -117,6 +119,27 @@ void Interpolation(CBrivaneContext& ctx) {
     ctx.prompter.Message(Tr("Interpolation completed.", "補間が完了しました。"));
 }
 
+void SaveMapGrid(CBrivaneContext& ctx) {
+    const CInterpolatedGrid& grid = ctx.doc.mapGrid;
+    const int slice = ctx.view.iMapDepthIndex;
+    if (!grid.HasGrid() || slice < 0 || slice >= grid.nSlice) {
+        ctx.Fail(MapGridFileMessage(MapGridFileStatus::NoGrid, {}));
+        return;
+    }
+    const auto path = ctx.prompter.SaveFile("Save", {{"ESRI ASCII grid(*.asc)", {"*.asc"}}},
+                                            ctx.doc.dataFolder / "*.asc");
+    if (!path) return;
+    CMapGridZone zone;
+    if (const auto ref = SurveyUTMReference(ctx.doc.survey)) {
+        zone.iZone = ref->iZone;
+        zone.bSouth = ref->dLatitude < 0.0;
+    }
+    SaveResult save;
+    const MapGridFileStatus st =
+        WriteMapGridFile(grid, slice, ctx.view.fMaxDistance, zone, *path, &save);
+    if (st != MapGridFileStatus::Ok) ctx.Fail(MapGridFileMessage(st, *path, &save));
+}
+
 }  // namespace
 
 int ClampMapDepthIndex(const CBrivaneContext& ctx, int index) {
@@ -162,6 +185,8 @@ void RegisterMapCommands(CCommandTable& table) {
             [mode](const CBrivaneContext& ctx) { return ctx.view.iMapColorMode == mode; });
     }
     table.Bind(kCmdMaxContourDistance, MaxDistance);
+    table.Bind(kCmdSaveMapGrid, SaveMapGrid,
+               [](const CBrivaneContext& ctx) { return ctx.doc.mapGrid.HasGrid(); });
     // On the map the receiver buttons step the depth of the kinds that show one; elsewhere
     // they keep their work on the lines.
     for (const auto& [id, step] :

@@ -81,6 +81,14 @@ int ImportRes2dinvFile(CTrevascDataOhm& store, const std::filesystem::path& path
                 WriteSettingReal(kCellSizeKey, *entered);
                 if (leftOut != nullptr) *leftOut = Res2dinvLeftOutText(file, r.nGridded);
                 return static_cast<int>(file.points.size());
+            case Res2dinvStatus::NoPointInSection:
+                prompter.Message(FormatC(Tr("%s: none of its %d data points has an apparent "
+                                            "resistivity above 0; nothing was imported.",
+                                            "%s: %d 点のデータ点に 0 を超える見掛比抵抗がないた"
+                                            "め、何も取り込んでいません。"),
+                                         path.string().c_str(),
+                                         static_cast<int>(file.points.size())));
+                return -1;
             case Res2dinvStatus::BadCellSize:
                 prompter.Message(GriddingMessage({GriddingStatus::BadCellSize}, w, store));
                 break;

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include "common/survey_file.h"
@@ -185,6 +186,13 @@ TEST(BatchOptions, BadMapOptionsNameTheOption) {
     EXPECT_FALSE(Parse({"--png", "map-interp:99999999999:x.png"}, &e));
     EXPECT_FALSE(Parse({"--interpolate", "--ovs", "a.ovs"}, &e));
     EXPECT_EQ(e, "--interpolate needs survey files with GPS: there is nothing to interpolate");
+    for (const char* v : {"map.asc", "x:map.asc", "-1:map.asc", "0:"}) {
+        EXPECT_FALSE(Parse({"a.sto", "--interpolate", "--grid-map", v}, &e)) << v;
+        EXPECT_EQ(e, "--grid-map takes DEPTH_INDEX:PATH.asc (DEPTH_INDEX from 0), not \"" +
+                         std::string(v) + "\"");
+    }
+    EXPECT_FALSE(Parse({"a.sto", "--grid-map", "0:m.asc"}, &e));
+    EXPECT_EQ(e, "--grid-map needs --interpolate: the map is made by the interpolation");
 }
 
 class BatchRunTest : public ::testing::Test {
@@ -361,8 +369,11 @@ TEST_F(BatchRunTest, Res2dinvImportTakesTheGridCellSize) {
     const std::string gridded = log.str().substr(log.str().find("summary: columns "));
     log.str("");
     ASSERT_EQ(Run({"--res2dinv-in", Path("out.dat"), "--grid", "2", "--strict"}), 0) << log.str();
-    EXPECT_EQ(log.str().substr(log.str().find("summary: columns ")),
+    const std::string imported = log.str().substr(log.str().find("summary: columns "));
+    EXPECT_EQ(imported.substr(0, imported.find('\n') + 1),
               gridded.substr(0, gridded.find('\n') + 1));
+    // One point per exported row, every one in a cell.
+    EXPECT_NE(imported.find("summary: data points in cells "), std::string::npos) << imported;
 }
 
 TEST_F(BatchRunTest, Res2dinvImportOfAFolderFails) {
@@ -844,9 +855,10 @@ TEST_F(BatchRunTest, FlagsSetTheLineOfConfigurationTwoAndTheMapIsInterpolated) {
     const fs::path previous = fs::current_path();
     fs::current_path(folder);
     // The track's two ends, 35 N 139.75 E and about 70 m north-east of it.
-    const int status = Run({Path("ne01.sto"), "--config", "2", "--flag", "35.0,139.75", "--flag",
-                            "35.0006,139.750750", "--interpolate", "--map-color", "contour",
-                            "--max-distance", "20", "--save-sto", Path("out.sto")});
+    const int status =
+        Run({Path("ne01.sto"), "--config", "2", "--flag", "35.0,139.75", "--flag",
+             "35.0006,139.750750", "--interpolate", "--map-color", "contour", "--max-distance",
+             "20", "--save-sto", Path("out.sto"), "--grid-map", "0:" + Path("map.asc")});
     EXPECT_EQ(status, 0) << log.str();
     const std::string text = log.str();
     EXPECT_NE(text.find("summary: flags 2\n"), std::string::npos) << text;
@@ -856,6 +868,13 @@ TEST_F(BatchRunTest, FlagsSetTheLineOfConfigurationTwoAndTheMapIsInterpolated) {
     EXPECT_TRUE(fs::exists(folder / "SetDistanceFromGPS_0.txt")) << "distances from the flags";
     EXPECT_EQ(ReadSettingReal("FLAG_LATITUDE", 0.0), 35.0006);
     EXPECT_TRUE(fs::exists(folder / "DataInterpolation.txt"));
+    // The first pseudo-depth as a GIS grid in the survey's zone.
+    EXPECT_NE(text.find("wrote: " + Path("map.asc") + "\n"), std::string::npos) << text;
+    std::ifstream prj(folder / "map.prj");
+    std::string projection;
+    std::getline(prj, projection);
+    EXPECT_EQ(projection.rfind("PROJCS[\"WGS 84 / UTM zone ", 0), 0u) << projection;
+    EXPECT_NE(projection.find("N\",GEOGCS"), std::string::npos) << "north" << projection;
     fs::current_path(previous);
 }
 
@@ -888,3 +907,86 @@ TEST_F(BatchRunTest, TheKmlOverlayIsSavedByTheProgramsCommandOnTheMap) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two-layer earth (rho1 over rho2 from depth h) by its image series: the potential at r of a
+// unit current, V/A.
+double TwoLayerPotential(double r, double rho1, double rho2, double h) {
+    const double k = (rho2 - rho1) / (rho2 + rho1);
+    double sum = 1.0 / r, km = 1.0;
+    for (int m = 1; m <= 400; ++m) {
+        km *= k;
+        sum += 2.0 * km / std::sqrt(r * r + 4.0 * m * m * h * h);
+    }
+    return rho1 / (2.0 * 3.141592653589793) * sum;
+}
+
+// A general-array line (C1, C2, P1, P2; a NaN C2 for a remote one) with the two-layer
+// apparent resistivity.
+std::string GeneralLine(double c1, double c2, double p1, double p2) {
+    const double rho1 = 100.0, rho2 = 20.0, h = 3.0;
+    auto v = [&](double a, double b) { return TwoLayerPotential(std::fabs(a - b), rho1, rho2, h); };
+    auto g = [&](double a, double b) { return 1.0 / std::fabs(a - b); };
+    const bool remote = std::isnan(c2);
+    const double dv = v(c1, p1) - v(c1, p2) - (remote ? 0.0 : v(c2, p1) - v(c2, p2));
+    const double s = g(c1, p1) - g(c1, p2) - (remote ? 0.0 : g(c2, p1) - g(c2, p2));
+    const double rho = 2.0 * 3.141592653589793 / s * dv;
+    if (remote) return FormatC("3 %.4f 0 %.4f 0 %.4f 0 %.6f\n", c1, p1, p2, rho);
+    return FormatC("4 %.4f 0 %.4f 0 %.4f 0 %.4f 0 %.6f\n", c1, c2, p1, p2, rho);
+}
+
+}  // namespace
+
+TEST_F(BatchRunTest, GeneralArrayImportIsInvertedToAnIndependentTwoLayerResponse) {
+    // Wenner, Wenner-Schlumberger and pole-dipole arrays centred at 50 m.
+    std::vector<std::string> lines;
+    for (double a : {0.5, 1.0, 2.0, 3.0, 4.0, 6.0, 8.0, 12.0, 16.0})
+        lines.push_back(GeneralLine(50 - 1.5 * a, 50 + 1.5 * a, 50 - 0.5 * a, 50 + 0.5 * a));
+    for (int n = 2; n <= 8; ++n)
+        lines.push_back(GeneralLine(50 - n - 0.5, 50 + n + 0.5, 49.5, 50.5));
+    for (int n = 1; n <= 8; ++n)
+        lines.push_back(
+            GeneralLine(50 - (n + 1) / 2.0, NAN, 50 + (n - 1) / 2.0, 50 + (n + 1) / 2.0));
+    std::string text = FormatC(
+        "Two layers\n1.0\n11\n0\nType of measurement (0=app. resistivity,1=resistance)\n0\n%d\n"
+        "2\n0\n",
+        static_cast<int>(lines.size()));
+    for (const std::string& l : lines) text += l;
+    WriteText(folder / "two.dat", text);
+    ASSERT_EQ(Run({"--res2dinv-in", Path("two.dat"), "--grid", "10", "--initial-model",
+                   "0:30:15:50", "--invert", "30"}),
+              0)
+        << log.str();
+    EXPECT_NE(log.str().find(FormatC("summary: data points in cells %d (four-electrode arrays)\n",
+                                     static_cast<int>(lines.size()))),
+              std::string::npos)
+        << log.str();
+    const size_t at = log.str().find("summary: final misfit ");
+    ASSERT_NE(at, std::string::npos) << log.str();
+    const double misfit = std::stod(log.str().substr(at + 22));
+    // From 0.17 after one iteration; the layered model cannot put the interface exactly at
+    // 3 m, so a few per cent remain.
+    EXPECT_LT(misfit, 0.012) << log.str();
+}
+
+TEST_F(BatchRunTest, Res2dinvFilesTheImportCannotUseEndTheRunWithTheirCause) {
+    const struct {
+        const char* text;
+        const char* cause;
+    } cases[] = {
+        {"Equatorial\n1.0\n8\n1\n0\n0\n0 1 1 10\n", ": line 3 gives the array type 8"},
+        {"Wenner\n1.0\n1\n0\n0\n0\n", " holds no data points."},
+        {"Wenner\n1.0\n1\n1\n0\n0\n0 1 -10\n",
+         ": none of its 1 data points has an apparent resistivity above 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        WriteText(folder / "in.dat", c.text);
+        log.str("");
+        EXPECT_EQ(Run({"--res2dinv-in", Path("in.dat"), "--grid", "2"}), 1);
+        const std::string error = ErrorLine();
+        EXPECT_EQ(error.find("error: importing " + Path("in.dat") + ": "), 0u) << error;
+        EXPECT_NE(error.find(Path("in.dat") + c.cause), std::string::npos) << error;
+    }
+}

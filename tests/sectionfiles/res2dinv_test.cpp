@@ -191,15 +191,6 @@ TEST_F(Res2dinv, CommasSeparateValuesLikeBlanks) {
     EXPECT_EQ(commas.points[0].fResistivity, blanks.points[0].fResistivity);
 }
 
-TEST_F(Res2dinv, OtherArrayTypesGiveNoRows) {
-    ASSERT_EQ(Import(Header(1, 2) + "0.0 2.0 1 100.0\n3.0 2.0 1 110.0\n", 1.0f),
-              Res2dinvStatus::Ok);
-    EXPECT_EQ(prompter.Messages(),
-              std::vector<std::string>{"dipole-dipole method : nDipoleIndex=0"});
-    EXPECT_EQ(store.nColumn, 4);
-    for (int c = 0; c < store.nColumn; ++c) EXPECT_EQ(store.nRow[c], 0);
-}
-
 TEST_F(Res2dinv, OneMessagePerDipoleSizeInAscendingOrder) {
     ASSERT_EQ(
         Import(Header(3, 4) + "0.0 4.0 1 10.0\n0.0 2.0 1 20.0\n2.0 2.0 2 30.0\n2.0 2.0 1 40.0\n",
@@ -317,11 +308,8 @@ TEST_F(Res2dinv, EmptySectionExportsTheStartingSpacing) {
     EXPECT_EQ(ReadText(folder / "e.dat"), Crlf("e.dat\n5000.000000\n3\n0\n1\n0\n"));
 }
 
-TEST_F(Res2dinv, FourElectrodeSectionIsNotExported) {
-    store.bGeneralArray = 1;
-    const auto st = WriteRes2dinvFile(store, folder / "g.dat");
-    EXPECT_EQ(st, Res2dinvExportStatus::GeneralArray);
-    EXPECT_FALSE(std::filesystem::exists(folder / "g.dat"));
+TEST_F(Res2dinv, ExportThatCannotBeCreatedNamesTheFile) {
+    EXPECT_EQ(WriteRes2dinvFile(store, folder / "x" / "a.dat"), Res2dinvExportStatus::CannotCreate);
     EXPECT_EQ(Res2dinvExportMessage(Res2dinvExportStatus::CannotCreate, folder / "x" / "a.dat"),
               "Cannot open the file " + (folder / "x" / "a.dat").string());
 }
