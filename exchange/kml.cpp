@@ -1,6 +1,18 @@
 #include "exchange/kml.h"
 
+#include <ctime>
+
 #include "common/text_format.h"
+
+std::string KmlWhen(std::int64_t time, int iMilliSecond) {
+    const std::time_t t = static_cast<std::time_t>(time);
+    std::tm utc{};
+    if (::gmtime_r(&t, &utc) == nullptr) return "1970-01-01T00:00:00Z";
+    std::string text = FormatC("%04d-%02d-%02dT%02d:%02d:%02d", utc.tm_year + 1900, utc.tm_mon + 1,
+                               utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    if (iMilliSecond > 0 && iMilliSecond < 1000) text += FormatC(".%03d", iMilliSecond);
+    return text + "Z";
+}
 
 CXmlElement AddKmlHead(CXmlDocument& doc) {
     CXmlElement kml = doc.CreateRoot("kml");
@@ -13,6 +25,9 @@ CXmlElement AddKmlHead(CXmlDocument& doc) {
 
 void AddGPSTrack(const CXmlElement& folder, const CGantrelLine& line, CTextWriter* sideText) {
     CXmlElement track = folder.CreateChild("Placemark").CreateChild("gx:Track");
+    // A track holds one when per coordinate, all of them before the first coordinate.
+    for (const CGPSData& fix : line.pGPS)
+        track.AddTextChild("when", KmlWhen(fix.time, fix.iMilliSecond));
     for (const CGPSData& fix : line.pGPS) {
         track.AddTextChild("gx:coord",
                            FormatC("%f %f %f", fix.dLongitude, fix.dLatitude, fix.dAltitude));

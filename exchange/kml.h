@@ -2,7 +2,9 @@
 // shares, the GPS track of a survey line, and the map laid over the globe as an image.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "common/survey.h"
@@ -22,8 +24,13 @@ inline constexpr std::string_view kAtomNamespace = "http://www.w3.org/2005/Atom"
 // namespace declarations, then Document holding one Folder. Returns the Folder.
 CXmlElement AddKmlHead(CXmlDocument& doc);
 
-// Folder -> Placemark -> gx:Track with one gx:coord "lon lat alt" ("%f %f %f") per fix of
-// the line, in the order of the fixes; a line without fixes gives an empty track. When
+// A moment as a KML time stamp in UTC, "2009-06-15T01:00:01Z", with ".mmm" before the Z
+// when iMilliSecond is 1..999. time is calendar seconds.
+std::string KmlWhen(std::int64_t time, int iMilliSecond);
+
+// Folder -> Placemark -> gx:Track with one when (KmlWhen of the fix's time) per fix, then one
+// gx:coord "lon lat alt" ("%f %f %f") per fix, both in the order of the fixes; a line without
+// fixes gives an empty track. When
 // sideText is given and open, every fix is also written to it as the line
 // "%f %f %f %f %f \n" of latitude, longitude, easting, northing and altitude.
 void AddGPSTrack(const CXmlElement& folder, const CGantrelLine& line,

@@ -1,6 +1,7 @@
 #include "processing/batch.h"
 
 #include <cmath>
+#include <set>
 #include <sstream>
 #include <system_error>
 
@@ -62,6 +63,11 @@ bool IsValueOption(const std::string& a) {
     for (const char* k : kOptions)
         if (a == k) return true;
     return false;
+}
+// Options that may be given more than once, each use honoured in order; every other value
+// option holds one value, so a second use would silently replace the first.
+bool IsRepeatableOption(const std::string& a) {
+    return a == "--smooth" || a == "--png" || a == "--flag";
 }
 
 }  // namespace
@@ -148,6 +154,8 @@ General
   --lang en|ja                language of the messages (default en)
   --help                      this text
   --version                   the program's name and version
+Only --smooth, --png and --flag may be given more than once; any other option given twice
+is refused.
 )";
 }
 
@@ -158,8 +166,14 @@ std::optional<BatchOptions> ParseConversion(const std::vector<std::string>& args
                                             std::string& error) {
     BatchOptions o;
     std::vector<std::string> files;
+    bool languageGiven = false;
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--lang" && i + 1 < args.size()) {
+            if (languageGiven) {
+                error = "option --lang is given twice: it takes one value";
+                return std::nullopt;
+            }
+            languageGiven = true;
             const std::string& v = args[++i];
             if (v != "en" && v != "ja") {
                 error = "--lang takes en or ja, not \"" + v + "\"";
@@ -212,6 +226,7 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
         error = text;
         return std::nullopt;
     };
+    std::set<std::string> given;  // the single-value options met so far
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a.rfind("--", 0) != 0) {
@@ -226,6 +241,10 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
             continue;
         }
         if (!IsValueOption(a)) return fail("unknown option " + a + " (see --help)");
+        if (!IsRepeatableOption(a) && !given.insert(a).second)
+            return fail("option " + a +
+                        " is given twice: it takes one value (only --smooth, "
+                        "--png and --flag may be repeated)");
         // The next option is not taken for a value ("--save-ovs --grid 2"); a file whose name
         // starts with "--" can be given as "./--name".
         if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0)

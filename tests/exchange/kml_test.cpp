@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <pugixml.hpp>
 #include <sstream>
@@ -43,9 +44,12 @@ protected:
         ss << in.rdbuf();
         return ss.str();
     }
-    static void AddFix(CGantrelLine& line, double lat, double lon, double alt) {
+    static void AddFix(CGantrelLine& line, double lat, double lon, double alt,
+                       std::int64_t time = 1245027601, int ms = 0) {
         CGPSData* fix = line.AddGPS();
         ASSERT_NE(fix, nullptr);
+        fix->time = time;
+        fix->iMilliSecond = ms;
         fix->dLatitude = lat;
         fix->dLongitude = lon;
         fix->dAltitude = alt;
@@ -60,12 +64,14 @@ protected:
 TEST_F(KmlTest, TrackHasOneCoordPerFixInOrder) {
     CGantrelLine line;
     AddFix(line, 35.23539, 139.761315, 35.2);
-    AddFix(line, 35.2354, 139.7613154, 35.25);
+    AddFix(line, 35.2354, 139.7613154, 35.25, 1245027602, 250);
     const fs::path path = dir_ / "track.kml";
     ASSERT_TRUE(WriteGPSTrackKml(line, path).ok());
     const std::string bytes = Slurp(path);
     EXPECT_EQ(bytes, std::string(kHead) +
                          "<Placemark><gx:Track>"
+                         "<when>2009-06-15T01:00:01Z</when>"
+                         "<when>2009-06-15T01:00:02.250Z</when>"
                          "<gx:coord>139.761315 35.235390 35.200000</gx:coord>"
                          "<gx:coord>139.761315 35.235400 35.250000</gx:coord>"
                          "</gx:Track></Placemark>" +
@@ -82,10 +88,43 @@ TEST_F(KmlTest, CoordinatesKeepSignsAndSixDecimals) {
     AddGPSTrack(AddKmlHead(doc), line);
     EXPECT_EQ(doc.Text(), std::string(kHead) +
                               "<Placemark><gx:Track>"
+                              "<when>2009-06-15T01:00:01Z</when>"
+                              "<when>2009-06-15T01:00:01Z</when>"
                               "<gx:coord>-151.209296 -33.868820 -12.000000</gx:coord>"
                               "<gx:coord>0.000000 0.000000 0.000000</gx:coord>"
                               "</gx:Track></Placemark>" +
                               kTail);
+}
+
+TEST(KmlWhen, IsUtcWithMillisecondsOnlyWhenThereAreSome) {
+    const struct {
+        std::int64_t time;
+        int ms;
+        const char* text;
+    } cases[] = {
+        {0, 0, "1970-01-01T00:00:00Z"},
+        {1245027601, 0, "2009-06-15T01:00:01Z"},
+        {1245027601, 5, "2009-06-15T01:00:01.005Z"},
+        {1245027601, 999, "2009-06-15T01:00:01.999Z"},
+        {951782400, 0, "2000-02-29T00:00:00Z"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(KmlWhen(c.time, c.ms), c.text) << c.time;
+}
+
+// An independent reader takes the track: GDAL's ogrinfo, which fails on a gx:Track whose
+// coordinates have no times.
+TEST_F(KmlTest, TrackIsReadByAnIndependentReader) {
+    if (std::system("command -v ogrinfo >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ogrinfo (gdal-bin) is not installed";
+    CGantrelLine line;
+    for (int i = 0; i < 5; ++i) AddFix(line, 35.0 + 1e-4 * i, 139.75, 20.0, 1245027601 + i);
+    const fs::path path = dir_ / "gps_0.kml", out = dir_ / "ogrinfo.txt";
+    ASSERT_TRUE(WriteGPSTrackKml(line, path).ok());
+    const std::string command = "ogrinfo -ro -al " + path.string() + " > " + out.string() + " 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << Slurp(out);
+    const std::string text = Slurp(out);
+    EXPECT_NE(text.find("Feature Count: 1"), std::string::npos) << text;
+    EXPECT_NE(text.find("139.75 35.0004"), std::string::npos) << text;
 }
 
 TEST_F(KmlTest, LineWithoutFixesGetsAnEmptyTrack) {

@@ -80,6 +80,37 @@ TEST(BatchOptions, BadValuesNameTheOption) {
     EXPECT_EQ(e, "unknown option --frobnicate (see --help)");
 }
 
+// A second value of a one-value option would replace the first and drop an output silently.
+TEST(BatchOptions, SingleValueOptionsGivenTwiceAreRefused) {
+    const struct {
+        std::vector<std::string> args;
+        std::string error;  // empty: accepted
+    } cases[] = {
+        {{"a.sto", "--save-ovs", "a.ovs", "--save-ovs", "b.ovs"},
+         "option --save-ovs is given twice: it takes one value (only --smooth, --png and --flag "
+         "may be repeated)"},
+        {{"a.sto", "--xml", "a.xml", "--grid", "2", "--xml", "b.xml:ja"},
+         "option --xml is given twice"},
+        {{"a.sto", "--config", "2", "--config", "2"}, "option --config is given twice"},
+        {{"a.sto", "--lang", "ja", "--lang", "en"}, "option --lang is given twice"},
+        {{"convert", "binary", "--lang", "ja", "in", "out", "--lang", "ja"},
+         "option --lang is given twice: it takes one value"},
+        {{"a.sto", "--png", "line:a.png", "--png", "map-gps:b.png", "--smooth", "h-average",
+          "--smooth", "v-average", "--config", "2", "--flag", "35,139", "--flag", "35.1,139.1"},
+         ""},
+    };
+    for (const auto& c : cases) {
+        std::string e;
+        const auto o = Parse(c.args, &e);
+        EXPECT_EQ(o.has_value(), c.error.empty()) << c.args[1] << ": " << e;
+        EXPECT_EQ(e.rfind(c.error, 0), 0u) << e;
+        if (o && c.error.empty()) {
+            EXPECT_EQ(o->pictures.size(), 2u);
+            EXPECT_EQ(o->smoothing.size(), 2u);
+        }
+    }
+}
+
 TEST(BatchOptions, UnknownOptionLastIsUnknownNotShortOfAValue) {
     std::string e;
     EXPECT_FALSE(Parse({"a.sto", "--foo"}, &e));
