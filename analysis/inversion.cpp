@@ -13,6 +13,7 @@
 #include "analysis/initial_model.h"
 #include "common/language.h"
 #include "common/resistivity.h"
+#include "common/settings.h"
 #include "common/side_file.h"
 #include "common/text_format.h"
 
@@ -50,6 +51,25 @@ std::string InversionCancelledMessage() {
               "インバージョンを中止しました。モデルは実行前のままです。");
 }
 
+int ReadJacobianSetting() {
+    return ReadSettingInt("iJacobian", kJacobianDifference) == kJacobianExact ? kJacobianExact
+                                                                              : kJacobianDifference;
+}
+
+void WriteJacobianSetting(int iJacobian) {
+    WriteSettingInt("iJacobian",
+                    iJacobian == kJacobianExact ? kJacobianExact : kJacobianDifference);
+}
+
+const char* JacobianName(int iJacobian) {
+    return iJacobian == kJacobianExact ? "exact" : "difference";
+}
+
+std::string CDlgLsm::JacobianChoiceText(int iJacobian) {
+    return iJacobian == kJacobianExact ? Tr("Exact derivative", "厳密な微分")
+                                       : Tr("Finite difference", "差分近似");
+}
+
 std::string InversionProgressText(int i, int nColumn) {
     return FormatC("i=%d/%d", i, nColumn);
 }
@@ -68,6 +88,7 @@ CDlgLsm CDlgLsm::FromSettings(const InversionSettings& s) {
     d.fMinResistivity = s.fMinResistivity * 1000.0f;
     d.fMaxResistivity = s.fMaxResistivity * 1000.0f;
     d.bKeepFirstLayer = s.bKeepFirstLayer;
+    d.iJacobian = s.iJacobian;
     return d;
 }
 
@@ -82,6 +103,7 @@ void CDlgLsm::ToSettings(InversionSettings& s) const {
     s.fMinResistivity = fMinResistivity / 1000.0f;
     s.fMaxResistivity = fMaxResistivity / 1000.0f;
     s.bKeepFirstLayer = bKeepFirstLayer;
+    s.iJacobian = iJacobian == kJacobianExact ? kJacobianExact : kJacobianDifference;
 }
 
 std::string CDlgLsm::Validate() const {
@@ -142,6 +164,7 @@ std::string CDlgLsm::Label(LsmField field) {
         case LsmField::RobustEstimation: return "Robust estimation";
         case LsmField::KeepFirstLayer: return "Keep first layer resistivity";
         case LsmField::SaveMatrixInformation: return "Save matrix information";
+        case LsmField::Jacobian: return "Jacobian";
     }
     return {};
 }
@@ -251,6 +274,8 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
     std::array<double, kMaxModelLayers> logRho{};  // the unknowns p_j = log10 rho_j
     for (int j = 0; j < n; ++j) logRho[j] = std::log10(work.dResistivity[j]);
     if (forward_.Setup(sounding, work) == 0) return -1.0f;
+    if (settings.iJacobian == kJacobianExact)
+        derivative_.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(m));
 
     std::array<double, kMaxSoundingRows> calculated{};
     std::array<double, kMaxSoundingRows> trial{};
@@ -277,11 +302,19 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
         for (int k = 0; k < m; ++k) logCalculated[k] = std::log10(calculated[k]);
         for (int r = m; r < rows; ++r) system_.residual[static_cast<std::size_t>(r)] = 0.0;
 
+        const bool exact = settings.iJacobian == kJacobianExact;
+        if (exact) forward_.Derivatives(derivative_);
         for (int q = 0; q < n; ++q) {
-            forward_.PerturbedResponse(q, std::pow(10.0, logRho[q] + dd),
-                                       std::span<double>(trial));
             double* J = system_.jacobian[q];
-            for (int k = 0; k < m; ++k) J[k] = (std::log10(trial[k]) - logCalculated[k]) / dd;
+            if (exact) {
+                // d log10 c / d log10 rho = rho / c * dc / drho
+                const double* dq = derivative_.data() + q * m;
+                for (int k = 0; k < m; ++k) J[k] = work.dResistivity[q] * dq[k] / calculated[k];
+            } else {
+                forward_.PerturbedResponse(q, std::pow(10.0, logRho[q] + dd),
+                                           std::span<double>(trial));
+                for (int k = 0; k < m; ++k) J[k] = (std::log10(trial[k]) - logCalculated[k]) / dd;
+            }
             for (int r = m; r < rows; ++r) J[r] = 0.0;
             if (q >= 1) J[m + q - 1] = -reg;
             if (q <= n - 2) J[m + q] = reg;
@@ -580,6 +613,7 @@ bool NonLinearInversion(CTrevascDataOhm& store, InversionSettings& settings,
         prompter.Message(problem);
     }
     dialog.ToSettings(settings);
+    WriteJacobianSetting(settings.iJacobian);
 
     std::function<void(const std::string&)> log;
     if (logFile.IsOpen()) log = [&logFile](const std::string& line) { logFile.Write(line); };

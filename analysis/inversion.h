@@ -26,9 +26,18 @@
 #include "common/prompter.h"
 #include "sectionfiles/section_store.h"
 
-// The document's inversion parameters. Kept in memory only: every start of the program
-// begins at these defaults. Beta, the constraint with its limits and "keep first layer" are
-// collected by the dialog and carried, but take no part in the computation.
+// How the Jacobian is taken: raising one layer at a time by dDifference in log10 and running
+// the forward model again, or from the derivative of the layer recurrence (the same filter;
+// about the cost of two forward runs however many layers).
+enum InversionJacobian : int {
+    kJacobianDifference = 0,
+    kJacobianExact = 1,
+};
+
+// The document's inversion parameters. Kept in memory only (every start of the program
+// begins at these defaults), except the Jacobian, which the settings keep as "iJacobian".
+// Beta, the constraint with its limits and "keep first layer" are collected by the dialog and
+// carried, but take no part in the computation.
 struct InversionSettings {
     int nIteration = 10;            // iterations run, no convergence test
     double dAlpha = 0.2;            // step factor
@@ -40,7 +49,14 @@ struct InversionSettings {
     float fMinResistivity = 0.0f;   // Ohm-m, collected only
     float fMaxResistivity = 10000.0f;
     int bKeepFirstLayer = 0;        // collected only
+    int iJacobian = kJacobianDifference;
 };
+
+// The stored choice of Jacobian ("iJacobian"); anything else than exact reads as difference.
+int ReadJacobianSetting();
+void WriteJacobianSetting(int iJacobian);
+// "difference" or "exact", the words of the dialog and the batch line.
+const char* JacobianName(int iJacobian);
 
 // Pivot tolerance of the normal-equation solve.
 inline constexpr double kInversionSolveTolerance = 1e-6;
@@ -89,8 +105,9 @@ enum class LsmField : int {
     RobustEstimation,
     KeepFirstLayer,
     SaveMatrixInformation,
+    Jacobian,        // "Finite difference" or "Exact derivative"
 };
-inline constexpr int kLsmFieldCount = 15;
+inline constexpr int kLsmFieldCount = 16;
 
 struct CDlgLsm : CDialogValues {
     int nIteration = 10;
@@ -110,6 +127,7 @@ struct CDlgLsm : CDialogValues {
     int bRobustEstimation = 0;
     int bSaveMatrixInformation = 0;
     int bKeepFirstLayer = 0;
+    int iJacobian = kJacobianDifference;  // kept in the settings
     // "Advanced menu" pressed an odd number of times: the advanced fields are shown.
     bool bAdvancedShown = false;
 
@@ -132,6 +150,8 @@ struct CDlgLsm : CDialogValues {
     static std::string Label(LsmField field);
     static std::string AdvancedButtonText() { return "Advanced menu"; }
     static std::string ConstraintGroupText() { return "Constraint"; }
+    // The choices of the Jacobian field, by InversionJacobian.
+    static std::string JacobianChoiceText(int iJacobian);
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -190,6 +210,7 @@ public:
 private:
     CSoundingForward forward_;
     LeastSquaresSystem system_;
+    std::vector<double> derivative_;  // d calculated / d rho, layer by layer
     int nSkipped_ = 0;
     int nIterations_ = 0;
 };

@@ -52,6 +52,7 @@ bool IsValueOption(const std::string& a) {
     static const char* const kOptions[] = {
         "--ovs",      "--res2dinv-in", "--config",        "--marker-spacing", "--file-index",
         "--median",   "--grid",        "--initial-model", "--invert",         "--smooth",
+        "--jacobian",
         "--save-sto", "--save-stn",    "--save-ovs",      "--res2dinv",       "--st1",
         "--st4",      "--png",         "--lang",          "--xml",            "--surfer",
         "--current-levels", "--line-ascii",
@@ -98,6 +99,8 @@ Processing
                               in m; number of layers; resistivity in Ohm-m for mode 0)
   --invert ITER[:ALPHA[:REG[:DAMP]]]
                               non-linear inversion with ITER iterations
+  --jacobian difference|exact the inversion's Jacobian: finite differences (default) or the
+                              exact derivative (the window's stored choice is not used)
   --smooth KIND[:L]           model smoothing: h-median (L = 3, 5, 7 or 9), h-average or
                               v-average; repeatable, applied in order
 Outputs
@@ -264,6 +267,10 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
             m.fDepth = static_cast<float>(depth);
             if (f.size() == 4) m.fResistivity = static_cast<float>(res);
             o.initialModel = m;
+        } else if (a == "--jacobian") {
+            if (v != "difference" && v != "exact")
+                return fail("--jacobian takes difference or exact, not \"" + v + "\"");
+            o.iJacobian = v == "exact" ? kJacobianExact : kJacobianDifference;
         } else if (a == "--invert") {
             const auto f = Fields(v);
             BatchInversion inv;
@@ -519,6 +526,7 @@ int CBatchRun::Respond(CDialogValues& v) {
         if (o_.inversion->dAlpha) l->dAlpha = *o_.inversion->dAlpha;
         if (o_.inversion->dRegularization) l->dRegularization = *o_.inversion->dRegularization;
         if (o_.inversion->dDamping) l->dDamping = *o_.inversion->dDamping;
+        l->iJacobian = o_.iJacobian;
         return 1;
     }
     if (auto* p = dynamic_cast<CDlgProperty*>(&v)) {
