@@ -71,7 +71,7 @@ std::string CDlgLsm::JacobianChoiceText(int iJacobian) {
 }
 
 std::string InversionProgressText(int i, int nColumn) {
-    return FormatC("i=%d/%d", i, nColumn);
+    return FormatC(Tr("column %d of %d", "列 %d / %d"), i, nColumn);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -365,6 +365,51 @@ float InvertSounding(LayerModel& model, SoundingData& sounding, const InversionS
                      std::vector<float>* misfits) {
     CSoundingInverter inverter;
     return inverter.Invert(model, sounding, settings, misfits);
+}
+
+std::vector<float> ColumnMisfits(const CTrevascDataOhm& store) {
+    std::vector<float> misfit;
+    if (!store.IsAllocated()) return misfit;
+    const int nColumn = std::clamp(store.nColumn, 0, store.MaxColumn());
+    misfit.assign(static_cast<std::size_t>(nColumn), -1.0f);
+    for (int c = 0; c < nColumn; ++c) {
+        const int m = std::clamp(store.nRow[static_cast<std::size_t>(c)], 0, store.MaxRow());
+        double sum = 0.0;
+        int count = 0;
+        for (int k = 0; k < m; ++k) {
+            const float obs = store.fObserved[c][k], calc = store.fCalculated[c][k];
+            if (!Positive(obs) || !Positive(calc)) continue;
+            const double e =
+                std::log10(static_cast<double>(obs)) - std::log10(static_cast<double>(calc));
+            sum += e * e;
+            ++count;
+        }
+        if (count > 0)
+            misfit[static_cast<std::size_t>(c)] = static_cast<float>(std::sqrt(sum / count));
+    }
+    return misfit;
+}
+
+float MedianMisfit(std::span<const float> misfits) {
+    std::vector<float> v;
+    for (float f : misfits)
+        if (f >= 0.0f) v.push_back(f);
+    if (v.empty()) return -1.0f;
+    std::sort(v.begin(), v.end());
+    const std::size_t h = v.size() / 2;
+    return v.size() % 2 == 1 ? v[h] : 0.5f * (v[h - 1] + v[h]);
+}
+
+std::vector<int> WorstColumns(std::span<const float> misfits, int nWorst) {
+    std::vector<int> c;
+    for (std::size_t i = 0; i < misfits.size(); ++i)
+        if (misfits[i] >= 0.0f) c.push_back(static_cast<int>(i));
+    std::stable_sort(c.begin(), c.end(), [&](int a, int b) {
+        return misfits[static_cast<std::size_t>(a)] > misfits[static_cast<std::size_t>(b)];
+    });
+    if (static_cast<int>(c.size()) > std::max(nWorst, 0))
+        c.resize(static_cast<std::size_t>(std::max(nWorst, 0)));
+    return c;
 }
 
 std::string InversionLogLine(int c, std::span<const float> misfits) {

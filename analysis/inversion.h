@@ -79,8 +79,8 @@ inline constexpr double kMaxStepFactor = 2.0;
 inline constexpr double kMaxDamping = 10000.0;
 inline constexpr double kMaxRegularization = 10000.0;
 
-// Progress text drawn before each column: "i=%d/%d" with the column (or the number of columns
-// done) and the column count.
+// Progress text drawn before each column: "column %d of %d" with the column (or the number of
+// columns done) and the column count.
 std::string InversionProgressText(int i, int nColumn);
 // Shown when the user stopped an inversion (or a model response pass) between columns.
 std::string InversionCancelledMessage();
@@ -224,6 +224,17 @@ private:
 float InvertSounding(LayerModel& model, SoundingData& sounding, const InversionSettings& settings,
                      std::vector<float>* misfits = nullptr);
 
+// The misfit of every column of the store as it stands: the root mean square of log10
+// observed - log10 calculated over the column's rows where both are above 0, or -1 for a
+// column without such rows. Index = column.
+std::vector<float> ColumnMisfits(const CTrevascDataOhm& store);
+
+// The middle of the misfits that are not -1 (the mean of the two middle ones for an even
+// count), -1 when there is none.
+float MedianMisfit(std::span<const float> misfits);
+// The columns of the nWorst largest misfits, largest first (the lower column first on a tie).
+std::vector<int> WorstColumns(std::span<const float> misfits, int nWorst);
+
 // One line of "rms_error.txt": " %d " with the column, " %f " per misfit, then "\n".
 std::string InversionLogLine(int c, std::span<const float> misfits);
 
@@ -278,7 +289,7 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
 // when it cannot be created), shows the dialog until its values pass Validate (each refusal
 // told in a message) or it is cancelled, and on OK copies the values into settings, inverts
 // every column and shows "Inversion finished !", followed by SkippedUpdatesMessage when
-// updates were skipped. progress receives the "i=%d/%d" texts. True when the inversion ran
+// updates were skipped. progress receives the "column %d of %d" texts. True when the inversion ran
 // (*pResult, when given, then holds what it did); false on Cancel (the log file is left
 // empty), when the store holds no model, or when progress asked to stop (the store is then
 // put back as it was, the settings keep the dialog's values and the user is told).

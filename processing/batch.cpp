@@ -725,6 +725,17 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
     if (o_.inversion) {
         if (!Invoke(kCmdInversion, "inversion")) return 1;
         log_ << FormatC("summary: final misfit %.6f (rms of log10 residuals)\n", ModelMisfit());
+        const std::vector<float> columns = ColumnMisfits(doc_.store);
+        if (const float median = MedianMisfit(columns); median >= 0.0f) {
+            log_ << FormatC("summary: column misfit median %.6f\n", static_cast<double>(median));
+            std::string worst = "summary: worst columns:";
+            for (int c : WorstColumns(columns, 5))
+                worst +=
+                    FormatC(" x=%.2f %.6f",
+                            static_cast<double>(doc_.store.fColumnX[static_cast<std::size_t>(c)]),
+                            static_cast<double>(columns[static_cast<std::size_t>(c)]));
+            log_ << worst << "\n";
+        }
     }
     for (iSmooth_ = 0; iSmooth_ < static_cast<int>(o_.smoothing.size()); ++iSmooth_) {
         const std::string& kind = o_.smoothing[static_cast<size_t>(iSmooth_)].sKind;

@@ -373,7 +373,26 @@ TEST(InversionLog, LineHoldsTheColumnAndEveryMisfit) {
     const std::vector<float> misfits = {0.5f, 0.125f};
     EXPECT_EQ(InversionLogLine(3, misfits), " 3  0.500000  0.125000 \n");
     EXPECT_EQ(InversionLogLine(12, {}), " 12 \n");
-    EXPECT_EQ(InversionProgressText(4, 120), "i=4/120");
+    EXPECT_EQ(InversionProgressText(4, 120), "column 4 of 120");
+}
+
+TEST(ColumnMisfitSummary, MedianAndWorstSkipColumnsWithoutAMisfit) {
+    const struct {
+        std::vector<float> misfits;
+        float median;
+        std::vector<int> worst;  // three at most
+    } cases[] = {
+        {{}, -1.0f, {}},
+        {{-1.0f, -1.0f}, -1.0f, {}},
+        {{0.3f}, 0.3f, {0}},
+        {{0.1f, -1.0f, 0.4f, 0.2f}, 0.2f, {2, 3, 0}},
+        {{0.1f, 0.4f, 0.2f, 0.3f, 0.4f}, 0.3f, {1, 4, 3}},  // a tie: the lower column first
+        {{0.5f, 0.1f, 0.2f, 0.3f}, 0.25f, {0, 3, 2}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MedianMisfit(c.misfits), c.median) << c.misfits.size();
+        EXPECT_EQ(WorstColumns(c.misfits, 3), c.worst) << c.misfits.size();
+    }
 }
 
 TEST(LsmDialog, ShowsTheAdvancedFieldsOnlyAfterTheButtonAndNeverTheDifference) {
@@ -446,6 +465,24 @@ protected:
 
     CTrevascDataOhm store;
 };
+
+TEST_F(SectionInversion, ColumnMisfitsAreThoseOfTheStoredResponses) {
+    Fill(store, 6);
+    InversionSettings st;
+    st.nIteration = 2;
+    InvertSection(store, st, 1);
+    const std::vector<float> misfit = ColumnMisfits(store);
+    ASSERT_EQ(misfit.size(), 6u);
+    EXPECT_EQ(misfit[3], -1.0f) << "a column without rows";
+    for (int c : {0, 1, 2, 4, 5}) {
+        LayerModel m;
+        SoundingData s;
+        ASSERT_EQ(SetUpSounding(c, store, m, s), kColumnReady);
+        std::vector<double> calculated(s.nData);
+        for (int k = 0; k < s.nData; ++k) calculated[k] = s.row[k].fCalculated;
+        EXPECT_FLOAT_EQ(misfit[c], LogMisfit(s, calculated)) << c;
+    }
+}
 
 TEST_F(SectionInversion, RowZeroChoosesPolePoleForTheWholeColumn) {
     SetModel(store, 1, 3, 50.0f);
@@ -685,7 +722,8 @@ TEST_F(InversionCommand, WritesOneLogLinePerColumnAndTakesTheDialogValues) {
     EXPECT_EQ(settings.iJacobian, kJacobianExact);
     EXPECT_EQ(ReadJacobianSetting(), kJacobianExact) << "the choice is kept for the next start";
     WriteJacobianSetting(kJacobianDifference);
-    EXPECT_EQ(progress, (std::vector<std::string>{"i=0/3", "i=1/3", "i=2/3"}));
+    EXPECT_EQ(progress,
+              (std::vector<std::string>{"column 0 of 3", "column 1 of 3", "column 2 of 3"}));
     EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{"Inversion finished !"}));
 
     std::istringstream lines(ReadLog());
@@ -732,7 +770,7 @@ TEST_F(InversionCommand, StopPutsBackEveryValueTheRunHadChanged) {
             return done < 4;
         },
         1));
-    EXPECT_EQ(shown.back(), "i=4/6");
+    EXPECT_EQ(shown.back(), "column 4 of 6");
     for (int c = 0; c < 6; ++c) {
         for (int k = 0; k < store.nRow[c]; ++k)
             ASSERT_EQ(Bits(store.fCalculated[c][k]), Bits(before.fCalculated[c][k])) << c;

@@ -1,21 +1,19 @@
 #include "processing/batch.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
-#include "common/survey_file.h"
-#include <fstream>
-
-#include "common/text_format.h"
-#include "processing/open_survey.h"
 
 #include "common/language.h"
 #include "common/memory_settings.h"
 #include "common/settings.h"
+#include "common/survey_file.h"
+#include "common/text_format.h"
 #include "processing/commands.h"
+#include "processing/open_survey.h"
 #include "tests/processing/logger_file.h"
 #include "tests/support/small_disk.h"
 
@@ -265,7 +263,7 @@ TEST_F(BatchRunTest, WholeJobFromSurveyFilesToModel) {
     const std::string text = log.str();
     EXPECT_NE(text.find("message: 2 files are opened. 2 lines are imported\n"), std::string::npos);
     EXPECT_NE(text.find("summary: lines 2, readings 240\n"), std::string::npos);
-    EXPECT_NE(text.find("progress: i=0/"), std::string::npos);
+    EXPECT_NE(text.find("progress: column 0 of "), std::string::npos);
     EXPECT_NE(text.find("message: Inversion finished !\n"), std::string::npos);
     EXPECT_NE(text.find("summary: final misfit "), std::string::npos);
     EXPECT_TRUE(fs::exists(folder / "out.sto"));
@@ -292,6 +290,12 @@ TEST_F(BatchRunTest, ExactJacobianReachesTheMisfitOfTheDifferencesOnTheExampleSu
     }
     EXPECT_GT(misfit[0], 0.0);
     EXPECT_NEAR(misfit[1] / misfit[0], 1.0, 0.01) << misfit[0] << " " << misfit[1];
+    const std::string text = log.str();
+    EXPECT_NE(text.find("summary: column misfit median "), std::string::npos) << text;
+    const size_t worst = text.find("summary: worst columns: x=");
+    ASSERT_NE(worst, std::string::npos) << text;
+    const std::string line = text.substr(worst, text.find('\n', worst) - worst);
+    EXPECT_EQ(std::count(line.begin(), line.end(), '='), 5) << line;
 }
 
 TEST_F(BatchRunTest, OneDimensionalSurveyIsInvertedAndSaved) {
@@ -303,7 +307,8 @@ TEST_F(BatchRunTest, OneDimensionalSurveyIsInvertedAndSaved) {
         << log.str();
     const std::string text = log.str();
     EXPECT_NE(text.find("message: Number of data = 5\n"), std::string::npos);
-    EXPECT_NE(text.find("progress: i=0/1\n"), std::string::npos) << "one column: the sounding";
+    EXPECT_NE(text.find("progress: column 0 of 1\n"), std::string::npos)
+        << "one column: the sounding";
     EXPECT_NE(text.find("message: Inversion finished !\n"), std::string::npos);
     EXPECT_NE(text.find("summary: final misfit "), std::string::npos);
     EXPECT_TRUE(fs::exists(ovs));
