@@ -13,6 +13,7 @@
 #include "analysis/initial_model.h"
 #include "common/language.h"
 #include "common/resistivity.h"
+#include "common/settings.h"
 #include "common/side_file.h"
 #include "common/text_format.h"
 
@@ -50,8 +51,27 @@ std::string InversionCancelledMessage() {
               "インバージョンを中止しました。モデルは実行前のままです。");
 }
 
+int ReadJacobianSetting() {
+    return ReadSettingInt("iJacobian", kJacobianDifference) == kJacobianExact ? kJacobianExact
+                                                                              : kJacobianDifference;
+}
+
+void WriteJacobianSetting(int iJacobian) {
+    WriteSettingInt("iJacobian",
+                    iJacobian == kJacobianExact ? kJacobianExact : kJacobianDifference);
+}
+
+const char* JacobianName(int iJacobian) {
+    return iJacobian == kJacobianExact ? "exact" : "difference";
+}
+
+std::string CDlgLsm::JacobianChoiceText(int iJacobian) {
+    return iJacobian == kJacobianExact ? Tr("Exact derivative", "厳密な微分")
+                                       : Tr("Finite difference", "差分近似");
+}
+
 std::string InversionProgressText(int i, int nColumn) {
-    return FormatC("i=%d/%d", i, nColumn);
+    return FormatC(Tr("column %d of %d", "列 %d / %d"), i, nColumn);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -68,6 +88,7 @@ CDlgLsm CDlgLsm::FromSettings(const InversionSettings& s) {
     d.fMinResistivity = s.fMinResistivity * 1000.0f;
     d.fMaxResistivity = s.fMaxResistivity * 1000.0f;
     d.bKeepFirstLayer = s.bKeepFirstLayer;
+    d.iJacobian = s.iJacobian;
     return d;
 }
 
@@ -82,6 +103,7 @@ void CDlgLsm::ToSettings(InversionSettings& s) const {
     s.fMinResistivity = fMinResistivity / 1000.0f;
     s.fMaxResistivity = fMaxResistivity / 1000.0f;
     s.bKeepFirstLayer = bKeepFirstLayer;
+    s.iJacobian = iJacobian == kJacobianExact ? kJacobianExact : kJacobianDifference;
 }
 
 std::string CDlgLsm::Validate() const {
@@ -143,6 +165,7 @@ std::string CDlgLsm::Label(LsmField field) {
         case LsmField::RobustEstimation: return "Robust estimation";
         case LsmField::KeepFirstLayer: return "Keep first layer resistivity";
         case LsmField::SaveMatrixInformation: return "Save matrix information";
+        case LsmField::Jacobian: return "Jacobian";
     }
     return {};
 }
@@ -252,6 +275,8 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
     std::array<double, kMaxModelLayers> logRho{};  // the unknowns p_j = log10 rho_j
     for (int j = 0; j < n; ++j) logRho[j] = std::log10(work.dResistivity[j]);
     if (forward_.Setup(sounding, work) == 0) return -1.0f;
+    if (settings.iJacobian == kJacobianExact)
+        derivative_.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(m));
 
     std::array<double, kMaxSoundingRows> calculated{};
     std::array<double, kMaxSoundingRows> trial{};
@@ -278,11 +303,19 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
         for (int k = 0; k < m; ++k) logCalculated[k] = std::log10(calculated[k]);
         for (int r = m; r < rows; ++r) system_.residual[static_cast<std::size_t>(r)] = 0.0;
 
+        const bool exact = settings.iJacobian == kJacobianExact;
+        if (exact) forward_.Derivatives(derivative_);
         for (int q = 0; q < n; ++q) {
-            forward_.PerturbedResponse(q, std::pow(10.0, logRho[q] + dd),
-                                       std::span<double>(trial));
             double* J = system_.jacobian[q];
-            for (int k = 0; k < m; ++k) J[k] = (std::log10(trial[k]) - logCalculated[k]) / dd;
+            if (exact) {
+                // d log10 c / d log10 rho = rho / c * dc / drho
+                const double* dq = derivative_.data() + q * m;
+                for (int k = 0; k < m; ++k) J[k] = work.dResistivity[q] * dq[k] / calculated[k];
+            } else {
+                forward_.PerturbedResponse(q, std::pow(10.0, logRho[q] + dd),
+                                           std::span<double>(trial));
+                for (int k = 0; k < m; ++k) J[k] = (std::log10(trial[k]) - logCalculated[k]) / dd;
+            }
             for (int r = m; r < rows; ++r) J[r] = 0.0;
             if (q >= 1) J[m + q - 1] = -reg;
             if (q <= n - 2) J[m + q] = reg;
@@ -333,6 +366,51 @@ float InvertSounding(LayerModel& model, SoundingData& sounding, const InversionS
                      std::vector<float>* misfits) {
     CSoundingInverter inverter;
     return inverter.Invert(model, sounding, settings, misfits);
+}
+
+std::vector<float> ColumnMisfits(const CTrevascDataOhm& store) {
+    std::vector<float> misfit;
+    if (!store.IsAllocated()) return misfit;
+    const int nColumn = std::clamp(store.nColumn, 0, store.MaxColumn());
+    misfit.assign(static_cast<std::size_t>(nColumn), -1.0f);
+    for (int c = 0; c < nColumn; ++c) {
+        const int m = std::clamp(store.nRow[static_cast<std::size_t>(c)], 0, store.MaxRow());
+        double sum = 0.0;
+        int count = 0;
+        for (int k = 0; k < m; ++k) {
+            const float obs = store.fObserved[c][k], calc = store.fCalculated[c][k];
+            if (!Positive(obs) || !Positive(calc)) continue;
+            const double e =
+                std::log10(static_cast<double>(obs)) - std::log10(static_cast<double>(calc));
+            sum += e * e;
+            ++count;
+        }
+        if (count > 0)
+            misfit[static_cast<std::size_t>(c)] = static_cast<float>(std::sqrt(sum / count));
+    }
+    return misfit;
+}
+
+float MedianMisfit(std::span<const float> misfits) {
+    std::vector<float> v;
+    for (float f : misfits)
+        if (f >= 0.0f) v.push_back(f);
+    if (v.empty()) return -1.0f;
+    std::sort(v.begin(), v.end());
+    const std::size_t h = v.size() / 2;
+    return v.size() % 2 == 1 ? v[h] : 0.5f * (v[h - 1] + v[h]);
+}
+
+std::vector<int> WorstColumns(std::span<const float> misfits, int nWorst) {
+    std::vector<int> c;
+    for (std::size_t i = 0; i < misfits.size(); ++i)
+        if (misfits[i] >= 0.0f) c.push_back(static_cast<int>(i));
+    std::stable_sort(c.begin(), c.end(), [&](int a, int b) {
+        return misfits[static_cast<std::size_t>(a)] > misfits[static_cast<std::size_t>(b)];
+    });
+    if (static_cast<int>(c.size()) > std::max(nWorst, 0))
+        c.resize(static_cast<std::size_t>(std::max(nWorst, 0)));
+    return c;
 }
 
 std::string InversionLogLine(int c, std::span<const float> misfits) {
@@ -584,6 +662,7 @@ bool NonLinearInversion(CTrevascDataOhm& store, InversionSettings& settings,
         prompter.Message(problem);
     }
     dialog.ToSettings(settings);
+    WriteJacobianSetting(settings.iJacobian);
 
     std::function<void(const std::string&)> log;
     if (logFile.IsOpen()) log = [&logFile](const std::string& line) { logFile.Write(line); };

@@ -26,9 +26,18 @@
 #include "common/prompter.h"
 #include "sectionfiles/section_store.h"
 
-// The document's inversion parameters. Kept in memory only: every start of the program
-// begins at these defaults. Beta, the constraint with its limits and "keep first layer" are
-// collected by the dialog and carried, but take no part in the computation.
+// How the Jacobian is taken: raising one layer at a time by dDifference in log10 and running
+// the forward model again, or from the derivative of the layer recurrence (the same filter;
+// about the cost of two forward runs however many layers).
+enum InversionJacobian : int {
+    kJacobianDifference = 0,
+    kJacobianExact = 1,
+};
+
+// The document's inversion parameters. Kept in memory only (every start of the program
+// begins at these defaults), except the Jacobian, which the settings keep as "iJacobian".
+// Beta, the constraint with its limits and "keep first layer" are collected by the dialog and
+// carried, but take no part in the computation.
 struct InversionSettings {
     int nIteration = 10;            // iterations run, no convergence test
     double dAlpha = 0.2;            // step factor
@@ -40,7 +49,14 @@ struct InversionSettings {
     float fMinResistivity = 0.0f;   // Ohm-m, collected only
     float fMaxResistivity = 10000.0f;
     int bKeepFirstLayer = 0;        // collected only
+    int iJacobian = kJacobianDifference;
 };
+
+// The stored choice of Jacobian ("iJacobian"); anything else than exact reads as difference.
+int ReadJacobianSetting();
+void WriteJacobianSetting(int iJacobian);
+// "difference" or "exact", the words of the dialog and the batch line.
+const char* JacobianName(int iJacobian);
 
 // Pivot tolerance of the normal-equation solve.
 inline constexpr double kInversionSolveTolerance = 1e-6;
@@ -63,8 +79,8 @@ inline constexpr double kMaxStepFactor = 2.0;
 inline constexpr double kMaxDamping = 10000.0;
 inline constexpr double kMaxRegularization = 10000.0;
 
-// Progress text drawn before each column: "i=%d/%d" with the column (or the number of columns
-// done) and the column count.
+// Progress text drawn before each column: "column %d of %d" with the column (or the number of
+// columns done) and the column count.
 std::string InversionProgressText(int i, int nColumn);
 // Shown when the user stopped an inversion (or a model response pass) between columns.
 std::string InversionCancelledMessage();
@@ -89,8 +105,9 @@ enum class LsmField : int {
     RobustEstimation,
     KeepFirstLayer,
     SaveMatrixInformation,
+    Jacobian,        // "Finite difference" or "Exact derivative"
 };
-inline constexpr int kLsmFieldCount = 15;
+inline constexpr int kLsmFieldCount = 16;
 
 struct CDlgLsm : CDialogValues {
     int nIteration = 10;
@@ -110,6 +127,7 @@ struct CDlgLsm : CDialogValues {
     int bRobustEstimation = 0;
     int bSaveMatrixInformation = 0;
     int bKeepFirstLayer = 0;
+    int iJacobian = kJacobianDifference;  // kept in the settings
     // "Advanced menu" pressed an odd number of times: the advanced fields are shown.
     bool bAdvancedShown = false;
 
@@ -132,6 +150,8 @@ struct CDlgLsm : CDialogValues {
     static std::string Label(LsmField field);
     static std::string AdvancedButtonText() { return "Advanced menu"; }
     static std::string ConstraintGroupText() { return "Constraint"; }
+    // The choices of the Jacobian field, by InversionJacobian.
+    static std::string JacobianChoiceText(int iJacobian);
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -190,6 +210,7 @@ public:
 private:
     CSoundingForward forward_;
     LeastSquaresSystem system_;
+    std::vector<double> derivative_;  // d calculated / d rho, layer by layer
     int nSkipped_ = 0;
     int nIterations_ = 0;
 };
@@ -202,6 +223,17 @@ private:
 // to the log10 resistivities. An iteration whose solve fails keeps the model.
 float InvertSounding(LayerModel& model, SoundingData& sounding, const InversionSettings& settings,
                      std::vector<float>* misfits = nullptr);
+
+// The misfit of every column of the store as it stands: the root mean square of log10
+// observed - log10 calculated over the column's rows where both are above 0, or -1 for a
+// column without such rows. Index = column.
+std::vector<float> ColumnMisfits(const CTrevascDataOhm& store);
+
+// The middle of the misfits that are not -1 (the mean of the two middle ones for an even
+// count), -1 when there is none.
+float MedianMisfit(std::span<const float> misfits);
+// The columns of the nWorst largest misfits, largest first (the lower column first on a tie).
+std::vector<int> WorstColumns(std::span<const float> misfits, int nWorst);
 
 // One line of "rms_error.txt": " %d " with the column, " %f " per misfit, then "\n".
 std::string InversionLogLine(int c, std::span<const float> misfits);
@@ -257,7 +289,7 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
 // when it cannot be created), shows the dialog until its values pass Validate (each refusal
 // told in a message) or it is cancelled, and on OK copies the values into settings, inverts
 // every column and shows "Inversion finished !", followed by SkippedUpdatesMessage when
-// updates were skipped. progress receives the "i=%d/%d" texts. True when the inversion ran
+// updates were skipped. progress receives the "column %d of %d" texts. True when the inversion ran
 // (*pResult, when given, then holds what it did); false on Cancel (the log file is left
 // empty), when the store holds no model, or when progress asked to stop (the store is then
 // put back as it was, the settings keep the dialog's values and the user is told).

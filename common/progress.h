@@ -6,7 +6,7 @@
 #include <string>
 
 // Called on the command's own thread between columns: done is the number of columns finished
-// (0 before the first), total the number of columns, text what to show ("i=%d/%d" for the
+// (0 before the first), total the number of columns, text what to show ("column %d of %d" for the
 // inversion). Returns false when the user asked to stop; the command then starts no further
 // column and puts back what it changed. An empty function never stops anything.
 using ProgressReport = std::function<bool(int done, int total, const std::string& text)>;

@@ -55,6 +55,7 @@ bool IsValueOption(const std::string& a) {
     static const char* const kOptions[] = {
         "--ovs",      "--res2dinv-in", "--config",        "--marker-spacing", "--file-index",
         "--median",   "--grid",        "--initial-model", "--invert",         "--smooth",
+        "--jacobian",
         "--save-sto", "--save-stn",    "--save-ovs",      "--res2dinv",       "--st1",
         "--st4",      "--png",         "--lang",          "--xml",            "--surfer",
         "--current-levels", "--line-ascii",
@@ -106,6 +107,8 @@ Processing
                               in m; number of layers; resistivity in Ohm-m for mode 0)
   --invert ITER[:ALPHA[:REG[:DAMP]]]
                               non-linear inversion with ITER iterations
+  --jacobian difference|exact the inversion's Jacobian: finite differences (default) or the
+                              exact derivative (the window's stored choice is not used)
   --smooth KIND[:L]           model smoothing: h-median (L = 3, 5, 7 or 9), h-average or
                               v-average; repeatable, applied in order
 Outputs
@@ -289,6 +292,10 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
             m.fDepth = static_cast<float>(depth);
             if (f.size() == 4) m.fResistivity = static_cast<float>(res);
             o.initialModel = m;
+        } else if (a == "--jacobian") {
+            if (v != "difference" && v != "exact")
+                return fail("--jacobian takes difference or exact, not \"" + v + "\"");
+            o.iJacobian = v == "exact" ? kJacobianExact : kJacobianDifference;
         } else if (a == "--invert") {
             const auto f = Fields(v);
             BatchInversion inv;
@@ -554,6 +561,7 @@ int CBatchRun::Respond(CDialogValues& v) {
         if (o_.inversion->dAlpha) l->dAlpha = *o_.inversion->dAlpha;
         if (o_.inversion->dRegularization) l->dRegularization = *o_.inversion->dRegularization;
         if (o_.inversion->dDamping) l->dDamping = *o_.inversion->dDamping;
+        l->iJacobian = o_.iJacobian;
         return 1;
     }
     if (auto* p = dynamic_cast<CDlgProperty*>(&v)) {
@@ -760,6 +768,17 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
     if (o_.inversion) {
         if (!Invoke(kCmdInversion, "inversion")) return 1;
         log_ << FormatC("summary: final misfit %.6f (rms of log10 residuals)\n", ModelMisfit());
+        const std::vector<float> columns = ColumnMisfits(doc_.store);
+        if (const float median = MedianMisfit(columns); median >= 0.0f) {
+            log_ << FormatC("summary: column misfit median %.6f\n", static_cast<double>(median));
+            std::string worst = "summary: worst columns:";
+            for (int c : WorstColumns(columns, 5))
+                worst +=
+                    FormatC(" x=%.2f %.6f",
+                            static_cast<double>(doc_.store.fColumnX[static_cast<std::size_t>(c)]),
+                            static_cast<double>(columns[static_cast<std::size_t>(c)]));
+            log_ << worst << "\n";
+        }
     }
     for (iSmooth_ = 0; iSmooth_ < static_cast<int>(o_.smoothing.size()); ++iSmooth_) {
         const std::string& kind = o_.smoothing[static_cast<size_t>(iSmooth_)].sKind;

@@ -67,6 +67,7 @@ struct BatchOptions {
     std::optional<double> dGrid;
     std::optional<BatchInitialModel> initialModel;
     std::optional<BatchInversion> inversion;
+    int iJacobian = kJacobianDifference;  // --jacobian; not the stored choice
     std::vector<BatchSmoothing> smoothing;
     std::optional<std::filesystem::path> saveSto, saveStn, saveOvs, res2dinvOut, st1, st4;
     std::vector<BatchPicture> pictures;

@@ -30,6 +30,7 @@ CBrivaneDoc::CBrivaneDoc() {
     (void)undoStore.Initialise(kStoreMaxColumn, kStoreMaxRow, kStoreMaxColumn, kStoreMaxLayer, 1,
                                1);
     restoreModel = [this] { store.CopyFrom(undoStore); };
+    inversionSettings.iJacobian = ReadJacobianSetting();
 }
 
 CBrivaneDoc::~CBrivaneDoc() { WriteSettingString("MarbeckString", sPlotterLocation); }

@@ -218,7 +218,7 @@ struct CBrivaneContext {
     // (the window then captions the plots with the file and lists it among the recent files).
     bool bNewData = false;
     bool bExitRequested = false;  // set by "Exit" once the user confirmed
-    // Long commands report their columns here ("i=%d/%d" for the inversion) and stop when
+    // Long commands report their columns here ("column %d of %d" for the inversion) and stop when
     // it returns false; may be empty.
     ProgressReport progress;
     // The serial ports and the clock of the console transfer; installed by the shell (none:

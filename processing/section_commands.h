@@ -43,7 +43,7 @@ inline constexpr const char* kModelResponseListName = "rms_error_st4.txt";
 // model column is computed into fCalculated (the model itself is left exactly as it is);
 // " %d " per column goes to kModelResponseListName in dataFolder (when it can be created; the
 // inversion's "rms_error.txt" is left alone) and
-// "i=%d/%d" to progress; then iDataType = 3 and "Inversion finished !". Returns the number
+// "column %d of %d" to progress; then iDataType = 3 and "Inversion finished !". Returns the number
 // of columns computed, or -1 when progress asked to stop: the store is then as it was and the
 // user is told.
 int RecomputeModelResponse(CTrevascDataOhm& store, const std::filesystem::path& dataFolder,

@@ -380,7 +380,7 @@ bool CBrivaneMainWindow::RunCommand(int id) {
     bProgressReported_ = false;
     const bool ran = table_.Invoke(ctx_, id);
     bBusy_ = false;
-    // The last column's "i=%d/%d" must not stay in the status bar once the command is over,
+    // The last column's "column %d of %d" must not stay in the status bar once the command is over,
     // whether the progress closed for a final message or only now.
     if (bProgressReported_ || progressDialog_ != nullptr || view_->IsFrozen()) {
         EndProgress();

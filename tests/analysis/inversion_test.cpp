@@ -1,6 +1,7 @@
 #include "analysis/inversion.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <bit>
 #include <cmath>
@@ -14,12 +15,11 @@
 #include <memory>
 #include <random>
 #include <sstream>
-#include <unistd.h>
 
 #include "analysis/initial_model.h"
-#include "tests/analysis/reference_inversion.h"
 #include "common/scripted_prompter.h"
 #include "common/text_format.h"
+#include "tests/analysis/reference_inversion.h"
 
 namespace {
 
@@ -114,6 +114,33 @@ TEST(InvertSounding, FastIterationMatchesThePlainOneBitForBitOnEveryPath) {
     });
 }
 
+// The exact Jacobian differs from the difference quotients by their truncation only, so the
+// iteration ends at the same misfit.
+TEST(InvertSounding, ExactJacobianReachesTheMisfitOfTheDifferences) {
+    const LayerModel truth = Layered({30, 80, 300, 120, 20, 50});
+    const std::vector<std::vector<std::pair<float, float>>> arrays = {
+        DipoleRows(12),
+        {{1.0f, 0.0f}, {2.0f, 0.0f}, {4.0f, 0.0f}, {8.0f, 0.0f}},
+        {{0.5f, -1.0f}, {1.0f, -1.0f}, {3.0f, -1.0f}, {6.0f, 2.0f}},
+        {{1.25f, 1.0f}, {1.25f, 2.0f}, {2.5f, 3.0f}, {2.5f, 4.0f}, {5.0f, 5.0f}},
+    };
+    for (const auto& rows : arrays) {
+        float misfit[2] = {0, 0};
+        std::vector<float> log[2];
+        for (int jacobian : {kJacobianDifference, kJacobianExact}) {
+            InversionSettings st;
+            st.iJacobian = jacobian;
+            SoundingData s = Synthetic(truth, rows);
+            LayerModel m = Layered({100, 100, 100, 100, 100, 100});
+            misfit[jacobian] = InvertSounding(m, s, st, &log[jacobian]);
+        }
+        ASSERT_EQ(log[1].size(), 10u);
+        EXPECT_EQ(Bits(log[1][0]), Bits(log[0][0])) << "the same starting model";
+        EXPECT_NEAR(misfit[1] / misfit[0], 1.0, 0.01) << rows.size() << " rows";
+        EXPECT_LT(misfit[1], log[1][0]);
+    }
+}
+
 // One column of 10 dipole-dipole rows (dipole size 1.25 m, N = 1, 3, ... 19) over 30 Ohm-m,
 // 3 m thick, on 300 Ohm-m, fitted from a homogeneous start of 10 layers. The deep layers are
 // weakly sensitive: a finite difference of their responses in single precision was mostly
@@ -154,9 +181,10 @@ TEST(InvertSounding, DeepLayersAgreeWithAnIndependentImplementation) {
             EXPECT_LT(rel, 1e-4) << "layer " << j << " after " << iterations << ": "
                                  << program.fResistivity[j] << " vs " << other.fResistivity[j];
         }
-        std::printf("%d iterations: misfit %.6f (independent %.6f), largest layer difference "
-                    "%.2e\n",
-                    iterations, double{misfit}, otherLog.back(), worst);
+        std::printf(
+            "%d iterations: misfit %.6f (independent %.6f), largest layer difference "
+            "%.2e\n",
+            iterations, double{misfit}, otherLog.back(), worst);
     }
 }
 
@@ -345,7 +373,26 @@ TEST(InversionLog, LineHoldsTheColumnAndEveryMisfit) {
     const std::vector<float> misfits = {0.5f, 0.125f};
     EXPECT_EQ(InversionLogLine(3, misfits), " 3  0.500000  0.125000 \n");
     EXPECT_EQ(InversionLogLine(12, {}), " 12 \n");
-    EXPECT_EQ(InversionProgressText(4, 120), "i=4/120");
+    EXPECT_EQ(InversionProgressText(4, 120), "column 4 of 120");
+}
+
+TEST(ColumnMisfitSummary, MedianAndWorstSkipColumnsWithoutAMisfit) {
+    const struct {
+        std::vector<float> misfits;
+        float median;
+        std::vector<int> worst;  // three at most
+    } cases[] = {
+        {{}, -1.0f, {}},
+        {{-1.0f, -1.0f}, -1.0f, {}},
+        {{0.3f}, 0.3f, {0}},
+        {{0.1f, -1.0f, 0.4f, 0.2f}, 0.2f, {2, 3, 0}},
+        {{0.1f, 0.4f, 0.2f, 0.3f, 0.4f}, 0.3f, {1, 4, 3}},  // a tie: the lower column first
+        {{0.5f, 0.1f, 0.2f, 0.3f}, 0.25f, {0, 3, 2}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MedianMisfit(c.misfits), c.median) << c.misfits.size();
+        EXPECT_EQ(WorstColumns(c.misfits, 3), c.worst) << c.misfits.size();
+    }
 }
 
 TEST(LsmDialog, ShowsTheAdvancedFieldsOnlyAfterTheButtonAndNeverTheDifference) {
@@ -366,6 +413,7 @@ TEST(LsmDialog, ShowsTheAdvancedFieldsOnlyAfterTheButtonAndNeverTheDifference) {
         d.ToggleAdvanced();
     }
     EXPECT_EQ(CDlgLsm::Label(LsmField::Damping), "e =");
+    EXPECT_EQ(CDlgLsm::Label(LsmField::Jacobian), "Jacobian");
     EXPECT_EQ(CDlgLsm::Label(LsmField::Difference), "Difference =   *Resistivity ");
     d.fMaxResistivity = 2000.0f;
     d.nIteration = 3;
@@ -417,6 +465,24 @@ protected:
 
     CTrevascDataOhm store;
 };
+
+TEST_F(SectionInversion, ColumnMisfitsAreThoseOfTheStoredResponses) {
+    Fill(store, 6);
+    InversionSettings st;
+    st.nIteration = 2;
+    InvertSection(store, st, 1);
+    const std::vector<float> misfit = ColumnMisfits(store);
+    ASSERT_EQ(misfit.size(), 6u);
+    EXPECT_EQ(misfit[3], -1.0f) << "a column without rows";
+    for (int c : {0, 1, 2, 4, 5}) {
+        LayerModel m;
+        SoundingData s;
+        ASSERT_EQ(SetUpSounding(c, store, m, s), kColumnReady);
+        std::vector<double> calculated(s.nData);
+        for (int k = 0; k < s.nData; ++k) calculated[k] = s.row[k].fCalculated;
+        EXPECT_FLOAT_EQ(misfit[c], LogMisfit(s, calculated)) << c;
+    }
+}
 
 TEST_F(SectionInversion, RowZeroChoosesPolePoleForTheWholeColumn) {
     SetModel(store, 1, 3, 50.0f);
@@ -484,47 +550,53 @@ TEST_F(SectionInversion, StoringRebuildsTheBoundariesFromTheThicknesses) {
 }
 
 TEST_F(SectionInversion, NeitherPathNorThreadCountChangesAnyStoredValueOrTheLog) {
-    // The first run (scalar, one thread) is the one every other must equal.
-    std::vector<std::vector<std::string>> logs;
-    std::vector<std::unique_ptr<CTrevascDataOhm>> stores;
-    std::vector<std::string> names;
-    InversionSettings st;
-    st.nIteration = 3;
-    ForEachPath([&](ForwardPath path) {
-        for (int threads : {1, 2, 4}) {
-            stores.push_back(std::make_unique<CTrevascDataOhm>());
-            logs.emplace_back();
-            names.push_back(FormatC("%s, %d threads", ForwardPathName(path), threads));
-            CTrevascDataOhm& one = *stores.back();
-            ASSERT_TRUE(one.Initialise(3000, 100, 3000, 100));
-            Fill(one, 23);
-            auto& log = logs.back();
-            const auto r = InvertSection(one, st, threads,
-                                         [&](const std::string& line) { log.push_back(line); });
-            EXPECT_EQ(r.nInverted, 19);
-            EXPECT_EQ(r.nNoRows, 4);
-            EXPECT_EQ(r.nUnusable, 0);
-        }
-    });
-    ASSERT_GE(stores.size(), 6u) << "the scalar and at least one vector path";
-    for (size_t i = 1; i < stores.size(); ++i) {
-        SCOPED_TRACE(names[i]);
-        const CTrevascDataOhm& got = *stores[i];
-        const CTrevascDataOhm& want = *stores[0];
-        EXPECT_EQ(logs[i], logs[0]);
-        for (int c = 0; c < 23; ++c) {
-            ASSERT_EQ(got.nRow[c], want.nRow[c]);
-            for (int k = 0; k < want.nRow[c]; ++k)
-                ASSERT_EQ(Bits(got.fCalculated[c][k]), Bits(want.fCalculated[c][k]));
-            for (int j = 0; j < 6; ++j) {
-                ASSERT_EQ(Bits(got.fLayerResistivity[c][j]), Bits(want.fLayerResistivity[c][j]));
-                ASSERT_EQ(Bits(got.fBoundaryElevation[c][j]), Bits(want.fBoundaryElevation[c][j]));
+    for (int jacobian : {kJacobianDifference, kJacobianExact}) {
+        SCOPED_TRACE(JacobianName(jacobian));
+        // The first run (scalar, one thread) is the one every other must equal.
+        std::vector<std::vector<std::string>> logs;
+        std::vector<std::unique_ptr<CTrevascDataOhm>> stores;
+        std::vector<std::string> names;
+        InversionSettings st;
+        st.nIteration = 3;
+        st.iJacobian = jacobian;
+        ForEachPath([&](ForwardPath path) {
+            for (int threads : {1, 2, 4}) {
+                stores.push_back(std::make_unique<CTrevascDataOhm>());
+                logs.emplace_back();
+                names.push_back(FormatC("%s, %d threads", ForwardPathName(path), threads));
+                CTrevascDataOhm& one = *stores.back();
+                ASSERT_TRUE(one.Initialise(3000, 100, 3000, 100));
+                Fill(one, 23);
+                auto& log = logs.back();
+                const auto r = InvertSection(one, st, threads,
+                                             [&](const std::string& line) { log.push_back(line); });
+                EXPECT_EQ(r.nInverted, 19);
+                EXPECT_EQ(r.nNoRows, 4);
+                EXPECT_EQ(r.nUnusable, 0);
+            }
+        });
+        ASSERT_GE(stores.size(), 6u) << "the scalar and at least one vector path";
+        for (size_t i = 1; i < stores.size(); ++i) {
+            SCOPED_TRACE(names[i]);
+            const CTrevascDataOhm& got = *stores[i];
+            const CTrevascDataOhm& want = *stores[0];
+            EXPECT_EQ(logs[i], logs[0]);
+            for (int c = 0; c < 23; ++c) {
+                ASSERT_EQ(got.nRow[c], want.nRow[c]);
+                for (int k = 0; k < want.nRow[c]; ++k)
+                    ASSERT_EQ(Bits(got.fCalculated[c][k]), Bits(want.fCalculated[c][k]));
+                for (int j = 0; j < 6; ++j) {
+                    ASSERT_EQ(Bits(got.fLayerResistivity[c][j]),
+                              Bits(want.fLayerResistivity[c][j]));
+                    ASSERT_EQ(Bits(got.fBoundaryElevation[c][j]),
+                              Bits(want.fBoundaryElevation[c][j]));
+                }
             }
         }
+        ASSERT_EQ(logs[0].size(), 23u);
+        EXPECT_EQ(logs[0][3], " 3 \n") << "a column without rows gets a line without misfits";
+        EXPECT_EQ(logs[0][4].rfind(" 4  ", 0), 0u);
     }
-    ASSERT_EQ(logs[0].size(), 23u);
-    EXPECT_EQ(logs[0][3], " 3 \n") << "a column without rows gets a line without misfits";
-    EXPECT_EQ(logs[0][4].rfind(" 4  ", 0), 0u);
 }
 
 TEST_F(SectionInversion, EachColumnMatchesTheSingleSoundingInversion) {
@@ -632,19 +704,26 @@ TEST_F(InversionCommand, WritesOneLogLinePerColumnAndTakesTheDialogValues) {
     prompter.PushDialog<CDlgLsm>([](CDlgLsm& d) {
         EXPECT_EQ(d.nIteration, 10);
         EXPECT_FALSE(d.bAdvancedShown);
+        EXPECT_EQ(d.iJacobian, kJacobianDifference);
         d.nIteration = 2;
         d.fMinResistivity = 1500.0f;
+        d.iJacobian = kJacobianExact;
     });
     std::vector<std::string> progress;
-    ASSERT_TRUE(NonLinearInversion(store, settings, folder, prompter,
-                                   [&](int, int, const std::string& t) {
-                                       progress.push_back(t);
-                                       return true;
-                                   },
-                                   1));
+    ASSERT_TRUE(NonLinearInversion(
+        store, settings, folder, prompter,
+        [&](int, int, const std::string& t) {
+            progress.push_back(t);
+            return true;
+        },
+        1));
     EXPECT_EQ(settings.nIteration, 2);
     EXPECT_EQ(settings.fMinResistivity, 1.5f);
-    EXPECT_EQ(progress, (std::vector<std::string>{"i=0/3", "i=1/3", "i=2/3"}));
+    EXPECT_EQ(settings.iJacobian, kJacobianExact);
+    EXPECT_EQ(ReadJacobianSetting(), kJacobianExact) << "the choice is kept for the next start";
+    WriteJacobianSetting(kJacobianDifference);
+    EXPECT_EQ(progress,
+              (std::vector<std::string>{"column 0 of 3", "column 1 of 3", "column 2 of 3"}));
     EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{"Inversion finished !"}));
 
     std::istringstream lines(ReadLog());
@@ -691,20 +770,18 @@ TEST_F(InversionCommand, StopPutsBackEveryValueTheRunHadChanged) {
             return done < 4;
         },
         1));
-    EXPECT_EQ(shown.back(), "i=4/6");
+    EXPECT_EQ(shown.back(), "column 4 of 6");
     for (int c = 0; c < 6; ++c) {
         for (int k = 0; k < store.nRow[c]; ++k)
             ASSERT_EQ(Bits(store.fCalculated[c][k]), Bits(before.fCalculated[c][k])) << c;
         for (int j = 0; j < 6; ++j) {
             ASSERT_EQ(Bits(store.fLayerResistivity[c][j]), Bits(before.fLayerResistivity[c][j]));
-            ASSERT_EQ(Bits(store.fBoundaryElevation[c][j]),
-                      Bits(before.fBoundaryElevation[c][j]));
+            ASSERT_EQ(Bits(store.fBoundaryElevation[c][j]), Bits(before.fBoundaryElevation[c][j]));
         }
     }
     EXPECT_EQ(store.iDataType, 4);
     EXPECT_EQ(settings.nIteration, 3) << "the parameters entered are kept for the next run";
-    EXPECT_EQ(prompter.Messages(),
-              (std::vector<std::string>{InversionCancelledMessage()}));
+    EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{InversionCancelledMessage()}));
 }
 
 TEST_F(InversionCommand, RunsWithoutTheLogWhenItCannotBeCreated) {
@@ -763,8 +840,9 @@ TEST_F(InversionCommand, RefusesNonsensicalParametersUntilTheyAreSound) {
     const std::string alpha =
         "Alpha (the step factor) must be greater than 0 and less than 2: 0 never changes the "
         "model and a larger factor overshoots. Enter an Alpha in that range.";
-    const std::string damping = "e (the damping) must be from 0 to 10000. Enter a value in that "
-                                "range.";
+    const std::string damping =
+        "e (the damping) must be from 0 to 10000. Enter a value in that "
+        "range.";
     const std::string regularization =
         "Regularization must be from 0 to 10000. Enter a value in that range.";
     EXPECT_EQ(prompter.Messages(),

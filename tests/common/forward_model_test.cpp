@@ -306,6 +306,63 @@ TEST_P(PathColumns, SetupForNextColumnGivesReferenceValues) {
     }
 }
 
+// d log10(response) / d log10(rho_q) from the derivative of the recurrence, against central
+// differences of the plain forward model, on the forward model's edge cases and random
+// layerings (insensitive entries, below 1e-4, to 1e-8: there the difference quotient is
+// mostly rounding); and the sum over layers is 1, since scaling every resistivity scales the
+// response by the same factor.
+TEST_P(PathColumns, DerivativesAgreeWithDifferencesOfThePlainModel) {
+    SoundingData general;
+    general.bGeneralArray = 1;
+    general.nData = 2;
+    general.row[0].electrode = {0.0f, 2.5f, 10.0f, 12.5f};
+    general.row[1].electrode = {3.0f, 41.0f, 0.5f, 17.0f};
+    for (int k = 0; k < 2; ++k) CompleteElectrodes(general.row[k].electrode);
+    SetSoundingDistances(general);
+    struct Case {
+        LayerModel model;
+        SoundingData rows;
+    };
+    std::vector<Case> cases = {
+        {Model({100, 100, 100}, {0.7f, 2.5f}), DipoleRows({{1, 0}, {7.5f, 0}})},
+        {Model({100, 100, 100}, {0.7f, 2.5f}), DipoleRows({{2.5f, -1}, {5, -1}})},
+        {Model({100, 100, 100}, {0.7f, 2.5f}), general},
+        {Model({10, 100}, {1}), DipoleRows({{1, 0}, {10, 0}})},
+        {Model({100, 1}, {1}), DipoleRows({{1.25f, 1}, {2.5f, 3}, {5, 6}})},
+        {Model({30, 300, 5, 80}, {0.4f, 2, 6}), DipoleRows({{1.25f, 1}, {2.5f, 4}, {5, 8}})},
+    };
+    for (int trial = 0; trial < 6; ++trial) cases.push_back({RandomModel(2 + trial * 3), Column()});
+    for (const Case& c : cases) {
+        const LayerModelDouble model = ToDouble(c.model);
+        const int n = model.nLayer, m = c.rows.nData;
+        CSoundingForward fast;
+        std::vector<double> base(m), derivative(n * m), up(m), down(m);
+        ASSERT_EQ(fast.Setup(c.rows, model), 1);
+        EXPECT_EQ(fast.Derivatives(derivative), 0) << "no base response yet";
+        ASSERT_EQ(fast.Response(model, base), 1);
+        EXPECT_EQ(fast.Derivatives(std::span(derivative).first(n * m - 1)), 0);
+        ASSERT_EQ(fast.Derivatives(derivative), 1);
+        constexpr double h = 1e-3;  // in log10 rho
+        std::vector<double> sum(m, 0.0);
+        for (int q = 0; q < n; ++q) {
+            LayerModelDouble raised = model, lowered = model;
+            raised.dResistivity[q] *= std::pow(10.0, h);
+            lowered.dResistivity[q] *= std::pow(10.0, -h);
+            ForwardModel(raised, c.rows, up);
+            ForwardModel(lowered, c.rows, down);
+            for (int k = 0; k < m; ++k) {
+                const double want = (std::log10(up[k]) - std::log10(down[k])) / (2 * h);
+                const double got = model.dResistivity[q] * derivative[q * m + k] / base[k];
+                sum[k] += got;
+                EXPECT_NEAR(got, want, 1e-4 * std::abs(want) + 1e-8)
+                    << c.rows.sArrayName << " layers " << n << " row " << k << " layer " << q;
+            }
+        }
+        for (int k = 0; k < m; ++k) EXPECT_NEAR(sum[k], 1.0, 1e-9) << c.rows.sArrayName << k;
+        if (HasFailure()) return;
+    }
+}
+
 TEST(SoundingForward, RefusesMismatchedOrMissingInput) {
     CSoundingForward fast;
     const LayerModelDouble model = ToDouble(Model({10, 100, 30}, {1, 2}));

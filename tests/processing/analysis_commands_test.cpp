@@ -120,7 +120,7 @@ TEST_F(AnalysisCommands, InversionReportsProgressAndWritesTheLogInTheDataFolder)
     ASSERT_TRUE(table.Invoke(ctx, kCmdInversion));
     EXPECT_EQ(doc.inversionSettings.nIteration, 1) << "kept for the next run";
     EXPECT_FALSE(progress.empty());
-    EXPECT_EQ(progress.front(), "i=0/2");
+    EXPECT_EQ(progress.front(), "column 0 of 2");
     EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{"Inversion finished !"}));
     EXPECT_TRUE(ctx.bRedraw);
     EXPECT_EQ(doc.store.iDataType, 3);

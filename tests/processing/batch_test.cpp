@@ -1,15 +1,14 @@
 #include "processing/batch.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
-#include "common/survey_file.h"
-#include <fstream>
 
+#include "common/survey_file.h"
 #include "common/text_format.h"
 #include "processing/open_survey.h"
 #include "sectionfiles/ovs_file.h"
@@ -18,7 +17,10 @@
 #include "common/language.h"
 #include "common/memory_settings.h"
 #include "common/settings.h"
+#include "common/survey_file.h"
+#include "common/text_format.h"
 #include "processing/commands.h"
+#include "processing/open_survey.h"
 #include "tests/processing/logger_file.h"
 #include "tests/support/small_disk.h"
 
@@ -34,10 +36,33 @@ std::optional<BatchOptions> Parse(std::vector<std::string> args, std::string* er
 }
 
 TEST(BatchOptions, ParsesEveryOption) {
-    auto o = Parse({"a.sto", "--config", "4", "--marker-spacing", "25", "--file-index", "3",
-                    "--kml", "--median", "5", "--grid", "2.5", "--initial-model", "1:12.5:8:100",
-                    "--invert", "7:0.3:0.5:0.02", "--smooth", "h-median:5", "--smooth",
-                    "v-average", "--png", "model:/tmp/m.png", "b.stn", "--lang", "ja"});
+    auto o = Parse({"a.sto",
+                    "--config",
+                    "4",
+                    "--marker-spacing",
+                    "25",
+                    "--file-index",
+                    "3",
+                    "--kml",
+                    "--median",
+                    "5",
+                    "--grid",
+                    "2.5",
+                    "--initial-model",
+                    "1:12.5:8:100",
+                    "--invert",
+                    "7:0.3:0.5:0.02",
+                    "--smooth",
+                    "h-median:5",
+                    "--smooth",
+                    "v-average",
+                    "--png",
+                    "model:/tmp/m.png",
+                    "b.stn",
+                    "--lang",
+                    "ja",
+                    "--jacobian",
+                    "exact"});
     ASSERT_TRUE(o);
     EXPECT_EQ(o->files, (std::vector<fs::path>{"a.sto", "b.stn"}));
     EXPECT_EQ(o->iConfiguration, 4);
@@ -54,6 +79,8 @@ TEST(BatchOptions, ParsesEveryOption) {
     ASSERT_TRUE(o->inversion);
     EXPECT_EQ(o->inversion->nIteration, 7);
     EXPECT_EQ(o->inversion->dDamping, 0.02);
+    EXPECT_EQ(o->iJacobian, kJacobianExact);
+    EXPECT_EQ(Parse({"--invert", "3"})->iJacobian, kJacobianDifference);
     ASSERT_EQ(o->smoothing.size(), 2u);
     EXPECT_EQ(o->smoothing[0].iLength, 5);
     EXPECT_EQ(o->smoothing[1].sKind, "v-average");
@@ -71,6 +98,8 @@ TEST(BatchOptions, BadValuesNameTheOption) {
     EXPECT_FALSE(Parse({"--grid", "2x"}, &e));
     EXPECT_FALSE(Parse({"--initial-model", "0:10"}, &e));
     EXPECT_FALSE(Parse({"--invert", "five"}, &e));
+    EXPECT_FALSE(Parse({"--jacobian", "analytic"}, &e));
+    EXPECT_EQ(e, "--jacobian takes difference or exact, not \"analytic\"");
     EXPECT_FALSE(Parse({"--smooth", "h-average:3"}, &e));
     EXPECT_FALSE(Parse({"--png", "map:/tmp/x.png"}, &e));
     EXPECT_FALSE(Parse({"--png", "model:"}, &e));
@@ -279,11 +308,39 @@ TEST_F(BatchRunTest, WholeJobFromSurveyFilesToModel) {
     const std::string text = log.str();
     EXPECT_NE(text.find("message: 2 files are opened. 2 lines are imported\n"), std::string::npos);
     EXPECT_NE(text.find("summary: lines 2, readings 240\n"), std::string::npos);
-    EXPECT_NE(text.find("progress: i=0/"), std::string::npos);
+    EXPECT_NE(text.find("progress: column 0 of "), std::string::npos);
     EXPECT_NE(text.find("message: Inversion finished !\n"), std::string::npos);
     EXPECT_NE(text.find("summary: final misfit "), std::string::npos);
     EXPECT_TRUE(fs::exists(folder / "out.sto"));
     EXPECT_TRUE(fs::exists(folder / "rms_error.txt")) << "side files go to the data folder";
+}
+
+// The exact Jacobian and the finite differences take the example survey's first line to the
+// same misfit.
+TEST_F(BatchRunTest, ExactJacobianReachesTheMisfitOfTheDifferencesOnTheExampleSurvey) {
+    // A copy: the side files go beside the survey.
+    fs::copy_file(GANTREL_EXAMPLES_DIR "/line01.sto", folder / "line01.sto");
+    double misfit[2] = {0, 0};
+    for (int jacobian : {kJacobianDifference, kJacobianExact}) {
+        log.str("");
+        ASSERT_EQ(Run({Path("line01.sto"), "--config", "0", "--marker-spacing",
+                       "10", "--grid", "2", "--initial-model", "2:10:10", "--invert", "10",
+                       "--jacobian", JacobianName(jacobian)}),
+                  0)
+            << log.str();
+        const std::string text = log.str();
+        const size_t at = text.find("summary: final misfit ");
+        ASSERT_NE(at, std::string::npos) << text;
+        misfit[jacobian] = std::stod(text.substr(at + 22));
+    }
+    EXPECT_GT(misfit[0], 0.0);
+    EXPECT_NEAR(misfit[1] / misfit[0], 1.0, 0.01) << misfit[0] << " " << misfit[1];
+    const std::string text = log.str();
+    EXPECT_NE(text.find("summary: column misfit median "), std::string::npos) << text;
+    const size_t worst = text.find("summary: worst columns: x=");
+    ASSERT_NE(worst, std::string::npos) << text;
+    const std::string line = text.substr(worst, text.find('\n', worst) - worst);
+    EXPECT_EQ(std::count(line.begin(), line.end(), '='), 5) << line;
 }
 
 TEST_F(BatchRunTest, OneDimensionalSurveyIsInvertedAndSaved) {
@@ -295,7 +352,8 @@ TEST_F(BatchRunTest, OneDimensionalSurveyIsInvertedAndSaved) {
         << log.str();
     const std::string text = log.str();
     EXPECT_NE(text.find("message: Number of data = 5\n"), std::string::npos);
-    EXPECT_NE(text.find("progress: i=0/1\n"), std::string::npos) << "one column: the sounding";
+    EXPECT_NE(text.find("progress: column 0 of 1\n"), std::string::npos)
+        << "one column: the sounding";
     EXPECT_NE(text.find("message: Inversion finished !\n"), std::string::npos);
     EXPECT_NE(text.find("summary: final misfit "), std::string::npos);
     EXPECT_TRUE(fs::exists(ovs));

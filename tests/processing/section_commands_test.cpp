@@ -315,7 +315,7 @@ TEST_F(SectionCommands, ModelFileRecomputesTheResponseFirst) {
     ASSERT_EQ(prompter.Messages().size(), 2u);
     EXPECT_EQ(prompter.Messages()[0], "Inversion finished !");
     EXPECT_EQ(prompter.Messages()[1].substr(0, 16), "Number of data=2");
-    EXPECT_EQ(progress, (std::vector<std::string>{"i=0/2", "i=1/2"}));
+    EXPECT_EQ(progress, (std::vector<std::string>{"column 0 of 2", "column 1 of 2"}));
     EXPECT_EQ(ReadText(folder / "rms_error_st4.txt"), " 0  1 ");
     EXPECT_EQ(ReadText(folder / "rms_error.txt"), " 0  0.125000 \r\n");
     EXPECT_NEAR(doc.store.fCalculated[1][0], 99.9375f, 1e-3f);

@@ -3,6 +3,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QRadioButton>
@@ -88,6 +89,8 @@ QString LsmFieldName(LsmField field) {
             return "bKeepFirstLayer";
         case LsmField::SaveMatrixInformation:
             return "bSaveMatrixInformation";
+        case LsmField::Jacobian:
+            return "iJacobian";
     }
     return {};
 }
@@ -157,6 +160,15 @@ bool LsmDialog(CQtPrompter& prompter, CDlgLsm& values) {
     QCheckBox* robust = check(LsmField::RobustEstimation, values.bRobustEstimation);
     QCheckBox* keepFirst = check(LsmField::KeepFirstLayer, values.bKeepFirstLayer);
     QCheckBox* saveMatrix = check(LsmField::SaveMatrixInformation, values.bSaveMatrixInformation);
+    auto* jacobian = new QComboBox;
+    jacobian->setObjectName(LsmFieldName(LsmField::Jacobian));
+    for (int j : {kJacobianDifference, kJacobianExact})
+        jacobian->addItem(Q(CDlgLsm::JacobianChoiceText(j)), j);
+    jacobian->setCurrentIndex(values.iJacobian == kJacobianExact ? 1 : 0);
+    auto* jacobianLabel = new QLabel(Q(CDlgLsm::Label(LsmField::Jacobian)));
+    QFormLayout* jform = f.AddFormLayout();
+    jform->addRow(jacobianLabel, jacobian);
+    widgets.push_back({LsmField::Jacobian, {jacobianLabel, jacobian}});
 
     auto* advanced = new QPushButton(Q(CDlgLsm::AdvancedButtonText()));
     advanced->setObjectName("advanced");
@@ -185,6 +197,7 @@ bool LsmDialog(CQtPrompter& prompter, CDlgLsm& values) {
         result.bRobustEstimation = robust->isChecked() ? 1 : 0;
         result.bKeepFirstLayer = keepFirst->isChecked() ? 1 : 0;
         result.bSaveMatrixInformation = saveMatrix->isChecked() ? 1 : 0;
+        result.iJacobian = jacobian->currentData().toInt();
         // The command's own rule, so that a refusal keeps the dialog open with what was typed.
         const std::string error = result.Validate();
         if (!error.empty()) {

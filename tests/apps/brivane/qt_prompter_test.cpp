@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QComboBox>
 #include <QDialog>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -274,7 +275,13 @@ TEST_F(QtPrompterTest, LsmAdvancedMenuShowsAndHidesTheAdvancedFields) {
         EXPECT_FALSE(IsShownIn(d, "dDamping"));
         EXPECT_FALSE(IsShownIn(d, "fMaxResistivity"));
         EXPECT_FALSE(IsShownIn(d, "dDifference"));
+        EXPECT_FALSE(IsShownIn(d, "iJacobian"));
         ClickButton(d, "Advanced menu");
+        auto* jacobian = d.findChild<QComboBox*>("iJacobian");
+        ASSERT_NE(jacobian, nullptr);
+        EXPECT_TRUE(IsShownIn(d, "iJacobian"));
+        EXPECT_EQ(jacobian->currentText(), "Finite difference");
+        jacobian->setCurrentIndex(jacobian->findText("Exact derivative"));
         EXPECT_TRUE(IsShownIn(d, "dDamping"));
         EXPECT_TRUE(IsShownIn(d, "fMaxResistivity"));
         EXPECT_TRUE(IsShownIn(d, "bKeepFirstLayer"));
@@ -291,6 +298,7 @@ TEST_F(QtPrompterTest, LsmAdvancedMenuShowsAndHidesTheAdvancedFields) {
     EXPECT_EQ(values.nIteration, 3);
     EXPECT_EQ(values.dDamping, 0.05);
     EXPECT_EQ(values.bConstraint, 1);
+    EXPECT_EQ(values.iJacobian, kJacobianExact);
     EXPECT_EQ(values.dAlpha, 0.2);
     EXPECT_EQ(values.fMaxResistivity, 10000000.0f) << "shown as 1e+07 and read back";
 }
