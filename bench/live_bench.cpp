@@ -160,7 +160,9 @@ int main(int argc, char** argv) {
         const double cpu0 = ProcessCpuSeconds();
         const auto t0 = Clock::now();
         int nMarked = 0;
-        for (int tick = 1; nRead < nReading; ++tick) {
+        int tick = 0;
+        while (nRead < nReading) {  // the hook counts the readings
+            ++tick;
             std::this_thread::sleep_until(t0 + std::chrono::milliseconds(100 * tick));
             s.Tick(CAcquisitionState::kPollTimer);
             if (nRead / 10 > nMarked) {

@@ -119,8 +119,14 @@ std::string LiveSectionSettings::Validate() const {
         return FormatC("the number of layers must be from 1 to %d", kMaxInitialLayers);
     if (!(fDepth > 0.0f && fDepth <= 10000.0f))
         return "the depth must be above 0 and at most 10000 m";
+    CDlgLsm lsm;
+    lsm.nIteration = nIteration;
+    lsm.dAlpha = dAlpha;
+    lsm.dRegularization = dRegularization;
+    lsm.dDamping = dDamping;
     if (nIteration < 1 || nIteration > kMaxInversionIterations)
         return FormatC("the iterations must be from 1 to %d", kMaxInversionIterations);
+    if (const std::string why = lsm.Validate(); !why.empty()) return why;
     if (placement == LivePlacement::Markers &&
         !(dMarkerSpacing > 0.0 && IsMarkerDistance(dMarkerSpacing)))
         return FormatC("the marker spacing must be above 0 and at most %g m", kMaxMarkerDistance);
@@ -138,8 +144,9 @@ std::optional<LiveSectionSettings> ParseLiveSettings(const std::string& text,
         start = colon + 1;
     }
     const std::string form = "\"" + text + "\": ";
-    if (f.size() != 4) {
-        error = form + "four fields CELL:LAYERS:DEPTH:ITER are needed";
+    if (f.size() < 4 || f.size() > 7) {
+        error =
+            form + "four to seven fields CELL:LAYERS:DEPTH:ITER[:ALPHA[:REG[:DAMP]]] are needed";
         return std::nullopt;
     }
     LiveSectionSettings s = base;
@@ -148,6 +155,13 @@ std::optional<LiveSectionSettings> ParseLiveSettings(const std::string& text,
         !WholeInt(f[3], s.nIteration)) {
         error = form + "CELL and DEPTH are numbers of metres, LAYERS and ITER whole numbers";
         return std::nullopt;
+    }
+    double* const extra[] = {&s.dAlpha, &s.dRegularization, &s.dDamping};
+    for (std::size_t k = 4; k < f.size(); ++k) {
+        if (!WholeReal(f[k], *extra[k - 4])) {
+            error = form + "ALPHA, REG and DAMP are numbers";
+            return std::nullopt;
+        }
     }
     constexpr double kFloatMax = std::numeric_limits<float>::max();
     s.fCellSize = static_cast<float>(std::clamp(cell, -kFloatMax, kFloatMax));
@@ -461,6 +475,9 @@ void CLiveSection::InvertColumn(int c) {
     CSoundingInverter inverter;
     InversionSettings inversion;
     inversion.nIteration = settings_.nIteration;
+    inversion.dAlpha = settings_.dAlpha;
+    inversion.dRegularization = settings_.dRegularization;
+    inversion.dDamping = settings_.dDamping;
     float misfit = -1.0f;
     bool bStore = false;
     try {

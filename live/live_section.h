@@ -51,6 +51,8 @@ struct LiveSectionSettings {
     int nLayer = 10;         // layers of the model, the last a half-space
     float fDepth = 10.0f;    // top of the last layer, m
     int nIteration = 10;     // iterations per column inversion
+    // The inversion's step factor, smoothing weight and damping (its defaults).
+    double dAlpha = 0.2, dRegularization = 1.0, dDamping = 0.01;
     LivePlacement placement = LivePlacement::Markers;
     double dMarkerSpacing = 10.0;  // m, for marker placement
 
@@ -58,9 +60,10 @@ struct LiveSectionSettings {
     std::string Validate() const;
 };
 
-// "CELL:LAYERS:DEPTH:ITER", e.g. "2:8:3:10": cell size m, layers, depth m, iterations; the
-// placement and marker spacing are left as in base. nullopt with error set when a field is
-// missing, not a number or out of range.
+// "CELL:LAYERS:DEPTH:ITER[:ALPHA[:REG[:DAMP]]]", e.g. "2:8:3:10": cell size m, layers,
+// depth m, iterations, then optionally the step factor, smoothing weight and damping; the
+// placement, marker spacing and inversion values not given are left as in base. nullopt with error
+// set when a field is missing, not a number or out of range.
 std::optional<LiveSectionSettings> ParseLiveSettings(const std::string& text,
                                                      const LiveSectionSettings& base,
                                                      std::string& error);

@@ -10,6 +10,7 @@
 #include "common/language.h"
 #include "common/survey.h"
 #include "common/text_format.h"
+#include "positioning/positioning.h"
 
 namespace {
 bool AllDigits(std::string_view s) {
@@ -54,6 +55,17 @@ std::string CliUsage() {
            "                       keys at seconds of the logger's clock since the start,\n"
            "                       e.g. \"1 m; 11 m; 21 e; 22 q\"\n"
            "  --echo               print every data line, not only the events\n"
+           "Live section of the line being recorded (placed, gridded and inverted as the\n"
+           "processing program does, while recording):\n"
+           "  --live-model PATH.ovs\n"
+           "                       keep it and write it as a section and model file at\n"
+           "                       END LINE and at quit\n"
+           "  --live CELL:LAYERS:DEPTH:ITER[:ALPHA[:REG[:DAMP]]]\n"
+           "                       cell size m, layers, depth of the last layer m,\n"
+           "                       iterations (default 5:10:10:10), inversion values\n"
+           "  --live-distance markers:M|gps\n"
+           "                       readings placed from the markers M m apart (default\n"
+           "                       markers:10) or along a line fitted to the GPS fixes\n"
            "  --lang en|ja         language of the messages\n"
            "  --help               this text\n"
            "  --version            the program's name and version\n"
@@ -279,6 +291,38 @@ std::optional<CCliOptions> ParseCliOptions(const std::vector<std::string>& args,
             o.iLanguage = v == "ja" ? kLanguageJapanese : kLanguageEnglish;
         } else if (a == "--echo") {
             o.bEcho = true;
+        } else if (a == "--live-model") {
+            if (!value(v)) return std::nullopt;
+            if (v.empty()) {
+                error = "--live-model: empty file name";
+                return std::nullopt;
+            }
+            o.liveModel = v;
+            o.bLive = true;
+        } else if (a == "--live") {
+            if (!value(v)) return std::nullopt;
+            std::string why;
+            auto s = ParseLiveSettings(v, o.live, why);
+            if (!s) {
+                error = "--live: " + why;
+                return std::nullopt;
+            }
+            o.live = *s;
+            o.bLive = true;
+        } else if (a == "--live-distance") {
+            if (!value(v)) return std::nullopt;
+            double m = 0.0;
+            size_t used = 0;
+            if (v == "gps") {
+                o.live.placement = LivePlacement::GPSLine;
+            } else if (v.rfind("markers:", 0) == 0 && ScanDouble(v.substr(8), m, &used) &&
+                       used == v.size() - 8 && m > 0.0 && IsMarkerDistance(m)) {
+                o.live.placement = LivePlacement::Markers;
+                o.live.dMarkerSpacing = m;
+            } else {
+                error = "--live-distance: '" + v + "' is neither gps nor markers:M (M m, above 0)";
+                return std::nullopt;
+            }
         } else {
             error = "unknown option '" + a + "'";
             return std::nullopt;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "live/live_section.h"
+
 // A serial device as "DEV[:BAUD]"; baud index -1 keeps the stored line settings.
 struct CCliDevice {
     std::string sPath;
@@ -49,6 +51,11 @@ struct CCliOptions {
     std::vector<CCliScriptKey> script;  // in time order
     int iLanguage = 0;                  // kLanguageEnglish or kLanguageJapanese
     bool bEcho = false;                 // every data line, not only the events
+    // The live section of the line being recorded: on with --live-model or --live; its
+    // section and model file, written at END LINE and at quit.
+    bool bLive = false;
+    LiveSectionSettings live;
+    std::optional<std::filesystem::path> liveModel;
 };
 
 // Parses the arguments (without the program name). nullopt with error set when they cannot

@@ -19,7 +19,9 @@
 #include "common/ini_settings.h"
 #include "common/language.h"
 #include "common/settings.h"
+#include "common/survey_file.h"
 #include "common/text_format.h"
+#include "live/live_section.h"
 #include "platform/curl_http_client.h"
 #include "platform/posix_serial_port.h"
 
@@ -260,6 +262,36 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
         ~DetachUploader() { s.SetUploader(nullptr); }
     } detach{state};
 
+    // The live section hears every record once it is in the survey file.
+    std::unique_ptr<CLiveSection> live;
+    if (o.bLive) {
+        live = std::make_unique<CLiveSection>(o.live);
+        state.onRecordWritten = [&live](int instrument, const std::string& record) {
+            if (instrument == kFirstInstrument) live->TakeRecord(record);
+        };
+    }
+    struct DetachLive {
+        CAcquisitionState& s;
+        ~DetachLive() { s.onRecordWritten = nullptr; }
+    } detachLive{state};
+    // At END LINE and at quit, while nothing is recorded: the section is made current first.
+    auto writeLive = [&] {
+        if (!live) return;
+        if (!live->WaitUntilCurrent(std::chrono::seconds(10)))
+            out << Tr("Caution !!! The live section is not current yet\n",
+                      "Caution !!! ライブ断面はまだ最新ではありません\n");
+        if (!o.liveModel) return;
+        SurveySaveReport report;
+        if (live->WriteSectionFile(*o.liveModel, &report))
+            out << FormatC(Tr("Live model written: %s\n", "ライブモデルを書き込みました: %s\n"),
+                           o.liveModel->string().c_str());
+        else
+            out << Tr("Caution !!! Could not write the live model: ",
+                      "Caution !!! ライブモデルを書き込めませんでした: ")
+                << SurveySaveMessage(report, *o.liveModel, false) << "\n";
+        out << std::flush;
+    };
+
     auto fail = [&](const std::string& what) {
         out << "tessick-cli: " << what << "\n" << std::flush;
         WriteSettingInt("iFileID", iFileIDBefore);
@@ -332,6 +364,7 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
     auto next = steady::now() + period;
     size_t iScript = 0;
     bool bQuit = false;
+    int lastRecordState = state.iRecordState;
     while (!bQuit && g_stop == 0) {
         std::string keys;
         const auto now = steady::now();
@@ -352,10 +385,13 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
             state.OnKey(k);
         }
         printNew();
+        if (lastRecordState == 1 && state.iRecordState == 0) writeLive();
+        lastRecordState = state.iRecordState;
     }
     if (g_stop != 0) out << Tr("Stopped by a signal\n", "シグナルで停止しました\n");
     // As the window's exit: a line being recorded is ended first, whatever the devices do.
     state.EndLine();
+    writeLive();
     if (uploader) {
         uploader->WaitIdle(std::chrono::milliseconds(5000));
         state.TakeUploadEvents();
@@ -371,6 +407,12 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
     for (const auto& f : r.files)
         out << FormatC(Tr("File written: %s\n", "書き込んだファイル: %s\n"), f.string().c_str());
     if (r.files.empty()) out << Tr("No file written\n", "書き込んだファイルはありません\n");
+    if (live) {
+        const LiveSectionSummary sum = live->Summary();
+        out << FormatC(Tr("Live section: %d columns, %d inverted, median misfit %.4f\n",
+                          "ライブ断面: %d 列、インバージョン済み %d 列、ミスフィット中央値 %.4f\n"),
+                       sum.nColumn, sum.nInverted, static_cast<double>(sum.fMedianMisfit));
+    }
     if (uploader) {
         const CUploadCounts c = uploader->Counts();
         out << FormatC(Tr("Upload: %d offered, %d uploaded, %d failed, %d dropped (queue full), "

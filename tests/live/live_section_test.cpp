@@ -173,10 +173,21 @@ TEST(LiveSettings, ParsesCellLayersDepthIterationsAndRefusesWithTheReason) {
         const char* text;
         const char* error;  // part of the message; null: accepted
     } cases[] = {
-        {"2:8:3:10", nullptr},         {"0.5:100:30:1", nullptr}, {"2:8:3", "four fields"},
-        {"2:8:3:10:1", "four fields"}, {"x:8:3:10", "numbers"},   {"2:8.5:3:10", "whole numbers"},
-        {"0:8:3:10", "cell size"},     {"2:0:3:10", "layers"},    {"2:101:3:10", "layers"},
-        {"2:8:-1:10", "depth"},        {"2:8:3:0", "iterations"}, {"2:8:nan:10", "numbers"},
+        {"2:8:3:10", nullptr},
+        {"0.5:100:30:1", nullptr},
+        {"2:8:3", "four to seven"},
+        {"2:8:3:10:0.5:0:0.001", nullptr},
+        {"2:8:3:10:1:1:1:1", "four to seven"},
+        {"2:8:3:10:a", "ALPHA"},
+        {"2:8:3:10:0", "Alpha"},
+        {"x:8:3:10", "numbers"},
+        {"2:8.5:3:10", "whole numbers"},
+        {"0:8:3:10", "cell size"},
+        {"2:0:3:10", "layers"},
+        {"2:101:3:10", "layers"},
+        {"2:8:-1:10", "depth"},
+        {"2:8:3:0", "iterations"},
+        {"2:8:nan:10", "numbers"},
     };
     for (const auto& c : cases) {
         std::string error;
@@ -190,8 +201,10 @@ TEST(LiveSettings, ParsesCellLayersDepthIterationsAndRefusesWithTheReason) {
         EXPECT_NE(error.find(c.text), std::string::npos) << "names what was given";
     }
     std::string error;
-    const auto s = ParseLiveSettings("2.5:8:3:12", LiveSectionSettings{}, error);
+    const auto s = ParseLiveSettings("2.5:8:3:12:0.5", LiveSectionSettings{}, error);
     ASSERT_TRUE(s);
+    EXPECT_EQ(s->dAlpha, 0.5);
+    EXPECT_EQ(s->dRegularization, 1.0) << "the inversion's own where not given";
     EXPECT_FLOAT_EQ(s->fCellSize, 2.5f);
     EXPECT_EQ(s->nLayer, 8);
     EXPECT_FLOAT_EQ(s->fDepth, 3.0f);

@@ -90,6 +90,11 @@ TEST(TessickCliOptions, UnusableOptionsSayWhatIsWrong) {
         {{"--demo", "constant", "--geometry", "5:5"}, "--geometry: '5:5' is not"},
         {{"--gps-demo", "track"}, "nothing to record"},
         {{"--frobnicate"}, "unknown option '--frobnicate'"},
+        {{"--demo", "constant", "--live", "2:8"}, "--live: \"2:8\": four to seven fields"},
+        {{"--demo", "constant", "--live", "2:0:5:5"}, "--live: \"2:0:5:5\": the number of layers"},
+        {{"--demo", "constant", "--live-distance", "markers:0"},
+         "--live-distance: 'markers:0' is neither"},
+        {{"--demo", "constant", "--live-model", ""}, "--live-model: empty file name"},
     };
     for (const auto& [args, message] : cases) {
         std::string why;
@@ -435,6 +440,30 @@ TEST_F(TessickCli, ScriptedKeysAndTheUploadOfEveryRecordedReading) {
         << "the geometry given, stored as the dialog stores it: " << rec[0];
     EXPECT_NE(server.Requests()[0].sBody.find("<number_of_receiver>5</number_of_receiver>"),
               std::string::npos);
+}
+
+TEST_F(TessickCli, LiveModelIsWrittenAtEndLineAndAtQuit) {
+    const fs::path ovs = dir / "live.ovs";
+    CLogger logger(Recording({"--demo", "two-layer", "--speed", "50", "--live-model", ovs.string(),
+                              "--live", "2:4:5:5", "--live-distance", "markers:5", "--script",
+                              "0.5 m; 5.5 m; 10.5 m; 15.5 e; 16 q"}),
+                   dir / "config");
+    logger.CloseKeys();
+    ASSERT_EQ(logger.Wait(), 0) << logger.Output();
+    const std::string out = logger.Output();
+    const std::string written = "Live model written: " + ovs.string();
+    const size_t first = out.find(written);
+    ASSERT_NE(first, std::string::npos) << out;
+    EXPECT_LT(first, out.find("Lines: 1")) << "at END LINE, before the summary";
+    EXPECT_NE(out.find(written, first + 1), std::string::npos) << "and again at quit";
+    // 15 readings, 5 m per 5 readings: 15 m and the 5 m spread of the receivers, in 2 m cells.
+    EXPECT_NE(out.find("Live section: 11 columns, 11 inverted, median misfit 0."),
+              std::string::npos)
+        << out;
+    std::ifstream in(ovs, std::ios::binary);
+    std::string header;
+    std::getline(in, header);
+    EXPECT_EQ(header, "2000 8 3.000000\r");
 }
 
 TEST_F(TessickCli, UnusableOptionsAndDevicesEndWithTheirStatus) {
