@@ -25,6 +25,8 @@ float ConsoleValue(std::string_view field) {
         negative = field[0] == '-';
         field.remove_prefix(1);
     }
+    // "%f" takes one sign: "--1" and "+-1" hold no number.
+    if (!field.empty() && (field[0] == '+' || field[0] == '-')) return 0.0f;
     double v = 0.0;
     const auto r =
         std::from_chars(field.data(), field.data() + field.size(), v, std::chars_format::general);

@@ -4,57 +4,31 @@
 #include <cmath>
 
 #include "acquisition/acquisition_state.h"
+#include "common/nmea.h"
 #include "common/record_time.h"
 #include "common/settings.h"
 #include "common/survey_file.h"
 #include "common/text_format.h"
 #include "common/utm.h"
 
-namespace {
-// "ddmm.mmm" (nDegree = 2) or "dddmm.mmm" (3): whole degrees, then minutes. False when either
-// part holds no number.
-bool ReadCoordinate(std::string_view field, size_t nDegree, int& iDegree, double& dMinute) {
-    if (!ScanInt(field.substr(0, nDegree), iDegree)) return false;
-    return field.size() > nDegree && ScanDouble(field.substr(nDegree), dMinute);
-}
-
-bool IsHemisphere(std::string_view field, char upper) {
-    return !field.empty() && (field[0] == upper || field[0] == upper + ('a' - 'A'));
-}
-}  // namespace
-
 void CAcquisitionState::HandleGGA(std::string_view line, CClockTime t, int bPublish) {
-    CFieldTable f;
-    const int nField = SplitFields(line, f);
-    auto field = [&](int i) { return i < nField ? f[static_cast<size_t>(i)] : std::string_view(); };
-    // No position yet (the receiver has no fix): no fix, no record.
-    if (field(2).empty() || field(4).empty()) return;
-
     CGPSData fix;
+    const GGAPosition position = DecodeGGAPosition(line, fix);
+    // No position yet (the receiver has no fix): no fix, no record.
+    if (position == GGAPosition::NoFix) return;
+
+    // The logging program keeps no altitude (its fixes and uploads carry 0).
     fix.dAltitude = 0.0;
     fix.sSentence.assign(line);
     fix.time = t.time;
     fix.iMilliSecond = t.iMilliSecond;
-    bool bPosition = ReadCoordinate(field(2), 2, fix.iLatitudeDegree, fix.dLatitudeMinute) &&
-                     ReadCoordinate(field(4), 3, fix.iLongitudeDegree, fix.dLongitudeMinute);
+    // Fields that are not positions in NMEA form, or a place off the globe, give no fix; the
+    // sentence is still recorded as received.
+    const bool bPosition = position == GGAPosition::Fix;
     if (bPosition) {
-        fix.dLatitude = fix.iLatitudeDegree + fix.dLatitudeMinute / 60.0;
-        fix.dLongitude = fix.iLongitudeDegree + fix.dLongitudeMinute / 60.0;
-        const bool bSouth = IsHemisphere(field(3), 'S');
-        const bool bWest = IsHemisphere(field(5), 'W');
-        fix.sNorthSouth.assign(1, bSouth ? 'S' : 'N');
-        fix.sEastWest.assign(1, bWest ? 'W' : 'E');
-        if (bSouth) fix.dLatitude = -fix.dLatitude;
-        if (bWest) fix.dLongitude = -fix.dLongitude;
-        // Noise that happens to parse is no place on the globe; such a fix is not taken.
-        bPosition = std::fabs(fix.dLatitude) <= 90.0 && std::fabs(fix.dLongitude) <= 180.0;
-    }
-    if (bPosition) {
-        ToUTM(fix);
-        if (fix.iUTMZone > 0) {
-            fixes.Append(fix);
-            if (bPublish == 1) PublishFix(fix);
-        }
+        ToUTM(fix);  // always a zone 1..60: the decoder refuses 180 degrees and more
+        fixes.Append(fix);
+        if (bPublish == 1) PublishFix(fix);
     }
 
     // A line whose console is lost takes no positions until it is back: they would belong

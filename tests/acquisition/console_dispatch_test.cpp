@@ -58,6 +58,22 @@ TEST_F(ConsoleDispatch, OnlyFieldCountsOfWholeReceiversAreReadings) {
     EXPECT_FLOAT_EQ(s.readings.Latest().fResistance[0], 0.0f);
 }
 
+// A V/I field is read as "%f" reads it: one sign, blanks before it; anything else is 0.
+TEST_F(ConsoleDispatch, ValueFieldsReadAsTheConsoleWritesThem) {
+    auto& s = MakeState();
+    const struct {
+        const char* field;
+        float fValue;
+    } cases[] = {{"--1", 0.0f},   {"+-1", 0.0f},   {"-+1", 0.0f},   {"++1", 0.0f},
+                 {"-1.5", -1.5f}, {"+2.5", 2.5f},  {" 3", 3.0f},    {"x", 0.0f},
+                 {"", 0.0f},      {"1e-60", 0.0f}, {"4.5abc", 4.5f}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(
+            s.ParseConsoleRecord(std::string(c.field) + ",131,135,55", 0, kFirstInstrument, 0), 1);
+        EXPECT_FLOAT_EQ(s.readings.Latest().fResistance[0], c.fValue) << '"' << c.field << '"';
+    }
+}
+
 TEST_F(ConsoleDispatch, LinesFromThePortReachBothLogsAndOnlyReadingsTheRing) {
     auto& s = MakeState();
     CPty pty;

@@ -4,6 +4,7 @@
 #include "acquisition_support.h"
 #include "common/survey_file.h"
 #include "platform/qt_settings.h"
+#include "tests/support/gga_sentences.h"
 
 namespace acqtest {
 namespace {
@@ -68,13 +69,29 @@ TEST_F(GpsAcquisition, SentencesWithoutAUsablePositionChangeNoFix) {
     EXPECT_EQ(s.DispatchLine("$GPGGA,123519,,,,,0,00,,,M,,M,,*66", kSlotGPS, StartTime(), 1),
               kLineGGA);
     EXPECT_EQ(ReadFile(s.sSurveyPath[0]), before) << "no position yet: no \"21\" record";
-    for (const char* noise :
-         {"$GPGGA,1,48x7.038,N,01131.000,E", "$GPGGA,1,9960.000,N,01131.000,E",
-          "$GPGGA,1,4807.038,N,18100.000,E", "$GPGGA,1,48,N,011,E", "$GPGGA,1,nan,N,01131.000,E"})
-        EXPECT_EQ(s.DispatchLine(noise, kSlotGPS, StartTime(), 1), kLineGGA) << noise;
+    for (const gga_table::Case& c : gga_table::kCases) {
+        if (c.bFix) continue;
+        EXPECT_EQ(s.DispatchLine(c.line, kSlotGPS, StartTime(), 1), kLineGGA) << c.line;
+    }
     EXPECT_EQ(s.fixes.Count(), 0);
     EXPECT_EQ(s.latestFix.dLatitude, 0.0) << "the latest fix starts at 0 and stays";
     EXPECT_EQ(ReadSuiteInt("GPS_Active", 0), 0);
+}
+
+// The processing program reads the stored records with the same decoder and the same table
+// (tests/common/nmea_test.cpp): both programs take the same positions.
+TEST_F(GpsAcquisition, ReceivedLinesGiveThePositionsOfTheSharedTable) {
+    auto& s = MakeState();
+    for (const gga_table::Case& c : gga_table::kCases) {
+        SCOPED_TRACE(c.line);
+        const int nBefore = s.fixes.Count();
+        EXPECT_EQ(s.DispatchLine(c.line, kSlotGPS, StartTime(), 0), kLineGGA);
+        ASSERT_EQ(s.fixes.Count() - nBefore, c.bFix ? 1 : 0);
+        if (!c.bFix) continue;
+        EXPECT_NEAR(s.latestFix.dLatitude, c.dLatitude, 1e-9);
+        EXPECT_NEAR(s.latestFix.dLongitude, c.dLongitude, 1e-9);
+        EXPECT_EQ(s.latestFix.sSentence, c.line) << "kept as received";
+    }
 }
 
 TEST_F(GpsAcquisition, OtherSentencesGoOnlyToTheReceivedLinesAndTheEtceteraLog) {
