@@ -6,6 +6,10 @@
 //     holds its inverted model (the live section is current again);
 //   - the same after a MARK, which places the readings since the one before for good;
 //   - the process's processor time (getrusage) over the wall time: its share of the core.
+// Then the engine is fed a 115200-baud stream of five-receiver console lines (about 140
+// readings a second, a MARK every 10 s) for 20 s through an in-memory port, polled every
+// 100 ms on the same core as the live section: every reading must reach the file, and the
+// longest poll and the time the live section needs to catch up at the end are reported.
 // Usage: live_bench [readings, default 60] [CELL:LAYERS:DEPTH:ITER, default 2:10:5:10]
 #include <sched.h>
 #include <sys/resource.h>
@@ -26,8 +30,11 @@
 #include "acquisition/acquisition_state.h"
 #include "acquisition/demonstration.h"
 #include "common/clock.h"
+#include "common/memory_serial_port.h"
 #include "common/memory_settings.h"
 #include "common/settings.h"
+#include "common/survey_file.h"
+#include "common/text_format.h"
 #include "live/live_section.h"
 #include "platform/posix_serial_port.h"
 
@@ -102,6 +109,67 @@ private:
     bool bStop_ = false;
     std::thread thread_;
 };
+
+// One five-receiver console line as the instrument sends it (81 bytes with CR LF).
+std::string ConsoleLine(int i) {
+    return FormatC(" %7.3f,131,135,55 ,%7.3f,132,46,%7.3f,133,37,%7.3f,134,28,%7.3f,135,19\r\n",
+                   10.0 + (i % 997) * 0.001, 20.0 + (i % 991) * 0.002, 30.0 + (i % 983) * 0.003,
+                   40.0 + (i % 977) * 0.004, 50.0 + (i % 971) * 0.005);
+}
+
+void LineRate(const fs::path& folder, const LiveSectionSettings& settings) {
+    constexpr double kSeconds = 20.0;
+    constexpr double kBytesPerPoll = 115200.0 / 10.0 / 10.0;  // 8N1, a poll every 100 ms
+    CSystemClock clock;
+    CScriptedLoggerPrompter prompter;
+    CPosixSerialPortSystem ports;
+    CLiveSection live(settings);
+    CAcquisitionState s(ports, prompter, clock);
+    s.sSurveyPath[0] = folder / "line_rate.sto";
+    s.onRecordWritten = [&live](int instrument, const std::string& r) {
+        if (instrument == kFirstInstrument) live.TakeRecord(r);
+    };
+    auto owned = std::make_unique<CMemorySerialPort>();
+    CMemorySerialPort* port = owned.get();
+    s.slots.port[kSlotGantrel] = std::move(owned);
+    s.bGantrelStarted = 1;
+    s.StartMark();
+    std::string stream;
+    int nSent = 0;
+    for (double bytes = 0; bytes < kSeconds * 10 * kBytesPerPoll;) {
+        stream += ConsoleLine(nSent++);
+        bytes = static_cast<double>(stream.size());
+    }
+    std::size_t at = 0;
+    double worst = 0.0;
+    const auto t0 = Clock::now();
+    for (int poll = 1; at < stream.size(); ++poll) {
+        std::this_thread::sleep_until(t0 + std::chrono::milliseconds(100 * poll));
+        const auto n = std::min<std::size_t>(static_cast<std::size_t>(kBytesPerPoll * poll) - at,
+                                             stream.size() - at);
+        port->queued.append(stream, at, n);
+        at += n;
+        const auto p0 = Clock::now();
+        s.Tick(CAcquisitionState::kPollTimer);
+        worst =
+            std::max(worst, std::chrono::duration<double, std::milli>(Clock::now() - p0).count());
+        if (poll % 100 == 0) s.StartMark();
+    }
+    s.EndLine();
+    const auto end = Clock::now();
+    const bool bCurrent = live.WaitUntilCurrent(std::chrono::seconds(60));
+    const double catchUp = std::chrono::duration<double>(Clock::now() - end).count();
+    s.onRecordWritten = nullptr;
+    CGantrelSurvey survey;
+    ReadSurveyFile(survey, s.sSurveyPath[0]);
+    const int inFile = survey.nLine > 0 ? survey.Line(0).nData() : 0;
+    const LiveSectionSummary sum = live.Summary();
+    std::printf("115200-baud stream for %.0f s with the live section on, same core:\n", kSeconds);
+    std::printf("  readings in the file: %d of %d (%s); longest poll %.1f ms\n", inFile, nSent,
+                inFile == nSent ? "none lost" : "LOST SOME", worst);
+    std::printf("  live section %s %.2f s after END LINE: %d columns, %d inverted\n",
+                bCurrent ? "current" : "NOT current", catchUp, sum.nColumn, sum.nInverted);
+}
 
 }  // namespace
 
@@ -194,6 +262,7 @@ int main(int argc, char** argv) {
         report("MARK written -> its columns inverted", watch.mark);
         if (watch.nLate > 0) std::printf("  %d not current within 10 s\n", watch.nLate);
     }
+    LineRate(folder, *settings);
     SetSettingsBackend(nullptr);
     std::error_code ec;
     fs::remove_all(folder, ec);
