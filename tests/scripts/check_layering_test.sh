@@ -10,7 +10,7 @@ build=$2
 t=$(mktemp -d)
 trap 'rm -rf "$t"' EXIT
 for entry in "$src"/*; do
-  case $(basename "$entry") in build* | out | docs | examples) continue ;; esac
+  case $(basename "$entry") in build* | out | examples) continue ;; esac
   cp -r "$entry" "$t/"
 done
 echo '#include <QString>' >> "$t/analysis/numeric.h"
