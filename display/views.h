@@ -120,8 +120,6 @@ void SetDisplayDrawer(int iViewMode, DisplayDrawer drawer);
 // Where the caption under a plot goes: x at the left margin, 2.5 mm below the bottom extent.
 inline constexpr int kCaptionX = 200;
 inline constexpr int kCaptionGap = 25;
-// Further room under the plots with a colour legend, for the legend's unit line.
-inline constexpr int kLegendUnitRoom = 80;
 
 // Display names of the batch command line: "line" (apparent resistivity line), "line-vi"
 // (measured resistance line), "section", "gridded", "model" and "model1d". nullopt for any

@@ -33,7 +33,6 @@ protected:
     void PaintEllipse(CPoint a, CPoint b) override;
     void PaintText(CPoint at, std::string_view text) override;
     void ApplyClip() override;
-    CTextExtent Measure(std::string_view text) const override;
 
 private:
     void ApplyPen();
