@@ -107,7 +107,8 @@ Processing
                               in m; number of layers; resistivity in Ohm-m for mode 0)
   --invert ITER[:ALPHA[:REG[:DAMP]]]
                               non-linear inversion with ITER iterations
-  --jacobian difference|exact the inversion's Jacobian: finite differences (default) or the
+  --jacobian difference|exact
+                              the inversion's Jacobian: finite differences (default) or the
                               exact derivative (the window's stored choice is not used)
   --smooth KIND[:L]           model smoothing: h-median (L = 3, 5, 7 or 9), h-average or
                               v-average; repeatable, applied in order

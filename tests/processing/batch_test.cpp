@@ -928,8 +928,8 @@ void WriteNorthEastFile(const fs::path& path, int readings) {
     w.Printf("33  GOHM %10.3f %10.3f %10.3f %10.3f%s 1 \n", 7.5, 2.5, 0.0, 2.5, clock(0).c_str());
     w.Printf("3 %12.2f %12.2f %s%10d %11d %11d 5\n", 0.0, 0.0, clock(0).c_str(), 0, 0, 0);
     for (int s = 1; s <= readings; ++s) {
-        w.Printf("21 $GPGGA,01%.2d%.2d.00,3500%.5f,N,13945%.5f,E,1,08,1.0,20.0,M,,,,*00 %s\n",
-                 s / 60, s % 60, 0.0004 * s, 0.0005 * s, clock(s).c_str());
+        w.Printf("21 $GPGGA,01%.2d%.2d.00,35%08.5f,N,139%08.5f,E,1,08,1.0,20.0,M,,,,*00 %s\n",
+                 s / 60, s % 60, 0.0004 * s, 45.0 + 0.0005 * s, clock(s).c_str());
         w.Printf("30 5");
         for (int r = 0; r < 5; ++r) w.Printf("%10.3f %d%d ", 0.05 + 0.01 * r + 0.0003 * s, 4, 0);
         w.Printf("%s\n", clock(s).c_str());
