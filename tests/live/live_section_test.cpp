@@ -164,8 +164,9 @@ TEST_F(LiveRecording, WorkerBehindSkipsToTheNewestState) {
     const LiveSectionSummary sum = live.Summary();
     EXPECT_EQ(sum.nRecordsShown, records.size());
     EXPECT_EQ(sum.nInverted, sum.nColumn);
-    // The records came far faster than columns invert: most states were never worked on.
-    EXPECT_LT(states.size(), records.size() / 4);
+    // The records came far faster than columns invert, so states were skipped. How many is a
+    // matter of the machine's load (a sanitizer build, a busy core): only that some were.
+    EXPECT_LT(states.size(), records.size());
 }
 
 TEST(LiveSettings, ParsesCellLayersDepthIterationsAndRefusesWithTheReason) {
