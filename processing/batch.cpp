@@ -713,6 +713,9 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
         prompter_.openFiles = o_.files;
         if (!Invoke(kCmdOpenGantrel, "opening the survey files")) return 1;
         if (doc_.survey.nLine == 0) return Fail("no survey line could be read from the files"), 1;
+        // The title written under every picture and naming the map overlay, as the window
+        // captions its data: the last file opened.
+        doc_.sDataTitle = o_.files.back().filename().string();
         int readings = 0;
         for (int i = 0; i < doc_.survey.nLine; ++i) readings += doc_.survey.Line(i).nData();
         log_ << "summary: lines " << doc_.survey.nLine << ", readings " << readings << "\n";
@@ -733,6 +736,7 @@ int CBatchRun::Run(const BatchPictureWriter& pictures) {
     if (o_.ovsIn) {
         prompter_.openFiles = {*o_.ovsIn};
         if (!Invoke(kCmdOpenSection, "opening " + o_.ovsIn->string())) return 1;
+        if (ctx_.bNewData) doc_.sDataTitle = o_.ovsIn->filename().string();
         if (!LeftOut("opening " + o_.ovsIn->string())) return 1;
     }
     if (o_.res2dinvIn) {

@@ -983,15 +983,19 @@ TEST_F(BatchRunTest, TheKmlOverlayIsSavedByTheProgramsCommandOnTheMap) {
     log.str("");
     std::optional<fs::path> asked;
     int viewMode = -1;
+    std::string title;
     const int status = RunBatch(*o, log, {}, [&](CCommandTable& table) {
         table.Bind(kCmdSaveMapKML, [&](CBrivaneContext& ctx) {
             viewMode = ctx.view.iViewMode;
+            title = ctx.doc.sDataTitle;
             asked = ctx.prompter.SaveFile("Save current map to a KML file", {}, {});
         });
     });
     EXPECT_EQ(status, 0) << log.str();
     EXPECT_EQ(asked, fs::path(Path("m.kml")));
     EXPECT_EQ(viewMode, kViewGPSMap);
+    // The overlay's image and every picture's caption are named after the data, as in the window.
+    EXPECT_EQ(title, "ne01.sto");
     EXPECT_NE(log.str().find("wrote: " + Path("m.kml")), std::string::npos);
 }
 
