@@ -312,21 +312,39 @@ int CSoundingForward::Setup(const SoundingData& sounding, const LayerModelDouble
     constexpr int block = gantrel_lanes::kLaneBlock;
     stride_ = std::max(block, (nDistance_ * kJ + block - 1) / block * block);
     const std::size_t stride = static_cast<std::size_t>(stride_);
+    // Lanes in the order of their wavenumbers, largest first: a perturbed layer's change dies
+    // out in the short waves within a few layers above it, and neighbouring lanes of similar
+    // wavenumber then leave the walk in whole blocks. pair = d * kJ + j, the row-combining order.
+    const int nPair = nDistance_ * kJ;
+    laneOfPair_.resize(nPair);
+    std::vector<int> order(nPair);
+    for (int p = 0; p < nPair; ++p) order[p] = p;
+    auto lambda = [&](int p) { return Lambda(p % kJ, distance_[p / kJ]); };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return lambda(a) > lambda(b); });
+    for (int l = 0; l < nPair; ++l) laneOfPair_[order[l]] = l;
     laneR_.assign(stride, 1.0);
     tau_.assign((n - 1) * stride, 0.0);
-    for (int d = 0; d < nDistance_; ++d) {
-        for (int j = 0; j < kJ; ++j) laneR_[d * kJ + j] = distance_[d];
-        for (int i = 0; i < n - 1; ++i) {
-            double* tau = tau_.data() + i * stride + d * kJ;
-            for (int j = 0; j < kJ; ++j) tau[j] = LayerTau(Lambda(j, distance_[d]), thickness_[i]);
-        }
+    for (int p = 0; p < nPair; ++p) {
+        const int l = laneOfPair_[p];
+        const float r = distance_[p / kJ];
+        laneR_[l] = r;
+        for (int i = 0; i < n - 1; ++i)
+            tau_[i * stride + l] = LayerTau(Lambda(p % kJ, r), thickness_[i]);
     }
+    pairU_.assign(nPair, 0.0);
     top_.assign(n * stride, 0.0);
     surface_.assign(stride, 0.0);
     u_.assign(stride, 0.0);
     grad_.clear();
     baseResistivity_.resize(n);
     return 1;
+}
+
+const double* CSoundingForward::PairOrder(const double* u) {
+    const int nPair = nDistance_ * kJ;
+    for (int p = 0; p < nPair; ++p) pairU_[p] = u[laneOfPair_[p]];
+    return pairU_.data();
 }
 
 double CSoundingForward::CombineRow(int k, const double* u) const {
@@ -352,7 +370,8 @@ int CSoundingForward::Response(const LayerModelDouble& model, std::span<double> 
     const gantrel_lanes::LaneKernels& lanes = Lanes(kernels_);
     lanes.recurrence(n, baseResistivity_.data(), tau_.data(), top_.data(), stride_);
     lanes.divide(top_.data(), laneR_.data(), u_.data(), stride_);
-    for (int k = 0; k < nData_; ++k) baseResponse_[k] = CombineRow(k, u_.data());
+    const double* u = PairOrder(u_.data());
+    for (int k = 0; k < nData_; ++k) baseResponse_[k] = CombineRow(k, u);
     std::copy(baseResponse_.begin(), baseResponse_.end(), calculated.begin());
     bBase_ = true;
     return 1;
@@ -374,7 +393,8 @@ int CSoundingForward::PerturbedResponse(int q, double dResistivity, std::span<do
     lanes.perturbed(n, q, dResistivity, baseResistivity_.data(), tau_.data(), top_.data(), stride_,
                     surface_.data());
     lanes.divide(surface_.data(), laneR_.data(), u_.data(), stride_);
-    for (int k = 0; k < nData_; ++k) calculated[k] = CombineRow(k, u_.data());
+    const double* u = PairOrder(u_.data());
+    for (int k = 0; k < nData_; ++k) calculated[k] = CombineRow(k, u);
     return 1;
 }
 
@@ -389,7 +409,8 @@ int CSoundingForward::Derivatives(std::span<double> derivative) {
     for (int q = 0; q < n; ++q) {
         double* g = grad_.data() + q * stride;
         lanes.divide(g, laneR_.data(), g, stride_);
-        for (int k = 0; k < nData_; ++k) derivative[q * nData_ + k] = CombineRow(k, g);
+        const double* u = PairOrder(g);
+        for (int k = 0; k < nData_; ++k) derivative[q * nData_ + k] = CombineRow(k, u);
     }
     return 1;
 }

@@ -192,7 +192,10 @@ public:
 
 private:
     bool SameSetup(const std::vector<float>& distance, const LayerModelDouble& model) const;
-    // Apparent resistivity of row k from u = T / r per lane.
+    // u = T / r per lane into the (distance, abscissa) order rows are combined in; returns
+    // pairU_.
+    const double* PairOrder(const double* u);
+    // Apparent resistivity of row k from u = T / r per (distance, abscissa) pair.
     double CombineRow(int k, const double* u) const;
 
     int nData_ = 0;
@@ -204,7 +207,9 @@ private:
     std::vector<double> thickness_;             // layers 0..nLayer-2
     std::vector<float> distance_;               // distinct distances
     std::vector<double> laneR_;                 // per lane: its distance (1 in the padding)
-    std::vector<int> rowLane_;                  // per row: first lane of r0..r3 (4 per row)
+    std::vector<int> rowLane_;     // per row: first pair (d * 18) of r0..r3 (4 per row)
+    std::vector<int> laneOfPair_;  // lane of pair d * 18 + j (lanes sorted by wavenumber)
+    std::vector<double> pairU_;    // scratch: T / r per pair
     std::vector<double> rowGeometry_;           // per row: 1/r0 - 1/r1 - 1/r2 + 1/r3
     // tau of layer i in lane l: tau_[i * stride + l] (0 in the padding).
     std::vector<double> tau_;
