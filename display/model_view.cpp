@@ -332,14 +332,14 @@ bool CModelDisplay::Draw(CCanvas& canvas, const CBrivaneDoc& doc, int& iModel, f
     }
 
     iRight = edges.iRight;
-    // The title lines hang below the frame; on a short graph the depth title, which runs down
-    // from below the frame's middle, reaches further. The caption goes under both.
+    // The title lines hang below the frame; on a short graph the depth title, centred on the
+    // frame's height, reaches further. The caption goes under both.
     iBottom = edges.iBottom + 90 + TickLabelFont(parameter.iLanguage).iHeight;
     if (axes.bYTitle) {
-        std::size_t glyphs = 0;
-        for (unsigned char ch : axes.sYTitle) glyphs += (ch & 0xC0) != 0x80 ? 1 : 0;
-        const int length = static_cast<int>(glyphs) * YTitleFont(parameter.iLanguage).iHeight * 3 / 5;
-        iBottom = std::max(iBottom, iOriginY + offset.iFrameHeight / 2 + 200 + length);
+        CCanvasStateSaver measure(canvas);
+        canvas.SetFont(YTitleFont(parameter.iLanguage));
+        const int length = canvas.MeasureText(axes.sYTitle).iWidth;
+        iBottom = std::max(iBottom, iOriginY + offset.iFrameHeight / 2 + (length + 1) / 2);
     }
     return true;
 }

@@ -243,15 +243,25 @@ bool DrawDisplay(CCanvas& canvas, CBrivaneContext& ctx, std::optional<CClientSiz
             drew = DrawConsoleTransferDisplay(canvas, ctx, e);
     }
     if (!drew) return false;
-    d.extents = e;
 
     if (!ctx.doc.sDataTitle.empty()) {
         CCanvasStateSaver keep(canvas);
         canvas.SetFont(ScaledLanguageFont(GetLanguage(), 40));
         canvas.SetTextColor(kColorBlack);
         canvas.SetTextAlign({HAlign::Left, VAlign::Top});
-        canvas.Text(kCaptionX, -(e.iBottom + kCaptionGap), ctx.doc.sDataTitle);
+        // Under a colour legend the caption goes below the legend's unit line, which hangs
+        // 3 mm under the plot at the legend's side; a long caption would run into it.
+        const bool legend =
+            mode == kViewSectionOriginal || mode == kViewSectionGridded || mode == kViewModel2D ||
+            (mode == kViewGPSMap &&
+             (ctx.view.iMapKind == kMapResistivity || ctx.view.iMapKind == kMapInterpolated));
+        const int y = e.iBottom + kCaptionGap + (legend ? kLegendUnitRoom : 0);
+        canvas.Text(kCaptionX, -y, ctx.doc.sDataTitle);
+        // The picture holds a caption wider than the plot; its room below is the picture's
+        // bottom margin.
+        e.iRight = std::max(e.iRight, kCaptionX + canvas.MeasureText(ctx.doc.sDataTitle).iWidth);
     }
+    d.extents = e;
     return true;
 }
 

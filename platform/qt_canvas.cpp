@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QSvgGenerator>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -161,6 +162,20 @@ void CQtCanvas::PaintText(CPoint at, std::string_view text) {
     painter_.setPen(ToQColor(TextColor()));
     painter_.drawText(QPointF(dx, baseline), s);
     painter_.restore();
+}
+
+CTextExtent CQtCanvas::Measure(std::string_view text) const {
+    return MeasureIn(Font(), text);
+}
+
+CTextExtent CQtCanvas::MeasureIn(const CFont& font, std::string_view text) {
+    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QFontMetricsF metrics(ToQFont(font));
+    CTextExtent e;
+    e.iWidth = static_cast<int>(std::ceil(metrics.horizontalAdvance(s)));
+    e.iAscent = static_cast<int>(std::ceil(metrics.ascent()));
+    e.iHeight = static_cast<int>(std::ceil(metrics.ascent() + metrics.descent()));
+    return e;
 }
 
 void CQtCanvas::ApplyClip() {

@@ -24,6 +24,8 @@ public:
 
     // The Qt font a canvas font is drawn with (pixel size in page units).
     static QFont ToQFont(const CFont& font);
+    // Size of a text in a canvas font as this canvas draws it (page units).
+    static CTextExtent MeasureIn(const CFont& font, std::string_view text);
 
 protected:
     void PaintLine(CPoint a, CPoint b) override;
@@ -33,6 +35,7 @@ protected:
     void PaintEllipse(CPoint a, CPoint b) override;
     void PaintText(CPoint at, std::string_view text) override;
     void ApplyClip() override;
+    CTextExtent Measure(std::string_view text) const override;
 
 private:
     void ApplyPen();

@@ -169,7 +169,10 @@ TEST_F(SectionTest, RowsBelowTheSectionAreClippedToTheFrameAndTheLegendIsNot) {
 TEST_F(SectionTest, LegendExtendsTheRightExtent) {
     Columns({10.0f, 20.0f});
     ASSERT_TRUE(drawer_.DrawGriddedData(canvas_, store_, scale_, right_, bottom_, &kClient));
-    EXPECT_EQ(right_, 200 + 300 + 110 + 100);
+    // 10 mm right of the boxes at least, and past the widest legend label.
+    EXPECT_GE(right_, 200 + 300 + 110 + 100);
+    for (const CCanvasRecord& t : canvas_.OfKind(CanvasPrimitive::Text))
+        EXPECT_LE(t.box.right, right_) << t.sText;
     EXPECT_NE(canvas_.FindText("(Ohm-m)"), nullptr);
 }
 

@@ -97,7 +97,9 @@ TEST_F(ViewTest, CaptionIsWrittenUnderEveryPlotAndExtentsAreStored) {
     EXPECT_GT(e.iRight, 1100) << "the legend lies right of the frame";
     const CCanvasRecord* caption = canvas_.FindText("survey_0003.sto");
     ASSERT_NE(caption, nullptr);
-    EXPECT_EQ(caption->points[0], (CPoint{200, -725}));
+    // 2.5 mm under the plot, and under the legend's unit line beside it.
+    EXPECT_EQ(caption->points[0], (CPoint{200, -(725 + kLegendUnitRoom)}));
+    EXPECT_LT(caption->box.top, canvas_.FindText("(Ohm-m)")->box.bottom);
     EXPECT_EQ(caption->font.iHeight, 40);
 }
 
