@@ -295,8 +295,13 @@ bool CModelDisplay::Draw(CCanvas& canvas, const CBrivaneDoc& doc, int& iModel, f
     canvas.SetTextColor(kColorBlack);
     canvas.SetTextAlign({HAlign::Left, VAlign::Top});
     canvas.SetFont(TickLabelFont(parameter.iLanguage));
-    canvas.Text(10, -15, ModelCountText(nColumn, current.nLayer));
-    canvas.Text(10, -75, ModelCurrentText(iModel, current.fPosition, nColumnShown));
+    const std::string count = ModelCountText(nColumn, current.nLayer);
+    const std::string shown = ModelCurrentText(iModel, current.fPosition, nColumnShown);
+    canvas.Text(10, -15, count);
+    canvas.Text(10, -75, shown);
+    // The status lines may reach further right than a narrow graph.
+    const int textRight =
+        10 + std::max(canvas.MeasureText(count).iWidth, canvas.MeasureText(shown).iWidth);
 
     // The model is drawn under the frame, the observations over it; both inside it.
     const CPoint frameTopLeft{iOriginX, -iOriginY};
@@ -331,7 +336,7 @@ bool CModelDisplay::Draw(CCanvas& canvas, const CBrivaneDoc& doc, int& iModel, f
         if (bShowCalculated && current.bModel) DrawPoints(canvas, current.sounding, true);
     }
 
-    iRight = edges.iRight;
+    iRight = std::max(edges.iRight, textRight);
     // The title lines hang below the frame; on a short graph the depth title, centred on the
     // frame's height, reaches further. The caption goes under both.
     iBottom = edges.iBottom + 90 + TickLabelFont(parameter.iLanguage).iHeight;
