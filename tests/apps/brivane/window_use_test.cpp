@@ -485,7 +485,13 @@ TEST_F(WindowUseTest, ToolbarTipsSayWhatTheButtonsDo) {
     for (QAction* a : window->ToolBar().actions()) {
         EXPECT_FALSE(a->toolTip().startsWith("Mouse mode 1")) << a->toolTip().toStdString();
         EXPECT_NE(a->toolTip(), "Display toggle");
+        // A button that could only say it does nothing is not shown.
+        if (a->isVisible()) {
+            EXPECT_FALSE(a->toolTip().contains("not available")) << a->toolTip().toStdString();
+        }
     }
+    for (int id : {kCmdMouseMode5, kCmdMouseMode5Option}) EXPECT_FALSE(A(id).isVisible()) << id;
+    EXPECT_TRUE(A(kCmdMouseMode4).isVisible());
 }
 
 TEST_F(WindowUseTest, ReadoutShowsDistanceAndValueInTheLineAndSectionViews) {
