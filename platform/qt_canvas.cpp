@@ -73,6 +73,10 @@ bool PaintOn(QPaintDevice& device, double devicePerUnit, const CanvasDrawing& dr
 }  // namespace
 
 CQtCanvas::CQtCanvas(QPainter& painter, double dDevicePerUnit, QPointF origin) : painter_(painter) {
+    if (painter_.hasClipping()) {
+        deviceClip_ = painter_.worldTransform().map(painter_.clipPath());
+        bDeviceClip_ = true;
+    }
     painter_.save();
     painter_.setRenderHint(QPainter::Antialiasing, true);
     painter_.setRenderHint(QPainter::TextAntialiasing, true);
@@ -180,10 +184,15 @@ CTextExtent CQtCanvas::MeasureIn(const CFont& font, std::string_view text) {
 
 void CQtCanvas::ApplyClip() {
     // In page units: the painter's world transform maps the rectangle like everything else.
-    if (HasClip())
+    const QPainterPath sheet = painter_.worldTransform().inverted().map(deviceClip_);
+    if (HasClip()) {
         painter_.setClipRect(ToQRect(ClipCorner1(), ClipCorner2()), Qt::ReplaceClip);
-    else
+        if (bDeviceClip_) painter_.setClipPath(sheet, Qt::IntersectClip);
+    } else if (bDeviceClip_) {
+        painter_.setClipPath(sheet, Qt::ReplaceClip);
+    } else {
         painter_.setClipping(false);
+    }
 }
 
 QImage RenderCanvasImage(int width, int height, const CanvasDrawing& draw, CColor background) {

@@ -2,6 +2,7 @@
 // device, and the helpers render a drawing to a PNG image, an SVG file or a PDF page.
 #pragma once
 
+#include <QPainterPath>
 #include <QPointF>
 #include <filesystem>
 #include <functional>
@@ -41,6 +42,10 @@ private:
     void ApplyPen();
     void ApplyPenAndBrush();
     QPainter& painter_;
+    // The painter's clip when the canvas was made (device coordinates): the canvas's own
+    // clips only ever narrow it, so that a drawing set on a sheet stays on the sheet.
+    QPainterPath deviceClip_;
+    bool bDeviceClip_ = false;
 };
 
 using CanvasDrawing = std::function<void(CCanvas&)>;
