@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "common/language.h"
 #include "common/text_format.h"
@@ -63,8 +64,9 @@ std::string XLabel(double value, int decimals) {
     return WithoutNegativeZero(FormatC("%.*f", decimals, value));
 }
 
-// y tick label text: decades shown as values, depths as positive numbers. Small values keep
-// the decimals they always had; the interval may ask for more.
+// y tick label text: decades shown as values, depths as positive numbers. A linear axis
+// shows the decimals its interval needs on every label, so that "-50", "0" and "50" read
+// alike; decades below 1 show the figures that tell them apart ("0.01", "0.1").
 std::string YLabel(const CAxes& axes, float v, double& labelValue) {
     const int fromInterval = IntervalDecimals(axes.fYInterval, axes.bYLog != 0);
     if (axes.bYLog) {
@@ -78,7 +80,7 @@ std::string YLabel(const CAxes& axes, float v, double& labelValue) {
     } else {
         labelValue = v;
     }
-    const int byValue = labelValue < 0.1 ? 2 : labelValue < 1.0 ? 1 : 0;
+    const int byValue = axes.bYLog ? std::clamp(-static_cast<int>(std::floor(v + 1e-4f)), 0, 6) : 0;
     return WithoutNegativeZero(FormatC("%.*f", std::max(byValue, fromInterval), labelValue));
 }
 
@@ -205,14 +207,43 @@ int TextWidthEstimate(double value) {
 }
 
 namespace {
-// Room left of the frame for a y label. The estimate goes by magnitude, but a negative label
-// always carries two decimals ("-50.00") and would run into the frame: it gets room by its
-// characters instead.
-int YLabelWidth(double value, const std::string& text) {
-    const int estimate = TextWidthEstimate(value);
-    if (value >= 0.0) return estimate;
-    return std::max(estimate, 25 * static_cast<int>(text.size()) + 10);
+
+// Room kept between a tick label and the frame, and between neighbouring texts (1 mm).
+constexpr int kTextGap = 10;
+
+// A y tick label laid out before anything is drawn: its text, where it goes and how large it
+// is (page units, y measured down from the page top).
+struct YLabelPlace {
+    std::string text;
+    int x = 0, yTop = 0;
+    int iWidth = 0;
+};
+
+// The y labels that are drawn: each right-aligned a gap left of the frame and centred on its
+// tick by its measured size; a label that would touch the last one drawn is left out.
+std::vector<YLabelPlace> LayOutYLabels(const CCanvas& canvas, const CAxes& axes, int left,
+                                       int top) {
+    std::vector<YLabelPlace> out;
+    if (!axes.bYLabel) return out;
+    int lastTop = 0;
+    for (int k = 0; k < axes.nYTick; ++k) {
+        const float v = static_cast<float>(k) * axes.fYInterval + axes.fYFirstTick;
+        const int y = PageUnits((axes.fYEnd - v) * axes.fYScale + static_cast<float>(top));
+        double value = 0.0;
+        YLabelPlace place;
+        place.text = YLabel(axes, v, value);
+        const CTextExtent e = canvas.MeasureText(place.text);
+        place.iWidth = e.iWidth;
+        place.x = left - kTextGap - e.iWidth;
+        place.yTop = y - e.iHeight / 2;
+        // Ticks run upwards: the previous label is below this one.
+        if (!out.empty() && place.yTop + e.iHeight > lastTop) continue;
+        lastTop = place.yTop;
+        out.push_back(std::move(place));
+    }
+    return out;
 }
+
 }  // namespace
 
 CFrameEdges DrawFrameAndAxes(CCanvas& canvas, const CDrawingParameter& param, const CAxes& axes,
@@ -231,8 +262,21 @@ CFrameEdges DrawFrameAndAxes(CCanvas& canvas, const CDrawingParameter& param, co
     canvas.SetTextAlign({HAlign::Left, VAlign::Top});
     canvas.SetFont(TickLabelFont(param.iLanguage));
 
+    // Labels are placed by their measured size. The y labels are laid out first: the x labels
+    // go 5 mm above the frame, or higher when the top y label reaches into their row, so that
+    // the corner labels stay apart.
+    const std::vector<YLabelPlace> yLabels = LayOutYLabels(canvas, axes, left, top);
+    const int labelHeight = canvas.MeasureText("0").iHeight;
+    int xLabelTop = top - 50;
+    int widestYLabel = 0;
+    for (const YLabelPlace& p : yLabels) {
+        widestYLabel = std::max(widestYLabel, p.iWidth);
+        if (p.yTop < xLabelTop + labelHeight + kTextGap / 2)
+            xLabelTop = std::min(xLabelTop, p.yTop - kTextGap / 2 - labelHeight);
+    }
+
     // Vertical grid lines and x labels.
-    int lastLabelLeft = 0;
+    int lastLabelLeft = 0, lastLabelRight = 0;
     bool anyLabel = false;
     const int xDecimals = IntervalDecimals(axes.fXInterval, axes.bXLog != 0);
     for (int k = 0; k < axes.nXTick; ++k) {
@@ -243,10 +287,15 @@ CFrameEdges DrawFrameAndAxes(CCanvas& canvas, const CDrawingParameter& param, co
         canvas.Line(x, -top, x, -bottom);
         if (axes.bXLabel) {
             const double value = axes.bXLog ? std::pow(10.0, static_cast<double>(v)) : v;
-            const int labelLeft = x - TextWidthEstimate(value) / 2;
-            if (!anyLabel || labelLeft >= lastLabelLeft + kMinLabelSpacing) {
-                canvas.Text(labelLeft, -(top - 50), XLabel(value, xDecimals));
+            const std::string text = XLabel(value, xDecimals);
+            const int width = canvas.MeasureText(text).iWidth;
+            const int labelLeft = x - width / 2;
+            // At least 10 mm from the last drawn label, and clear of it.
+            if (!anyLabel || (labelLeft >= lastLabelLeft + kMinLabelSpacing &&
+                              labelLeft >= lastLabelRight + kTextGap)) {
+                canvas.Text(labelLeft, -xLabelTop, text);
                 lastLabelLeft = labelLeft;
+                lastLabelRight = labelLeft + width;
                 anyLabel = true;
             }
         }
@@ -259,26 +308,21 @@ CFrameEdges DrawFrameAndAxes(CCanvas& canvas, const CDrawingParameter& param, co
         }
     }
     if (axes.bXTitle) {
+        // Centred over the frame by its width, 13 mm above it or clear of the labels.
         canvas.SetFont(XTitleFont(param.iLanguage));
-        canvas.Text(left + frameWidth / 2 - 200, -(top - 130), axes.sXTitle);
+        const CTextExtent e = canvas.MeasureText(axes.sXTitle);
+        const int titleTop = std::min(top - 130, xLabelTop - kTextGap - e.iHeight);
+        canvas.Text(std::max(0, left + frameWidth / 2 - e.iWidth / 2), -titleTop, axes.sXTitle);
     }
 
     // Horizontal grid lines and y labels.
     canvas.SetFont(TickLabelFont(param.iLanguage));
-    int widestYLabel = 0;
     for (int k = 0; k < axes.nYTick; ++k) {
         const float v = static_cast<float>(k) * axes.fYInterval + axes.fYFirstTick;
         const float yf = (axes.fYEnd - v) * axes.fYScale + static_cast<float>(top);
         const int y = PageUnits(yf);
         canvas.SetPen(gridPen);
         canvas.Line(left, -y, right, -y);
-        if (axes.bYLabel) {
-            double value = 0.0;
-            const std::string text = YLabel(axes, v, value);
-            const int width = YLabelWidth(value, text);
-            canvas.Text(left - width, -(y - 25), text);
-            widestYLabel = std::max(widestYLabel, width);
-        }
         if (axes.bYLog && k != axes.nYTick - 1) {
             canvas.SetPen(minorPen);
             for (int m = 2; m <= 9; ++m) {
@@ -287,15 +331,19 @@ CFrameEdges DrawFrameAndAxes(CCanvas& canvas, const CDrawingParameter& param, co
             }
         }
     }
+    for (const YLabelPlace& p : yLabels) canvas.Text(p.x, -p.yTop, p.text);
     if (axes.bYTitle) {
         // Turned clockwise the glyph tops face the frame; the text hangs from its bottom edge
-        // so that it lies right of the reference point, between the page edge and the labels.
-        // Wide labels (the northings of a map) push it further out, clear of them.
+        // so that it lies right of the reference point, between the page edge and the labels,
+        // and reads downwards centred on the frame's height. It keeps to the page.
         const CFont font = YTitleFont(param.iLanguage);
         canvas.SetFont(font);
         canvas.SetTextAlign({HAlign::Left, VAlign::Bottom});
-        const int titleX = std::min(left - 190, left - widestYLabel - 10 - font.iHeight);
-        canvas.Text(titleX, -(top + frameHeight / 2 + 200), axes.sYTitle);
+        const CTextExtent e = canvas.MeasureText(axes.sYTitle);
+        const int labelsLeft = yLabels.empty() ? left : left - kTextGap - widestYLabel;
+        const int titleX = std::max(0, std::min(left - 190, labelsLeft - kTextGap - e.iHeight));
+        const int titleTop = std::max(0, top + frameHeight / 2 - e.iWidth / 2);
+        canvas.Text(titleX, -titleTop, axes.sYTitle);
     }
 
     canvas.SetPen({kColorBlack, kFramePenWidth, PenStyle::Solid});
@@ -304,7 +352,7 @@ CFrameEdges DrawFrameAndAxes(CCanvas& canvas, const CDrawingParameter& param, co
 
     offset.iFrameWidth = frameWidth;
     offset.iFrameHeight = frameHeight;
-    return {right, bottom};
+    return {right, bottom, xLabelTop};
 }
 
 void DrawArrow(CCanvas& canvas, CColor color, int x1, int y1, int x2, int y2) {

@@ -93,6 +93,7 @@ struct CPlotOffset {
 struct CFrameEdges {
     int iRight = 0;   // page units from the left page edge
     int iBottom = 0;  // page units down from the page top
+    int iXLabelTop = 0;  // top of the x tick labels' row above the frame, page units down
 };
 
 // Draws grid lines, tick labels, titles and the frame of a plot. The canvas state is kept.

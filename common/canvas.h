@@ -66,6 +66,33 @@ struct CTextAlign {
     friend bool operator==(const CTextAlign&, const CTextAlign&) = default;
 };
 
+// Size of a text laid out unrotated, page units: its advance width, its line height (ascent
+// plus descent) and the ascent above the baseline.
+struct CTextExtent {
+    int iWidth = 0;
+    int iHeight = 0;
+    int iAscent = 0;
+};
+
+// An axis-aligned box on the page, page units with y up.
+struct CBox {
+    int left = 0, bottom = 0, right = 0, top = 0;
+    bool Overlaps(const CBox& o) const {
+        return left < o.right && o.left < right && bottom < o.top && o.bottom < top;
+    }
+    bool Inside(const CBox& o) const {
+        return left >= o.left && right <= o.right && bottom >= o.bottom && top <= o.top;
+    }
+    friend bool operator==(const CBox&, const CBox&) = default;
+};
+
+// Size of a text in a font without a device to measure on: advance widths of the proportional
+// sans-serif face for ASCII, full-width (one em) for Japanese characters, a line height of
+// 1.15 em. Slightly generous, so that a layout made with it holds on screen.
+CTextExtent EstimateTextExtent(const CFont& font, std::string_view text);
+// The box a text of this extent covers when drawn at `at` with this alignment and escapement.
+CBox TextBoxOf(CPoint at, const CTextExtent& extent, CTextAlign align, int iEscapement);
+
 class CCanvas {
 public:
     virtual ~CCanvas() = default;
@@ -102,6 +129,13 @@ public:
     // background is left as it is.
     void Text(int x, int y, std::string_view text) { PaintText({x, y}, text); }
 
+    // Size of a text in the current font as this canvas will draw it (unrotated), and the box
+    // it will cover when drawn at a reference point with the current alignment and font.
+    CTextExtent MeasureText(std::string_view text) const { return Measure(text); }
+    CBox TextBox(int x, int y, std::string_view text) const {
+        return TextBoxOf({x, y}, Measure(text), align_, font_.iEscapement);
+    }
+
     // Clipping: while a clip rectangle is set (two opposite corners, page units), nothing is
     // drawn outside it. A plot clips its data to its frame. CCanvasClip sets and restores it.
     void SetClip(CPoint a, CPoint b) {
@@ -128,6 +162,10 @@ protected:
     // Follows the clip state (HasClip, ClipCorner1, ClipCorner2) on the device; the default,
     // for canvases that record or discard what is drawn, does nothing.
     virtual void ApplyClip() {}
+    // Backends that draw on a device measure with the device's font; the default estimates.
+    virtual CTextExtent Measure(std::string_view text) const {
+        return EstimateTextExtent(font_, text);
+    }
 
 private:
     CPen pen_ = kBlackPen;

@@ -195,6 +195,13 @@ int DrawColorLegend(CCanvas& canvas, const CColorScale& scale, const CDrawingPar
     canvas.SetFont(TickLabelFont(param.iLanguage));
     canvas.SetTextColor(kColorBlack);
     canvas.SetTextAlign({HAlign::Left, VAlign::Top});
+    // A label names the bound at the top of its box and is centred on that edge by its
+    // measured height; where boxes are lower than the labels, labels are left out so that no
+    // two touch (the step grows from 1, 2 or 4 as far as needed).
+    const int labelHeight = canvas.MeasureText("0").iHeight;
+    int step = labelStep;
+    while (boxHeight > 0 && step * boxHeight < labelHeight + 2 && step < levels) step *= 2;
+    int extent = boxRight + 100;
     for (int l = 0; l < levels; ++l) {
         // Level 0 at the bottom of the plot, higher levels stacked upwards.
         const int boxTop = top + plotHeight - (l + 1) * boxHeight;
@@ -203,15 +210,20 @@ int DrawColorLegend(CCanvas& canvas, const CColorScale& scale, const CDrawingPar
             l == 0 ? scale.fBound[0] - 10000.0f : (scale.fBound[l - 1] + scale.fBound[l]) / 2.0f;
         canvas.SetBrush(SolidBrush(scale.ColorOf(representative)));
         canvas.Rectangle(boxLeft, -boxTop, boxRight, -boxBottom);
-        if (l != levels - 1 && l % labelStep == 0) {
-            const int middle = (boxTop + boxBottom) / 2;
-            canvas.Text(boxRight + 10, -(middle - 55),
-                        FormatC("%.2f", static_cast<double>(scale.fBound[l])));
+        if (l != levels - 1 && l % step == 0) {
+            const std::string text = FormatC("%.2f", static_cast<double>(scale.fBound[l]));
+            canvas.Text(boxRight + 10, -(boxTop - labelHeight / 2), text);
+            extent = std::max(extent, boxRight + 10 + canvas.MeasureText(text).iWidth);
         }
     }
+    // The unit 3 mm below the plot; the title above the legend, clear of its top label.
+    const int legendTop = top + plotHeight - levels * boxHeight;
+    const int titleHeight = canvas.MeasureText(param.sValueLabel).iHeight;
     canvas.Text(boxLeft, -(top + plotHeight + 30), param.sValueUnit);
-    canvas.Text(boxLeft, -(top + PageUnits(0.3 * plotHeight) - 50), param.sValueLabel);
-    return boxRight + 100;
+    canvas.Text(boxLeft, -(legendTop - labelHeight / 2 - 10 - titleHeight), param.sValueLabel);
+    for (const std::string* t : {&param.sValueUnit, &param.sValueLabel})
+        extent = std::max(extent, boxLeft + canvas.MeasureText(*t).iWidth);
+    return extent;
 }
 
 std::string CDlgContourInterval::DialogName() const {
@@ -229,7 +241,8 @@ std::string ContourLevelsRefusal(float fMinimum, float fMaximum, float fInterval
         return Tr("The minimum and the maximum must both be above 0.",
                   "最小値と最大値はどちらも 0 より大きくしてください。");
     if (!(fMaximum > fMinimum))
-        return Tr("The maximum must be above the minimum.", "最大値は最小値より大きくしてください。");
+        return Tr("The maximum must be above the minimum.",
+                  "最大値は最小値より大きくしてください。");
     if (!(fInterval > 0.0f) || !std::isfinite(fInterval))
         return Tr("The interval must be above 0.", "間隔は 0 より大きくしてください。");
     if ((fMaximum - fMinimum) / fInterval < static_cast<float>(kMinIntervals))

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "common/canvas.h"
 
@@ -18,4 +19,9 @@ public:
     virtual std::string WritePng(int width, int height,
                                  const std::function<void(CCanvas&)>& draw,
                                  const std::filesystem::path& path, CColor background) = 0;
+    // Size of a text as the pictures of this writer draw it, so that a picture can be laid
+    // out (and sized) before it is drawn. The default estimates.
+    virtual CTextExtent MeasureText(const CFont& font, std::string_view text) const {
+        return EstimateTextExtent(font, text);
+    }
 };

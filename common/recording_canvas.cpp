@@ -43,6 +43,7 @@ void CRecordingCanvas::Add(CanvasPrimitive kind, std::vector<CPoint> points,
     r.clip[1] = ClipCorner2();
     r.align = TextAlign();
     r.sText = std::string(text);
+    if (kind == CanvasPrimitive::Text) r.box = TextBox(r.points[0].x, r.points[0].y, text);
     records_.push_back(std::move(r));
 }
 
@@ -64,4 +65,3 @@ void CRecordingCanvas::PaintEllipse(CPoint a, CPoint b) {
 void CRecordingCanvas::PaintText(CPoint at, std::string_view text) {
     Add(CanvasPrimitive::Text, {at}, text);
 }
-

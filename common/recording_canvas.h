@@ -21,6 +21,8 @@ struct CCanvasRecord {
     CColor textColor;
     CTextAlign align;
     std::string sText;
+    // Text: the box it covers, by the canvas's size estimate (page units, y up).
+    CBox box;
     // The clip rectangle in force (two opposite corners), when there was one.
     bool bClipped = false;
     CPoint clip[2];

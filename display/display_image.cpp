@@ -35,8 +35,11 @@ std::string SaveMode(CBrivaneContext& ctx, CPlotImageWriter& writer, int iViewMo
     const int previous = ctx.view.iViewMode;
     ctx.view.iViewMode = iViewMode;
     std::string error;
-    // The window's draw: fits a plot drawn for the first time and stores the extents.
-    CNullCanvas layout;
+    // The window's draw: fits a plot drawn for the first time and stores the extents, with
+    // texts measured as the picture will draw them.
+    CNullCanvas layout([&writer](const CFont& font, std::string_view text) {
+        return writer.MeasureText(font, text);
+    });
     if (!DrawDisplay(layout, ctx, client)) {
         error = FormatC("the display \"%s\" has no data to draw", name.c_str());
     } else {

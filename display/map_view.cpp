@@ -21,10 +21,10 @@ constexpr int kLabelGap = 25;
 constexpr double kAllowance = 100.0;  // m outside the axis ranges still drawn
 // Page units a label is moved from its flag or fix, and the room the corner labels take.
 constexpr int kLabelOffset = 50;
-constexpr int kCornerLabelRight = 140;
-constexpr int kCornerLabelBelow = 30;
-// The x tick labels' tops lie this far above the frame.
-constexpr int kTickLabelRise = 50;
+// The corner labels reach this far past the frame's sides, and keep this far from the x tick
+// labels above and from the frame below.
+constexpr int kCornerLabelOut = 60;
+constexpr int kCornerLabelGap = 8;
 // A survey of a single point is shown on a square of this side, m.
 constexpr double kPointBox = 100.0;
 
@@ -199,7 +199,10 @@ void CMapDrawer::Fit(const CGantrelSurvey& survey, const CClientSize& client) {
     }
     // 50 m ticks, or the first wider interval whose eastings fit side by side.
     const int labelWidth =
-        TextWidthEstimate(std::max(std::fabs(axes.fXStart), std::fabs(axes.fXEnd)));
+        EstimateTextExtent(
+            TickLabelFont(parameter.iLanguage),
+            FormatC("%.0f", std::max(std::fabs(axes.fXStart), std::fabs(axes.fXEnd))))
+            .iWidth;
     float interval = kTickInterval;
     for (float wider : kWiderIntervals) {
         if (interval * axes.fXScale >= static_cast<float>(labelWidth + kLabelGap)) break;
@@ -278,10 +281,10 @@ bool CMapDrawer::Draw(CCanvas& canvas, const CGantrelSurvey& survey, const CColo
         canvas.SetPen(kBlackPen);
         right = std::max(right, DrawColorLegend(canvas, scale, parameter, axes));
     }
-    DrawCorners(canvas, parameter.iLeftMargin + iFrameX, parameter.iTopMargin + iFrameY,
-                edges.iBottom);
-    iRight = std::max(right, edges.iRight + kCornerLabelRight);
-    iBottom = edges.iBottom + kCornerLabelBelow;
+    const CDisplayEdges corners = DrawCorners(canvas, parameter.iLeftMargin + iFrameX,
+                                              edges.iXLabelTop, edges.iRight, edges.iBottom);
+    iRight = std::max(right, corners.iRight);
+    iBottom = corners.iBottom;
     return true;
 }
 
@@ -417,7 +420,16 @@ void CMapDrawer::DrawLineLabel(CCanvas& canvas, int iLine, double e1, double n1,
     const double theta = std::atan2(n2 - n1, e2 - e1);
     const double x = X(e1) + kLabelOffset * std::cos(theta);
     const double down = Y(n1) + kLabelOffset * std::sin(theta);
-    canvas.Text(PageUnits(x), -PageUnits(down), FormatC("%d", iLine));
+    // Centred on its point, and kept inside the frame (clear of its pen) where a track starts
+    // at the edge.
+    const std::string text = FormatC("%d", iLine);
+    const CTextExtent e = canvas.MeasureText(text);
+    const double inset = 10.0;
+    const double left = X(axes.fXStart) + inset, right = X(axes.fXEnd) - inset - e.iWidth;
+    const double top = Y(axes.fYEnd) + inset, bottom = Y(axes.fYStart) - inset - e.iHeight;
+    const double labelLeft = std::clamp(x - e.iWidth / 2.0, left, std::max(left, right));
+    const double labelTop = std::clamp(down - e.iHeight / 2.0, top, std::max(top, bottom));
+    canvas.Text(PageUnits(labelLeft), -PageUnits(labelTop), text);
 }
 
 void CMapDrawer::DrawFlagsAndLines(CCanvas& canvas, const CGantrelSurvey& survey,
@@ -451,17 +463,32 @@ void CMapDrawer::DrawFlagsAndLines(CCanvas& canvas, const CGantrelSurvey& survey
     }
 }
 
-void CMapDrawer::DrawCorners(CCanvas& canvas, int left, int top, int bottom) {
+CMapDrawer::CDisplayEdges CMapDrawer::DrawCorners(CCanvas& canvas, int left, int labelTop,
+                                                  int right, int bottom) {
     CCanvasStateSaver keep(canvas);
     canvas.SetTextColor(kCornerBlue);
-    canvas.SetTextAlign({HAlign::Left, VAlign::Top});
     canvas.SetFont(ScaledLanguageFont(kLanguageEnglish, 24));
-    const int rightLabel = left + iFrameWidth - 110;
-    // The upper labels go 3 mm above the x tick labels, which take the 5 mm above the frame.
-    const int upper = top - kTickLabelRise - 35;
     const auto text = [](double lat, double lon) { return FormatC("%.5f %.5f", lat, lon); };
-    canvas.Text(left - 60, -upper, text(dUpperLatitude, dLowerLongitude));
-    canvas.Text(left - 60, -(bottom + 5), text(dLowerLatitude, dLowerLongitude));
-    canvas.Text(rightLabel, -upper, text(dUpperLatitude, dUpperLongitude));
-    canvas.Text(rightLabel, -(bottom + 5), text(dLowerLatitude, dUpperLongitude));
+    // The upper labels sit on the x tick labels' row, the lower ones just below the frame's
+    // pen; the left ones start 6 mm left of the frame, the right ones end 6 mm right of it.
+    // The lowest northing is centred on the frame's bottom edge and hangs half its height
+    // below it.
+    const CFont tick = TickLabelFont(parameter.iLanguage);
+    const CFont corner = canvas.Font();
+    canvas.SetFont(tick);
+    const int tickHalf = canvas.MeasureText("0").iHeight / 2;
+    canvas.SetFont(corner);
+    const int upper = labelTop - kCornerLabelGap;
+    const int lower = bottom + tickHalf + kCornerLabelGap;
+    const int leftX = std::max(0, left - kCornerLabelOut);
+    const int rightX = right + kCornerLabelOut;
+    canvas.SetTextAlign({HAlign::Left, VAlign::Bottom});
+    canvas.Text(leftX, -upper, text(dUpperLatitude, dLowerLongitude));
+    canvas.SetTextAlign({HAlign::Right, VAlign::Bottom});
+    canvas.Text(rightX, -upper, text(dUpperLatitude, dUpperLongitude));
+    canvas.SetTextAlign({HAlign::Left, VAlign::Top});
+    canvas.Text(leftX, -lower, text(dLowerLatitude, dLowerLongitude));
+    canvas.SetTextAlign({HAlign::Right, VAlign::Top});
+    canvas.Text(rightX, -lower, text(dLowerLatitude, dUpperLongitude));
+    return {rightX, lower + canvas.MeasureText(text(dLowerLatitude, dUpperLongitude)).iHeight};
 }

@@ -108,7 +108,13 @@ private:
                        double n2) const;
     void DrawFlagsAndLines(CCanvas& canvas, const CGantrelSurvey& survey,
                            const CMapShown& shown) const;
-    void DrawCorners(CCanvas& canvas, int left, int top, int bottom);
+    // The four corners' latitudes and longitudes round the frame (left and right edges, the
+    // top of the x tick labels and the bottom, page units down); returns the right and
+    // bottom extents of what they took.
+    struct CDisplayEdges {
+        int iRight = 0, iBottom = 0;
+    };
+    CDisplayEdges DrawCorners(CCanvas& canvas, int left, int labelTop, int right, int bottom);
 
     bool bDrawn_ = false;
     bool bFitted_ = false;

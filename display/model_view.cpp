@@ -295,8 +295,13 @@ bool CModelDisplay::Draw(CCanvas& canvas, const CBrivaneDoc& doc, int& iModel, f
     canvas.SetTextColor(kColorBlack);
     canvas.SetTextAlign({HAlign::Left, VAlign::Top});
     canvas.SetFont(TickLabelFont(parameter.iLanguage));
-    canvas.Text(10, -15, ModelCountText(nColumn, current.nLayer));
-    canvas.Text(10, -75, ModelCurrentText(iModel, current.fPosition, nColumnShown));
+    const std::string count = ModelCountText(nColumn, current.nLayer);
+    const std::string shown = ModelCurrentText(iModel, current.fPosition, nColumnShown);
+    canvas.Text(10, -15, count);
+    canvas.Text(10, -75, shown);
+    // The status lines may reach further right than a narrow graph.
+    const int textRight =
+        10 + std::max(canvas.MeasureText(count).iWidth, canvas.MeasureText(shown).iWidth);
 
     // The model is drawn under the frame, the observations over it; both inside it.
     const CPoint frameTopLeft{iOriginX, -iOriginY};
@@ -331,15 +336,15 @@ bool CModelDisplay::Draw(CCanvas& canvas, const CBrivaneDoc& doc, int& iModel, f
         if (bShowCalculated && current.bModel) DrawPoints(canvas, current.sounding, true);
     }
 
-    iRight = edges.iRight;
-    // The title lines hang below the frame; on a short graph the depth title, which runs down
-    // from below the frame's middle, reaches further. The caption goes under both.
+    iRight = std::max(edges.iRight, textRight);
+    // The title lines hang below the frame; on a short graph the depth title, centred on the
+    // frame's height, reaches further. The caption goes under both.
     iBottom = edges.iBottom + 90 + TickLabelFont(parameter.iLanguage).iHeight;
     if (axes.bYTitle) {
-        std::size_t glyphs = 0;
-        for (unsigned char ch : axes.sYTitle) glyphs += (ch & 0xC0) != 0x80 ? 1 : 0;
-        const int length = static_cast<int>(glyphs) * YTitleFont(parameter.iLanguage).iHeight * 3 / 5;
-        iBottom = std::max(iBottom, iOriginY + offset.iFrameHeight / 2 + 200 + length);
+        CCanvasStateSaver measure(canvas);
+        canvas.SetFont(YTitleFont(parameter.iLanguage));
+        const int length = canvas.MeasureText(axes.sYTitle).iWidth;
+        iBottom = std::max(iBottom, iOriginY + offset.iFrameHeight / 2 + (length + 1) / 2);
     }
     return true;
 }

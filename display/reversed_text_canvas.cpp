@@ -53,3 +53,11 @@ void CReversedYTextCanvas::PaintText(CPoint at, std::string_view text) {
     }
     inner_.Text(at.x, at.y, text);
 }
+
+CTextExtent CReversedYTextCanvas::Measure(std::string_view text) const {
+    const CFont kept = inner_.Font();
+    inner_.SetFont(Font());
+    const CTextExtent e = inner_.MeasureText(text);
+    inner_.SetFont(kept);
+    return e;
+}

@@ -20,6 +20,8 @@ protected:
     void PaintRectangle(CPoint a, CPoint b) override;
     void PaintEllipse(CPoint a, CPoint b) override;
     void PaintText(CPoint at, std::string_view text) override;
+    // Measured by the canvas that draws: a half turn keeps the size.
+    CTextExtent Measure(std::string_view text) const override;
 
 private:
     // The pen, brush, font, text colour and alignment of this canvas onto the inner one.

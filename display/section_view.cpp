@@ -12,6 +12,8 @@ namespace {
 constexpr int kLegendReserve = 100;
 constexpr int kValueRadius = 10;     // original data discs
 constexpr int kBandHalfHeight = 10;  // gridded rows are 2 mm high
+// Model columns narrower than this (page units, 1 mm: a few pixels on screen) get no outline.
+constexpr int kMinOutlinedColumnWidth = 10;
 
 }  // namespace
 
@@ -205,7 +207,7 @@ bool CSectionDrawer::DrawModel(CCanvas& canvas, const CTrevascDataOhm& store,
     // fixed depth range) they are cut there too, so that nothing is drawn above the frame.
     const double bottomDepth = -static_cast<double>(axes.fYStart);
     const double topDepth = std::max(0.0, -static_cast<double>(axes.fYEnd));
-    canvas.SetPen({kColorBlack, 1, PenStyle::Solid});
+    const CPen outline{kColorBlack, 1, PenStyle::Solid};
     std::optional<CCanvasClip> clip(std::in_place, canvas, FrameCorner1(), FrameCorner2(edges));
     for (int i = 0; i < nColumn; ++i) {
         if (i >= store.nModelColumn || i >= store.nBoundaryColumn) continue;
@@ -215,6 +217,8 @@ bool CSectionDrawer::DrawModel(CCanvas& canvas, const CTrevascDataOhm& store,
             continue;
         const int xl = PageUnits(DistanceX(left));
         const int xr = PageUnits(DistanceX(right));
+        // Narrow columns are filled only: their outlines would cover the colours.
+        canvas.SetPen(xr - xl >= kMinOutlinedColumnWidth ? outline : kNullPen);
         double layerTop = 0.0;
         for (int j = 0; j < nLayer; ++j) {
             // The last layer is a half-space: it reaches the section bottom.

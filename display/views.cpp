@@ -11,10 +11,12 @@
 
 namespace {
 
-// Page units per decade of the one-dimensional graph's logarithmic x axis when no horizontal
-// scale has been stored yet: five decades then span 1000 page units, as wide as the linear
-// default of 1000 Ohm-m at one unit per Ohm-m.
-constexpr float kDefaultLogHScale = 200.0f;
+// The one-dimensional graph is fitted to the page's width when no horizontal scale is stored
+// or the stored one leaves it narrower than this (page units, 20 mm): the linear default of
+// one page unit per Ohm-m gives five decades half a millimetre.
+constexpr float kMinModelGraphWidth = 200.0f;
+// Room kept right of the fitted graph for its last x label and the picture's margin.
+constexpr int kModelGraphRightRoom = 300;
 
 bool g_bExporting = false;
 
@@ -42,15 +44,21 @@ void SettleCurrentLine(CBrivaneContext& ctx) {
     }
 }
 
-// A logarithmic graph at the linear default of one page unit per decade would be half a
-// millimetre wide: without a stored horizontal scale the graph starts at a usable one. Done on
-// the first use of the one-dimensional display, after the view has read its settings.
-void SettleModelScale(CBrivaneContext& ctx, CBrivaneDisplay& d) {
+// On the first use of the one-dimensional display, after the view has read its settings: a
+// scale the user chose is kept, the default (or one that leaves no readable graph) becomes the
+// one that fits the graph's range to the width of the page (the window's client area, else
+// the default one).
+void SettleModelScale(CBrivaneContext& ctx, CBrivaneDisplay& d, const CClientSize* client) {
     if (d.bModelScaleSettled) return;
     d.bModelScaleSettled = 1;
-    if (d.modelDisplay.graph.axes.bXLog && std::isnan(ReadSettingReal("hscale", std::nan(""))) &&
-        ctx.view.fHScale == 1.0f)
-        ctx.view.fHScale = kDefaultLogHScale;
+    const CModelGraph& graph = d.modelDisplay.graph;
+    const float span = graph.axes.fXEnd - graph.axes.fXStart;
+    if (!(span > 0.0f)) return;
+    const bool stored = !std::isnan(ReadSettingReal("hscale", std::nan("")));
+    if (stored && ctx.view.fHScale * span >= kMinModelGraphWidth) return;
+    const int width = (client != nullptr ? *client : kDefaultClientSize).iWidth;
+    const int room = width - d.modelDisplay.iOriginX - kModelGraphRightRoom;
+    ctx.view.fHScale = std::max(kMinModelGraphWidth, static_cast<float>(room)) / span;
 }
 
 bool DrawLineDisplay(CCanvas& canvas, CBrivaneContext& ctx, CBrivaneDisplay& d,
@@ -232,7 +240,7 @@ bool DrawDisplay(CCanvas& canvas, CBrivaneContext& ctx, std::optional<CClientSiz
     } else if (mode == kViewGPSMap) {
         drew = DrawMapDisplay(canvas, ctx, d, area, e);
     } else if (mode == kViewModel1D) {
-        SettleModelScale(ctx, d);
+        SettleModelScale(ctx, d, area);
         drew = d.modelDisplay.Draw(canvas, ctx.doc, ctx.view.iCurrentSounding, ctx.view.fHScale,
                                    ctx.view.fVScale, e.iRight, e.iBottom);
     } else {
@@ -243,15 +251,25 @@ bool DrawDisplay(CCanvas& canvas, CBrivaneContext& ctx, std::optional<CClientSiz
             drew = DrawConsoleTransferDisplay(canvas, ctx, e);
     }
     if (!drew) return false;
-    d.extents = e;
 
     if (!ctx.doc.sDataTitle.empty()) {
         CCanvasStateSaver keep(canvas);
         canvas.SetFont(ScaledLanguageFont(GetLanguage(), 40));
         canvas.SetTextColor(kColorBlack);
         canvas.SetTextAlign({HAlign::Left, VAlign::Top});
-        canvas.Text(kCaptionX, -(e.iBottom + kCaptionGap), ctx.doc.sDataTitle);
+        // Under a colour legend the caption goes below the legend's unit line, which hangs
+        // 3 mm under the plot at the legend's side; a long caption would run into it.
+        const bool legend =
+            mode == kViewSectionOriginal || mode == kViewSectionGridded || mode == kViewModel2D ||
+            (mode == kViewGPSMap &&
+             (ctx.view.iMapKind == kMapResistivity || ctx.view.iMapKind == kMapInterpolated));
+        const int y = e.iBottom + kCaptionGap + (legend ? kLegendUnitRoom : 0);
+        canvas.Text(kCaptionX, -y, ctx.doc.sDataTitle);
+        // The picture holds a caption wider than the plot; its room below is the picture's
+        // bottom margin.
+        e.iRight = std::max(e.iRight, kCaptionX + canvas.MeasureText(ctx.doc.sDataTitle).iWidth);
     }
+    d.extents = e;
     return true;
 }
 
@@ -335,7 +353,7 @@ int ViewLeftClick(CBrivaneContext& ctx, int x, int y) {
         int px = 0, py = 0;
         count = plot.Pick(survey.Line(ctx.view.iCurrentLine), x, y, kPickTolerance, px, py);
     } else if (mode == kViewModel1D) {
-        SettleModelScale(ctx, d);
+        SettleModelScale(ctx, d, nullptr);
         count = d.modelDisplay.MarkObservations(ctx.doc, ctx.view.iCurrentSounding,
                                                 ctx.view.fHScale, ctx.view.fVScale, x, y);
     }

@@ -21,8 +21,14 @@
 #include "processing/document.h"
 
 // A canvas that draws nothing: a draw whose only purpose is to lay a plot out (fit its scales,
-// store its extents) where there is no window.
+// store its extents) where there is no window. Texts are measured by the estimate, or as the
+// picture the layout is made for will draw them.
 class CNullCanvas : public CCanvas {
+public:
+    using TextMeasure = std::function<CTextExtent(const CFont&, std::string_view)>;
+    CNullCanvas() = default;
+    explicit CNullCanvas(TextMeasure measure) : measure_(std::move(measure)) {}
+
 protected:
     void PaintLine(CPoint, CPoint) override {}
     void PaintPolyline(const std::vector<CPoint>&) override {}
@@ -30,6 +36,12 @@ protected:
     void PaintRectangle(CPoint, CPoint) override {}
     void PaintEllipse(CPoint, CPoint) override {}
     void PaintText(CPoint, std::string_view) override {}
+    CTextExtent Measure(std::string_view text) const override {
+        return measure_ ? measure_(Font(), text) : CCanvas::Measure(text);
+    }
+
+private:
+    TextMeasure measure_;
 };
 
 // Right and bottom extents, page units, of what the last draw drew.
@@ -120,6 +132,8 @@ void SetDisplayDrawer(int iViewMode, DisplayDrawer drawer);
 // Where the caption under a plot goes: x at the left margin, 2.5 mm below the bottom extent.
 inline constexpr int kCaptionX = 200;
 inline constexpr int kCaptionGap = 25;
+// Further room under the plots with a colour legend, for the legend's unit line.
+inline constexpr int kLegendUnitRoom = 80;
 
 // Display names of the batch command line: "line" (apparent resistivity line), "line-vi"
 // (measured resistance line), "section", "gridded", "model" and "model1d". nullopt for any

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QSvgGenerator>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -72,6 +73,10 @@ bool PaintOn(QPaintDevice& device, double devicePerUnit, const CanvasDrawing& dr
 }  // namespace
 
 CQtCanvas::CQtCanvas(QPainter& painter, double dDevicePerUnit, QPointF origin) : painter_(painter) {
+    if (painter_.hasClipping()) {
+        deviceClip_ = painter_.worldTransform().map(painter_.clipPath());
+        bDeviceClip_ = true;
+    }
     painter_.save();
     painter_.setRenderHint(QPainter::Antialiasing, true);
     painter_.setRenderHint(QPainter::TextAntialiasing, true);
@@ -163,12 +168,31 @@ void CQtCanvas::PaintText(CPoint at, std::string_view text) {
     painter_.restore();
 }
 
+CTextExtent CQtCanvas::Measure(std::string_view text) const {
+    return MeasureIn(Font(), text);
+}
+
+CTextExtent CQtCanvas::MeasureIn(const CFont& font, std::string_view text) {
+    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QFontMetricsF metrics(ToQFont(font));
+    CTextExtent e;
+    e.iWidth = static_cast<int>(std::ceil(metrics.horizontalAdvance(s)));
+    e.iAscent = static_cast<int>(std::ceil(metrics.ascent()));
+    e.iHeight = static_cast<int>(std::ceil(metrics.ascent() + metrics.descent()));
+    return e;
+}
+
 void CQtCanvas::ApplyClip() {
     // In page units: the painter's world transform maps the rectangle like everything else.
-    if (HasClip())
+    const QPainterPath sheet = painter_.worldTransform().inverted().map(deviceClip_);
+    if (HasClip()) {
         painter_.setClipRect(ToQRect(ClipCorner1(), ClipCorner2()), Qt::ReplaceClip);
-    else
+        if (bDeviceClip_) painter_.setClipPath(sheet, Qt::IntersectClip);
+    } else if (bDeviceClip_) {
+        painter_.setClipPath(sheet, Qt::ReplaceClip);
+    } else {
         painter_.setClipping(false);
+    }
 }
 
 QImage RenderCanvasImage(int width, int height, const CanvasDrawing& draw, CColor background) {

@@ -2,6 +2,7 @@
 // device, and the helpers render a drawing to a PNG image, an SVG file or a PDF page.
 #pragma once
 
+#include <QPainterPath>
 #include <QPointF>
 #include <filesystem>
 #include <functional>
@@ -24,6 +25,8 @@ public:
 
     // The Qt font a canvas font is drawn with (pixel size in page units).
     static QFont ToQFont(const CFont& font);
+    // Size of a text in a canvas font as this canvas draws it (page units).
+    static CTextExtent MeasureIn(const CFont& font, std::string_view text);
 
 protected:
     void PaintLine(CPoint a, CPoint b) override;
@@ -33,11 +36,16 @@ protected:
     void PaintEllipse(CPoint a, CPoint b) override;
     void PaintText(CPoint at, std::string_view text) override;
     void ApplyClip() override;
+    CTextExtent Measure(std::string_view text) const override;
 
 private:
     void ApplyPen();
     void ApplyPenAndBrush();
     QPainter& painter_;
+    // The painter's clip when the canvas was made (device coordinates): the canvas's own
+    // clips only ever narrow it, so that a drawing set on a sheet stays on the sheet.
+    QPainterPath deviceClip_;
+    bool bDeviceClip_ = false;
 };
 
 using CanvasDrawing = std::function<void(CCanvas&)>;

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QString>
 #include <QVBoxLayout>
 #include <filesystem>
@@ -55,9 +56,14 @@ public:
     CForm(QWidget* parent, const QString& title) : dialog(parent) {
         dialog.setWindowTitle(title);
         layout = new QVBoxLayout(&dialog);
-        // A narrow form would have its title cut in the title bar; room for the title and the
-        // title bar's buttons.
-        dialog.setMinimumWidth(TitleWidth(dialog, title));
+        // The dialog is never smaller than its layout needs: a minimum set on the dialog
+        // itself would replace the layout's, and a large form would then be squeezed to the
+        // window system's default size with its texts cut. A narrow form would have its title
+        // cut in the title bar: the layout keeps room for the title and the title bar's
+        // buttons.
+        layout->setSizeConstraint(QLayout::SetMinimumSize);
+        layout->addItem(new QSpacerItem(TitleWidth(dialog, title), 0, QSizePolicy::Minimum,
+                                        QSizePolicy::Fixed));
     }
 
     // Width a dialog needs to show its whole title.

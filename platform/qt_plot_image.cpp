@@ -156,3 +156,7 @@ std::string CQtPlotImageWriter::WritePng(int width, int height,
                   "画像を作成できません（空か大きすぎます）。");
     return WritePngFile(image, path);
 }
+
+CTextExtent CQtPlotImageWriter::MeasureText(const CFont& font, std::string_view text) const {
+    return CQtCanvas::MeasureIn(font, text);
+}

@@ -27,4 +27,5 @@ class CQtPlotImageWriter : public CPlotImageWriter {
 public:
     std::string WritePng(int width, int height, const std::function<void(CCanvas&)>& draw,
                          const std::filesystem::path& path, CColor background) override;
+    CTextExtent MeasureText(const CFont& font, std::string_view text) const override;
 };

@@ -58,7 +58,8 @@ void UploadDataToDatabase(CBrivaneContext& ctx) {
     CHttpClient* client = GetHttpClient();
     if (client == nullptr) return;
     const CGantrelSurvey& survey = ctx.doc.survey;
-    ctx.prompter.Message(FormatC("Number of line = %d Number of data = %d", survey.nLine,
+    ctx.prompter.Message(FormatC(Tr("Number of line = %d Number of data = %d", "測線数 = %d データ数 = %d"),
+                                 survey.nLine,
                                  CountSurveyReadings(survey)));
 
     const fs::path documentFile = kSurveyUploadDocumentFile;

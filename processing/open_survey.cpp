@@ -304,7 +304,7 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
     ctx.bNewData = true;
     doc.dataFolder = files.back().parent_path();
     survey.BuildDepthList();
-    Show(ctx, FormatC("Number of depth = %d", survey.nDepth()));
+    Show(ctx, FormatC(Tr("Number of depth = %d", "深度数 = %d"), survey.nDepth()));
 
     CSurveyConfigurationValues configuration;
     configuration.iSurveyConfiguration = ctx.view.iSurveyConfiguration;
@@ -318,7 +318,7 @@ void OpenGantrelDataFile(CBrivaneContext& ctx) {
         doc.sounding.Clear();
         int n = 0;
         for (int i = 0; i < survey.nLine; ++i) n += AddAveragedSounding(survey.Line(i), doc.sounding);
-        Show(ctx, FormatC("Number of data = %d", n));
+        Show(ctx, FormatC(Tr("Number of data = %d", "データ数 = %d"), n));
         if (n > 0) {
             doc.sounding.bPresent = 1;
             // The sounding becomes the store's one column, so that the initial model, the

@@ -594,10 +594,10 @@ void ReportSectionFileStatus(const SectionFileStatus& st, CPrompter& prompter) {
             FormatC(Tr("Cannot open the file %s", "ファイル %s を開けません"), name.c_str()));
         return;
     }
-    if (st.bFlags) prompter.Message(FormatC("Number of GPS flags = %d", st.nFlag));
+    if (st.bFlags) prompter.Message(FormatC(Tr("Number of GPS flags = %d", "GPSフラグ数 = %d"), st.nFlag));
     if (st.bSurvey) {
         ReportSurveyFileStatus(st.survey, prompter);
-        prompter.Message(FormatC("Number of lines = %d", st.nLineRead));
+        prompter.Message(FormatC(Tr("Number of lines = %d", "測線数 = %d"), st.nLineRead));
     }
     for (const SectionCapacityNote& n : st.capacity)
         prompter.Message(FormatC(Tr("%s, line %zu: %s.", "%s (%zu 行目): %s。"), name.c_str(),

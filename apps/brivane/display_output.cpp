@@ -79,9 +79,17 @@ bool DrawDisplayOnPage(CBrivaneContext& ctx, QPainter& painter, QSize page, doub
         CNullCanvas probe;
         if (!DrawDisplay(probe, ctx)) return false;
     }
-    CQtCanvas canvas(painter,
-                     PrintDevicePerUnit(ClipboardPictureSize(ctx), page, dpi, bTrueScale));
-    return DrawDisplay(canvas, ctx);
+    // Nothing is painted past the sheet (a preview would show it, at true scale).
+    painter.save();
+    painter.setClipRect(QRect(QPoint(0, 0), page), Qt::IntersectClip);
+    bool drew = false;
+    {
+        CQtCanvas canvas(painter,
+                         PrintDevicePerUnit(ClipboardPictureSize(ctx), page, dpi, bTrueScale));
+        drew = DrawDisplay(canvas, ctx);
+    }
+    painter.restore();
+    return drew;
 }
 
 bool PrintDisplay(CBrivaneContext& ctx, QPagedPaintDevice& device, bool bTrueScale) {

@@ -366,6 +366,11 @@ void CBrivaneMainWindow::UpdateCommandStates() {
     for (auto& [id, action] : actions_) {
         action->setEnabled(table_.IsEnabled(ctx_, id));
         if (action->isCheckable()) action->setChecked(table_.IsChecked(ctx_, id));
+        // A toolbar button whose command has nothing to do (no handler) is hidden rather than
+        // shown as a dead button.
+        const CCommand* c = table_.Find(id);
+        if (c != nullptr && c->iToolbar >= 0 && c->sMenu.empty())
+            action->setVisible(static_cast<bool>(c->handler));
     }
 }
 

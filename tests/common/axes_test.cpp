@@ -122,10 +122,14 @@ TEST_F(FrameTest, DenseXLabelsAreThinnedToTenMillimetres) {
     axes = MakeAxes(0, 10, 1, 40, 0, 1, 1, 100);
     axes.bYLabel = 0;
     Draw();
-    EXPECT_EQ(canvas.Texts(), (std::vector<std::string>{"0", "2", "5", "8"}));
-    // Centred on the tick by the width estimate, top 5 mm above the frame.
-    EXPECT_EQ(canvas.FindText("0")->points[0], (CPoint{150, -150}));
-    EXPECT_EQ(canvas.FindText("2")->points[0], (CPoint{255, -150}));
+    EXPECT_EQ(canvas.Texts(), (std::vector<std::string>{"0", "3", "6", "9"}));
+    // Centred on the tick by its measured width, top 5 mm above the frame.
+    for (const char* t : {"0", "3"}) {
+        const CCanvasRecord* r = canvas.FindText(t);
+        const int tick = 200 + 40 * std::stoi(t);
+        EXPECT_NEAR((r->box.left + r->box.right) / 2, tick, 1) << t;
+        EXPECT_EQ(r->points[0].y, -150) << t;
+    }
 }
 
 TEST_F(FrameTest, XStartJustBelowZeroIsLabelledZero) {
@@ -140,9 +144,13 @@ TEST_F(FrameTest, YLabelFormats) {
     axes.bXLabel = 0;
     axes.bYNegated = 1;
     Draw();
-    // The surface is "0"; 1 and 2 m above it show as negative depths with two decimals.
-    EXPECT_EQ(canvas.Texts(), (std::vector<std::string>{"0", "-1.00", "-2.00"}));
-    EXPECT_EQ(canvas.FindText("0")->points[0], (CPoint{200 - 100, -(400 - 25)}));
+    // The surface is "0"; 1 and 2 m above it show as negative depths, as whole as the
+    // interval.
+    EXPECT_EQ(canvas.Texts(), (std::vector<std::string>{"0", "-1", "-2"}));
+    // Right-aligned 1 mm left of the frame, centred on the tick at 400 down the page.
+    const CBox zero = canvas.FindText("0")->box;
+    EXPECT_EQ(zero.right, 190);
+    EXPECT_NEAR((zero.top + zero.bottom) / 2, -400, 1);
 
     canvas.Clear();
     axes = MakeAxes(0, 1, 1, 100, -5, 0.6f, 0.55f, 100);
@@ -153,10 +161,8 @@ TEST_F(FrameTest, YLabelFormats) {
     EXPECT_EQ(texts[0], "-5.00");
     EXPECT_EQ(texts[9], "-0.05");
     EXPECT_EQ(texts[10], "0.50") << "the interval of 0.55 needs two decimals";
-    // A negative label is placed by its characters, clear of the frame; a positive one by
-    // the magnitude estimate.
-    EXPECT_EQ(canvas.FindText("-5.00")->points[0].x, 200 - 135);
-    EXPECT_EQ(canvas.FindText("0.50")->points[0].x, 200 - 75);
+    // Every label ends 1 mm left of the frame, whatever its sign and decimals.
+    for (const char* t : {"-5.00", "-0.05", "0.50"}) EXPECT_EQ(canvas.FindText(t)->box.right, 190);
 }
 
 TEST_F(FrameTest, LabelsShowTheDecimalsTheIntervalNeeds) {
@@ -193,6 +199,12 @@ TEST_F(FrameTest, LogYAxisShowsDecadesWithEightMinorLinesEach) {
     // 2 in the lowest decade: log10(2) × 200 = 60.2 above the bottom (y 1200 down the page).
     EXPECT_EQ(minor[0].points[0].y, -1139);
     for (const auto& r : minor) EXPECT_LT(r.points[0].y, -200) << "none above the last tick";
+    // Decades below 1 show the figures that tell them apart.
+    canvas.Clear();
+    axes.fYStart = -3;
+    axes.fYEnd = 0;
+    Draw();
+    EXPECT_EQ(canvas.Texts(), (std::vector<std::string>{"0.001", "0.01", "0.1", "1"}));
 }
 
 TEST_F(FrameTest, TitlesAtTheirReferencePointsInTheLanguagesFont) {
@@ -202,18 +214,105 @@ TEST_F(FrameTest, TitlesAtTheirReferencePointsInTheLanguagesFont) {
     Draw();
     const CCanvasRecord* x = canvas.FindText("距離 (m)");
     ASSERT_NE(x, nullptr);
-    EXPECT_EQ(x->points[0], (CPoint{200 + 500 - 200, -(200 - 130)}));
+    // Centred over the frame, 13 mm above it.
+    EXPECT_NEAR((x->box.left + x->box.right) / 2, 200 + 500, 1);
+    EXPECT_EQ(x->points[0].y, -(200 - 130));
     EXPECT_EQ(x->font.iHeight, 40);
     EXPECT_TRUE(x->font.bJapanese);
     const CCanvasRecord* y = canvas.FindText("深度 (m)");
     ASSERT_NE(y, nullptr);
-    EXPECT_EQ(y->points[0], (CPoint{200 - 190, -(200 + 350 + 200)}));
+    // 19 mm left of the frame, reading downwards centred on the frame's height.
+    EXPECT_EQ(y->points[0].x, 200 - 190);
+    EXPECT_NEAR((y->box.top + y->box.bottom) / 2, -(200 + 350), 1);
     EXPECT_EQ(y->font.iEscapement, -900);
     EXPECT_EQ(y->align, (CTextAlign{HAlign::Left, VAlign::Bottom}));
     EXPECT_EQ(canvas.FindText("14")->font.iHeight, 35);
     // The caller's state comes back.
     EXPECT_EQ(canvas.Font().iEscapement, 0);
     EXPECT_EQ(canvas.Pen(), kBlackPen);
+}
+
+// Every text of a frame lies on the page, clear of the frame and of every other text, and no
+// label that has room is left out or cut.
+TEST_F(FrameTest, TextsLieOnThePageClearOfTheFrameAndOfEachOther) {
+    struct Case {
+        const char* name;
+        CAxes axes;
+        int language;
+        void (CAxes::*titles)(int);
+        std::vector<std::string> shown;
+    };
+    auto withLog = [](CAxes a) {
+        a.bYLog = 1;
+        return a;
+    };
+    auto negated = [](CAxes a) {
+        a.bYNegated = 1;
+        return a;
+    };
+    const Case cases[] = {
+        {"depths every 0.25 m",
+         negated(MakeAxes(0, 100, 10, 15, -2, 0, 0.25f, 200)),
+         kLanguageEnglish,
+         &CAxes::SetSectionTitles,
+         {"1.25", "1.75", "0.00", "100"}},
+        {"decades over a long line",
+         withLog(MakeAxes(0, 400, 20, 4, 0, 5, 1, 100)),
+         kLanguageEnglish,
+         &CAxes::SetLineResistivityTitles,
+         {"0", "100000", "1", "400"}},
+        {"decades of V/I",
+         withLog(MakeAxes(0, 120, 20, 5, -2, 2, 1, 150)),
+         kLanguageEnglish,
+         &CAxes::SetLineResistanceTitles,
+         {"0.01", "100", "0"}},
+        {"x ticks every 0.25 at 1.5 mm",
+         MakeAxes(0, 10, 0.25f, 60, 0, 1, 0.25f, 400),
+         kLanguageEnglish,
+         &CAxes::SetMapTitles,
+         {"0.00", "0.75"}},
+        {"y ticks 1 mm apart",
+         MakeAxes(0, 10, 1, 100, 0, 10, 0.5f, 20),
+         kLanguageEnglish,
+         &CAxes::SetMapTitles,
+         {"0.0"}},
+        {"seven-digit northings",
+         MakeAxes(381403, 382003, 100, 1.5f, 3895984, 3896284, 100, 1.5f),
+         kLanguageEnglish,
+         &CAxes::SetMapTitles,
+         {"3895984", "381403"}},
+        {"Japanese line plot",
+         withLog(MakeAxes(0, 400, 20, 4, 0, 5, 1, 100)),
+         kLanguageJapanese,
+         &CAxes::SetLineResistivityTitles,
+         {"100000"}},
+        {"negative values with decimals",
+         MakeAxes(0, 1, 1, 1000, -5, 0.6f, 0.55f, 100),
+         kLanguageEnglish,
+         &CAxes::SetMapTitles,
+         {"-5.00", "0.50"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        canvas.Clear();
+        param.iLanguage = c.language;
+        axes = c.axes;
+        (axes.*c.titles)(c.language);
+        const CFrameEdges edges = Draw();
+        // The frame with half its pen width either side.
+        const CBox frame{200 - 5, -(edges.iBottom + 5), edges.iRight + 5, -(200 - 5)};
+        const auto texts = canvas.OfKind(CanvasPrimitive::Text);
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            const CBox& b = texts[i].box;
+            EXPECT_GE(b.left, 0) << texts[i].sText;
+            EXPECT_LE(b.top, 0) << texts[i].sText;
+            EXPECT_FALSE(b.Overlaps(frame)) << texts[i].sText;
+            for (std::size_t j = i + 1; j < texts.size(); ++j)
+                EXPECT_FALSE(b.Overlaps(texts[j].box))
+                    << texts[i].sText << " and " << texts[j].sText;
+        }
+        for (const std::string& t : c.shown) EXPECT_NE(canvas.FindText(t), nullptr) << t;
+    }
 }
 
 TEST(Arrow, BarbsAtHundredThirtyFiveDegrees) {

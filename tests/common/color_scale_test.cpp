@@ -170,7 +170,9 @@ TEST_F(LegendTest, BoxesStackUpwardsFromThePlotBottom) {
     axes.fYScale = 100.0f;  // H = 1400, L = 980, h = 37 for 26 levels
     canvas.SetPen({{1, 2, 3}, 2, PenStyle::Solid});
     const int right = DrawColorLegend(canvas, scale, param, axes);
-    EXPECT_EQ(right, 200 + 1000 + 110 + 100);
+    // At least 10 mm right of the boxes, and past the widest label.
+    EXPECT_GE(right, 200 + 1000 + 110 + 100);
+    for (const auto& t : canvas.OfKind(CanvasPrimitive::Text)) EXPECT_LE(t.box.right, right);
     const auto boxes = canvas.OfKind(CanvasPrimitive::Rectangle);
     ASSERT_EQ(boxes.size(), 26u);
     EXPECT_EQ(boxes[0].points[0], (CPoint{1270, -(1600 - 37)}));
@@ -183,7 +185,9 @@ TEST_F(LegendTest, BoxesStackUpwardsFromThePlotBottom) {
     // Box height 37 < 50: every second bound is written, never the last level's.
     const CCanvasRecord* label = canvas.FindText("10.00");
     ASSERT_NE(label, nullptr);
-    EXPECT_EQ(label->points[0], (CPoint{1320, -((1563 + 1600) / 2 - 55)}));
+    // Centred on the top edge of its box, the bound it names.
+    const int half = canvas.MeasureText("0").iHeight / 2;
+    EXPECT_EQ(label->points[0], (CPoint{1320, -(1563 - half)}));
     EXPECT_EQ(canvas.FindText("20.00"), nullptr);
     EXPECT_NE(canvas.FindText("30.00"), nullptr);
     EXPECT_NE(canvas.FindText("7000.00"), nullptr);  // level 24
@@ -193,7 +197,13 @@ TEST_F(LegendTest, BoxesStackUpwardsFromThePlotBottom) {
     EXPECT_EQ(unit->points[0], (CPoint{1270, -(1600 + 30)}));
     const CCanvasRecord* title = canvas.FindText("Resistivity");
     ASSERT_NE(title, nullptr);
-    EXPECT_EQ(title->points[0], (CPoint{1270, -(200 + 420 - 50)}));
+    // Above the legend's top (1600 - 26 × 37), clear of its top label.
+    EXPECT_EQ(title->points[0].x, 1270);
+    EXPECT_EQ(title->box.bottom, -(1600 - 26 * 37 - half - 10));
+    const auto texts = canvas.OfKind(CanvasPrimitive::Text);
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        for (std::size_t j = i + 1; j < texts.size(); ++j)
+            EXPECT_FALSE(texts[i].box.Overlaps(texts[j].box)) << texts[i].sText << texts[j].sText;
     EXPECT_EQ(title->font.iHeight, 35);
 }
 

@@ -131,12 +131,18 @@ TEST_F(DisplayImage, GriddedBandTakesTheColourOfItsObservedValue) {
 TEST_F(DisplayImage, CaptionIsWrittenBelowThePlot) {
     const QImage image = Render("model");
     const CDisplayExtents e = DisplayOf(ctx_).extents;
-    // Some dark text pixels in the caption's band, 2.5 mm below the extents, from x = 200.
-    int dark = 0;
-    for (int y = e.iBottom + 25; y < e.iBottom + 90; ++y)
-        for (int x = 200; x < 600; ++x)
-            if (Pixel(image, x, y).lightness() < 100) ++dark;
-    EXPECT_GT(dark, 50);
+    // Some dark text pixels in the caption's band from x = 200, under the legend's unit line
+    // (which hangs below the plot's extents), and none between the two.
+    const auto dark = [&image](int x1, int y1, int x2, int y2) {
+        int n = 0;
+        for (int y = y1; y < y2; ++y)
+            for (int x = x1; x < x2; ++x)
+                if (Pixel(image, x, y).lightness() < 100) ++n;
+        return n;
+    };
+    const int top = e.iBottom + kCaptionGap + kLegendUnitRoom;
+    EXPECT_GT(dark(200, top, 600, top + 65), 50);
+    EXPECT_EQ(dark(200, e.iBottom + 5, 600, top - 5), 0);
 }
 
 TEST_F(DisplayImage, UnknownDisplayNameIsRefusedByName) {

@@ -168,7 +168,15 @@ TEST_F(MapTest, CornersAreLabelledInTheSouthernHemisphere) {
         canvas.FindText(FormatC("%.5f %.5f", map.dLowerLatitude, map.dLowerLongitude));
     ASSERT_NE(bottomLeft, nullptr);
     EXPECT_EQ(bottomLeft->textColor, (CColor{0, 0, 255}));
-    EXPECT_EQ(bottomLeft->points[0], (CPoint{240 - 60, -(200 + map.iFrameHeight + 5)}));
+    // 6 mm left of the frame, below it and below the lowest northing, which hangs half its
+    // height under the frame.
+    EXPECT_EQ(bottomLeft->box.left, 240 - 60);
+    EXPECT_LT(bottomLeft->box.top, -(200 + map.iFrameHeight));
+    for (const CCanvasRecord& t : canvas.OfKind(CanvasPrimitive::Text)) {
+        if (t.sText != bottomLeft->sText) {
+            EXPECT_FALSE(t.box.Overlaps(bottomLeft->box)) << t.sText;
+        }
+    }
 
     // Seven-digit northings: the turned title stays left of every label.
     const CCanvasRecord* title = canvas.FindText("S - N (m)");
@@ -234,9 +242,10 @@ TEST_F(MapTest, FlagsWithArrowsAndLineLabels) {
     EXPECT_EQ(Discs({255, 255, 0}).size(), 4u);
     const CCanvasRecord* label = canvas.FindText("1");
     ASSERT_NE(label, nullptr);
-    // 50 page units along the line (towards east) from its first flag.
+    // Centred 50 page units along the line (towards east) from its first flag.
     const CFlagLocation& first = survey.Line(1).pFittedEnds[0];
-    const auto plan = map.PlanAt(label->points[0].x - 50, label->points[0].y);
+    const auto plan = map.PlanAt((label->box.left + label->box.right) / 2 - 50,
+                                 (label->box.top + label->box.bottom) / 2);
     ASSERT_TRUE(plan);
     EXPECT_NEAR(plan->first, first.dX, 1.0);
     EXPECT_NEAR(plan->second, first.dY, 1.0);

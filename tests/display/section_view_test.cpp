@@ -112,6 +112,26 @@ TEST_F(SectionTest, ModelThickerThanTheSectionIsCutAt14Metres) {
     EXPECT_EQ(bottom_, 900);
 }
 
+TEST_F(SectionTest, OnlyModelColumnsWiderThanAMillimetreAreOutlined) {
+    // 10 page units per metre: columns 10 m apart are 100 units wide, 0.5 m apart 5 units.
+    const struct {
+        std::vector<float> x;
+        CPen pen;
+    } cases[] = {
+        {{10.0f, 20.0f}, CPen{kColorBlack, 1, PenStyle::Solid}},
+        {{10.0f, 10.5f, 11.0f, 11.5f}, kNullPen},
+    };
+    for (const auto& c : cases) {
+        canvas_.Clear();
+        Columns(c.x);
+        Layers({10.0f, 50.0f});
+        ASSERT_TRUE(drawer_.DrawModel(canvas_, store_, scale_, right_, bottom_, &kClient));
+        const auto blocks = canvas_.OfKind(CanvasPrimitive::Polygon);
+        ASSERT_FALSE(blocks.empty());
+        for (const auto& b : blocks) EXPECT_EQ(b.pen, c.pen) << c.x.size() << " columns";
+    }
+}
+
 TEST_F(SectionTest, ValueEqualToABoundTakesTheNextLevelsColour) {
     Columns({10.0f, 20.0f});
     Layers({10.0f, 9.99f});
@@ -169,7 +189,10 @@ TEST_F(SectionTest, RowsBelowTheSectionAreClippedToTheFrameAndTheLegendIsNot) {
 TEST_F(SectionTest, LegendExtendsTheRightExtent) {
     Columns({10.0f, 20.0f});
     ASSERT_TRUE(drawer_.DrawGriddedData(canvas_, store_, scale_, right_, bottom_, &kClient));
-    EXPECT_EQ(right_, 200 + 300 + 110 + 100);
+    // 10 mm right of the boxes at least, and past the widest legend label.
+    EXPECT_GE(right_, 200 + 300 + 110 + 100);
+    for (const CCanvasRecord& t : canvas_.OfKind(CanvasPrimitive::Text))
+        EXPECT_LE(t.box.right, right_) << t.sText;
     EXPECT_NE(canvas_.FindText("(Ohm-m)"), nullptr);
 }
 

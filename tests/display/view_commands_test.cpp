@@ -97,7 +97,9 @@ TEST_F(ViewTest, CaptionIsWrittenUnderEveryPlotAndExtentsAreStored) {
     EXPECT_GT(e.iRight, 1100) << "the legend lies right of the frame";
     const CCanvasRecord* caption = canvas_.FindText("survey_0003.sto");
     ASSERT_NE(caption, nullptr);
-    EXPECT_EQ(caption->points[0], (CPoint{200, -725}));
+    // 2.5 mm under the plot, and under the legend's unit line beside it.
+    EXPECT_EQ(caption->points[0], (CPoint{200, -(725 + kLegendUnitRoom)}));
+    EXPECT_LT(caption->box.top, canvas_.FindText("(Ohm-m)")->box.bottom);
     EXPECT_EQ(caption->font.iHeight, 40);
 }
 
@@ -320,21 +322,35 @@ TEST_F(ModelCommandsTest, DisplaysOfTheAnalysisAreOfferedWhenTheirDataExist) {
     EXPECT_FALSE(table_.IsEnabled(ctx_, kCmdShowModel1D));
 }
 
-TEST_F(ModelCommandsTest, LogarithmicGraphWithoutAStoredScaleStartsWideEnoughToRead) {
-    CMemorySettingsBackend memory;
-    SetSettingsBackend(&memory);
-    view_.fHScale = 1.0f;
-    ASSERT_TRUE(Draw());
-    EXPECT_FLOAT_EQ(view_.fHScale, 200.0f) << "five decades over 1000 page units";
-
-    WriteSettingReal("hscale", 1.0);
-    CBrivaneViewState view;
-    view.iViewMode = kViewModel1D;
-    CBrivaneContext ctx{doc_, view, prompter_};
-    doc_.pDisplays.reset();
-    ASSERT_TRUE(DrawDisplay(canvas_, ctx));
-    EXPECT_FLOAT_EQ(view.fHScale, 1.0f) << "a stored scale is the user's";
-    SetSettingsBackend(nullptr);
+TEST_F(ModelCommandsTest, DefaultHorizontalScaleFitsTheGraphToThePage) {
+    // Five decades from x = 400 to 3 cm short of the page's right edge; a stored scale that
+    // leaves a readable graph is the user's, one that does not is refitted.
+    struct Case {
+        const char* what;
+        std::optional<double> stored;
+        std::optional<CClientSize> page;
+        float expected;
+    };
+    const Case cases[] = {
+        {"nothing stored, window page", std::nullopt, kClient, (1400.0f - 700.0f) / 5.0f},
+        {"nothing stored, no window", std::nullopt, std::nullopt, (2000.0f - 700.0f) / 5.0f},
+        {"stored linear default", 1.0, kClient, (1400.0f - 700.0f) / 5.0f},
+        {"stored readable scale", 50.0, kClient, 50.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMemorySettingsBackend memory;
+        SetSettingsBackend(&memory);
+        if (c.stored) WriteSettingReal("hscale", *c.stored);
+        CBrivaneViewState view;
+        view.iViewMode = kViewModel1D;
+        view.fHScale = c.stored ? static_cast<float>(*c.stored) : 1.0f;
+        CBrivaneContext ctx{doc_, view, prompter_};
+        doc_.pDisplays.reset();
+        ASSERT_TRUE(DrawDisplay(canvas_, ctx, c.page));
+        EXPECT_FLOAT_EQ(view.fHScale, c.expected);
+        SetSettingsBackend(nullptr);
+    }
 }
 
 TEST_F(ModelCommandsTest, AxisConfigurationOfTheGraphChangesTheDrawnFrame) {

@@ -1,11 +1,14 @@
 // The real-time views on the recording canvas: where readings, markers, the sweep, the status
 // squares, the badge and the GPS fixes land, and which are left out.
+#include "logger/realtime_views.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <string>
 
 #include "common/recording_canvas.h"
-#include "logger/realtime_views.h"
 #include "logger/tessick_menu.h"
 #include "tests/logger/logger_support.h"
 
@@ -76,8 +79,7 @@ TEST_F(Views, ProfileValuesAboveTheRangeSitOnTheTopAndStatusSquaresUnderTheFrame
     EXPECT_EQ(Centre(dots[0]).y, -doc->parameter.iTopMargin);
     // Status squares 20 wide and 16 high: current level digit 2 at 16 + 16 i below the frame,
     // the second digit 4 96 further down.
-    const int bottom =
-        PageUnits(doc->parameter.iTopMargin + 4.0f * view.axes[1].fYScale);
+    const int bottom = PageUnits(doc->parameter.iTopMargin + 4.0f * view.axes[1].fYScale);
     std::vector<CCanvasRecord> squares;
     for (const auto& r : canvas.OfKind(CanvasPrimitive::Rectangle))
         if (std::abs(r.points[1].x - r.points[0].x) == 20) squares.push_back(r);
@@ -250,8 +252,9 @@ std::string GGA(double dNorthMetres, int iSecond) {
     const double lat = 35.46 + dNorthMetres / 111000.0;
     const int deg = static_cast<int>(lat);
     const double minutes = (lat - deg) * 60.0;
-    std::string body = FormatC("GPGGA,0300%02d.00,%02d%07.4f,N,13644.4000,E,1,08,1.0,10.0,M,0.0,M,,",
-                               iSecond, deg, minutes);
+    std::string body =
+        FormatC("GPGGA,0300%02d.00,%02d%07.4f,N,13644.4000,E,1,08,1.0,10.0,M,0.0,M,,", iSecond, deg,
+                minutes);
     int sum = 0;
     for (char c : body) sum ^= static_cast<unsigned char>(c);
     return FormatC("$%s*%02X", body.c_str(), sum);
@@ -289,6 +292,63 @@ TEST_F(Views, GPSMapAroundTheLatestFixLeavesOutAFarFix) {
     ASSERT_EQ(texts.size(), 6u);
     EXPECT_EQ(texts[5].points[0], (CPoint{1000, -130}));
     EXPECT_EQ(texts[4].sText, FormatC("%lf %lf ", f.dLatitude, f.dLongitude));
+}
+
+// The plots' texts, at a large window and at the small ones a field laptop gives them: inside
+// the window and clear of each other, and the map's tick labels all whole metres.
+TEST_F(Views, PlotTextsStayInsideTheWindowAndApart) {
+    MakeDoc();
+    for (int k = 0; k < 30; ++k) AddReading(1, k, 50.0 + k);
+    for (int k = 0; k < 5; ++k) S().HandleGGA(GGA(20.0 * k, k + 1), clock.Now(), 0);
+    struct Plot {
+        const char* name;
+        std::function<void(CCanvas&, CViewSize)> draw;
+    };
+    CProfileView profile(S());
+    CResistivityModelView model(0);
+    CGPSView gps(0);
+    auto profileIn = [&](int mode) {
+        return [&, mode](CCanvas& c, CViewSize size) {
+            profile.SetMode(mode);
+            profile.Draw(c, S(), doc->parameter, size, Now());
+        };
+    };
+    const Plot plots[] = {
+        {"apparent resistivity", profileIn(CProfileView::kResistivity)},
+        {"V/I", profileIn(CProfileView::kResistance)},
+        {"model profile", profileIn(CProfileView::kModel)},
+        {"model", [&](CCanvas& c, CViewSize size) { model.Draw(c, S(), doc->parameter, size); }},
+        {"GPS map", [&](CCanvas& c, CViewSize size) { gps.Draw(c, S(), doc->parameter, size); }},
+    };
+    const CViewSize sizes[] = {kClient, {1600, 900}, {1100, 700}};
+    for (int language : {kLanguageEnglish, kLanguageJapanese}) {
+        doc->parameter.iLanguage = language;
+        doc->parameter.SetLabels();
+        for (const Plot& plot : plots) {
+            for (const CViewSize& size : sizes) {
+                SCOPED_TRACE(std::string(plot.name) + " " + std::to_string(size.iWidth) + "x" +
+                             std::to_string(size.iHeight) + " language " +
+                             std::to_string(language));
+                canvas.Clear();
+                plot.draw(canvas, size);
+                const CBox window{0, -size.iHeight, size.iWidth, 0};
+                const auto texts = canvas.OfKind(CanvasPrimitive::Text);
+                ASSERT_FALSE(texts.empty());
+                for (std::size_t i = 0; i < texts.size(); ++i) {
+                    EXPECT_TRUE(texts[i].box.Inside(window)) << texts[i].sText;
+                    for (std::size_t j = i + 1; j < texts.size(); ++j) {
+                        EXPECT_FALSE(texts[i].box.Overlaps(texts[j].box))
+                            << texts[i].sText << " / " << texts[j].sText;
+                    }
+                    const bool tickLabel = texts[i].font.iHeight == 35 &&
+                                           texts[i].sText.find(' ') == std::string::npos;
+                    if (std::string(plot.name) == "GPS map" && tickLabel) {
+                        EXPECT_EQ(texts[i].sText.find('.'), std::string::npos) << texts[i].sText;
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST_F(Views, GPSTableWithoutFixesAndLoggingView) {

@@ -112,7 +112,6 @@ TEST_F(QtCanvasTest, SectionFrameRendersToPngAtOnePixelPerUnit) {
     SectionPlot plot;
     const auto path = folder / "section.png";
     ASSERT_TRUE(SaveCanvasPng(path, 1660, 1100, std::ref(plot)));
-    EXPECT_EQ(plot.right, 1410);
     EXPECT_EQ(plot.bottom, 900);
     QImage image;
     ASSERT_TRUE(image.load(QString::fromStdString(path.string())));
@@ -130,11 +129,15 @@ TEST_F(QtCanvasTest, SectionFrameRendersToPngAtOnePixelPerUnit) {
     EXPECT_EQ(At(image, 1290, 900 - 25 * 18 - 9), QColor(255, 100, 255));
     // The Japanese x title is written 13 mm above the frame, from x = 500.
     EXPECT_GT(Ink(image, 500, 70, 700, 115), 400);
-    // The rotated y title reads downwards from 20 mm below the middle of the left edge and
-    // lies right of its reference point x = 10.
-    EXPECT_GT(Ink(image, 8, 750, 60, 900), 300);
-    EXPECT_EQ(Ink(image, 0, 560, 60, 745), 0);
+    // The rotated y title reads downwards centred on the left edge (y 200 to 900) and lies
+    // right of its reference point x = 10.
+    EXPECT_GT(Ink(image, 8, 480, 60, 620), 300);
+    EXPECT_EQ(Ink(image, 0, 0, 60, 440), 0);
+    EXPECT_EQ(Ink(image, 0, 660, 60, 1100), 0);
     EXPECT_EQ(Ink(image, 0, 0, 8, 1100), 0);
+    // The legend's right edge is that of its widest label, measured in the drawing font.
+    EXPECT_GT(Ink(image, plot.right - 40, 400, plot.right, 900), 100);
+    EXPECT_EQ(Ink(image, plot.right, 0, 1660, 1100), 0);
 }
 
 TEST_F(QtCanvasTest, PageUnitsMapWithYUpAndADeviceScale) {

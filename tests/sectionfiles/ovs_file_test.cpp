@@ -283,6 +283,26 @@ TEST_F(SectionFile, SurveyRecordsAndFlagsAreReadBackInResistivityMode) {
     EXPECT_EQ(line.fMaxDistance, 20.0f);
 }
 
+TEST_F(SectionFile, CountsOfTheReadRecordsAreReportedInTheCurrentLanguage) {
+    MakeSurvey();
+    FillDipoleSection(store);
+    ASSERT_TRUE(WriteSectionFile(store, folder / "s.ovs", &survey));
+    const struct {
+        int language;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {kLanguageEnglish, {"Number of GPS flags = 2", "Number of lines = 1"}},
+        {kLanguageJapanese, {"GPSフラグ数 = 2", "測線数 = 1"}},
+    };
+    for (const auto& c : cases) {
+        SetLanguage(c.language);
+        CScriptedPrompter said;
+        ASSERT_EQ(ReadSectionFile(back, folder / "s.ovs", readSurvey, said), 0);
+        EXPECT_EQ(said.Messages(), c.messages);
+    }
+    SetLanguage(kLanguageEnglish);
+}
+
 TEST_F(SectionFile, CrOnlyLineEndsKeepTheSurveyAndTheFlags) {
     MakeSurvey();
     FillDipoleSection(store);

@@ -7,7 +7,8 @@
 bool PropertyDialog(CQtPrompter& prompter, CDlgProperty& values) {
     CForm f(prompter.Parent(), Q(values.DialogName()));
     QFormLayout* form = f.AddFormLayout();
-    QLineEdit* name = CForm::Field(form, Q("Project name"), "sProjectName", Q(values.sProjectName));
+    QLineEdit* name = CForm::Field(form, Q(Tr("Project name", "プロジェクト名")), "sProjectName",
+                                   Q(values.sProjectName));
     f.Finish({});
     if (prompter.Exec(f.dialog) != QDialog::Accepted) return false;
     values.sProjectName = S(name->text());

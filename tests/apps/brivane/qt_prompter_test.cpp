@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -435,6 +438,42 @@ protected:
     }
     CGantrelSurvey survey;
 };
+
+// Texts of a shown dialog's labels and buttons that are drawn narrower than they need.
+std::vector<std::string> ClippedTexts(QDialog& d) {
+    d.show();
+    QApplication::processEvents();
+    std::vector<std::string> clipped;
+    const auto check = [&](QWidget* w, const QString& text) {
+        if (w->isVisible() && !text.isEmpty() && w->width() < w->minimumSizeHint().width())
+            clipped.push_back(text.toStdString());
+    };
+    for (QLabel* l : d.findChildren<QLabel*>())
+        if (!l->wordWrap()) check(l, l->text());
+    for (QAbstractButton* b : d.findChildren<QAbstractButton*>()) check(b, b->text());
+    d.hide();
+    return clipped;
+}
+
+TEST_F(EditDialogsTest, LineDialogsShowEveryTextWholeInBothLanguages) {
+    for (int language : {kLanguageEnglish, kLanguageJapanese}) {
+        SCOPED_TRACE(language);
+        SetLanguage(language);
+        // The list of lines, then the first line's own dialog from its "Edit" button.
+        Answer([](QDialog& d) {
+            EXPECT_EQ(ClippedTexts(d), std::vector<std::string>{});
+            ClickNamed(d, "edit0");
+            d.reject();
+        });
+        Answer([](QDialog& d) {
+            SetChecked(d, "bDifferentSize", true);
+            EXPECT_EQ(ClippedTexts(d), std::vector<std::string>{});
+            d.reject();
+        });
+        RunEditOriginalData(survey, prompter);
+    }
+    SetLanguage(kLanguageEnglish);
+}
 
 TEST_F(EditDialogsTest, OriginalDataButtonsReverseDeleteAndEditLines) {
     Answer([](QDialog& d) {

@@ -363,6 +363,16 @@ TEST_F(WindowUseTest, PrintingFitsTheDisplayToThePageUnlessTrueScaleIsAsked) {
         << "a landscape drawing is held by the page's width";
     print(true);
     EXPECT_EQ(Ink(page).right(), page.width() - 1) << "at true scale the page cuts it";
+    // A sheet smaller than the device (a preview's page on its background) keeps the drawing.
+    {
+        QImage device(400, 400, QImage::Format_RGB32);
+        device.fill(Qt::white);
+        QPainter painter(&device);
+        EXPECT_TRUE(DrawDisplayOnPage(Ctx(), painter, QSize(233, 330), dpi, true));
+        painter.end();
+        EXPECT_EQ(Ink(device).right(), 232) << "cut at the sheet's right edge";
+        EXPECT_LE(Ink(device).bottom(), 329);
+    }
     EXPECT_DOUBLE_EQ(PrintDevicePerUnit(picture, page.size(), dpi, true), dpi / 254.0);
 
     // The choice is a check in the File menu, kept between runs.
@@ -485,7 +495,13 @@ TEST_F(WindowUseTest, ToolbarTipsSayWhatTheButtonsDo) {
     for (QAction* a : window->ToolBar().actions()) {
         EXPECT_FALSE(a->toolTip().startsWith("Mouse mode 1")) << a->toolTip().toStdString();
         EXPECT_NE(a->toolTip(), "Display toggle");
+        // A button that could only say it does nothing is not shown.
+        if (a->isVisible()) {
+            EXPECT_FALSE(a->toolTip().contains("not available")) << a->toolTip().toStdString();
+        }
     }
+    for (int id : {kCmdMouseMode5, kCmdMouseMode5Option}) EXPECT_FALSE(A(id).isVisible()) << id;
+    EXPECT_TRUE(A(kCmdMouseMode4).isVisible());
 }
 
 TEST_F(WindowUseTest, ReadoutShowsDistanceAndValueInTheLineAndSectionViews) {
