@@ -74,6 +74,23 @@ std::string InversionProgressText(int i, int nColumn) {
     return FormatC(Tr("column %d of %d", "列 %d / %d"), i, nColumn);
 }
 
+std::string InversionProgressText(int i, int nColumn, int iIteration, int nIteration,
+                                  float fMisfit) {
+    return InversionProgressText(i, nColumn) +
+           FormatC(Tr(", iteration %d/%d, misfit %.4f", "、反復 %d/%d、ミスフィット %.4f"),
+                   iIteration, nIteration, static_cast<double>(fMisfit));
+}
+
+void CInversionActivity::Post(int iColumn, int iIteration, float fMisfit) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    latest_ = {iColumn, iIteration, fMisfit};
+}
+
+CInversionActivity::Latest CInversionActivity::Read() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return latest_;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 CDlgLsm CDlgLsm::FromSettings(const InversionSettings& s) {
@@ -263,7 +280,8 @@ void StoreSounding(int c, CTrevascDataOhm& store, const LayerModel& model,
 
 float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
                                 const InversionSettings& settings, std::vector<float>* misfits,
-                                const std::atomic<bool>* stop) {
+                                const std::atomic<bool>* stop,
+                                const std::function<void(int, float)>& onIteration) {
     nSkipped_ = 0;
     nIterations_ = 0;
     if (!Invertible(model, sounding)) return -1.0f;
@@ -300,6 +318,7 @@ float CSoundingInverter::Invert(LayerModel& model, SoundingData& sounding,
         responseReady = false;
         const float misfit = LogMisfit(sounding, calculated, system_.residual);
         if (misfits != nullptr) misfits->push_back(misfit);
+        if (onIteration) onIteration(it + 1, misfit);
         for (int k = 0; k < m; ++k) logCalculated[k] = std::log10(calculated[k]);
         for (int r = m; r < rows; ++r) system_.residual[static_cast<std::size_t>(r)] = 0.0;
 
@@ -467,14 +486,16 @@ struct ColumnWorker {
     CSoundingInverter inverter;
 
     void Run(int c, CTrevascDataOhm& store, const InversionSettings& settings, bool keepMisfits,
-             ColumnOutcome& out, const std::atomic<bool>* stop = nullptr) {
+             ColumnOutcome& out, const std::atomic<bool>* stop = nullptr,
+             const std::function<void(int, float)>& onIteration = {}) {
         try {
             out.status = SetUpSounding(c, store, model, sounding);
             if (out.status != kColumnReady) return;
             // Not >= 0: refused, or a misfit that is not a number (a response of the starting
             // model that is not positive, say).
             const float misfit = inverter.Invert(model, sounding, settings,
-                                                 keepMisfits ? &out.misfits : nullptr, stop);
+                                                 keepMisfits ? &out.misfits : nullptr, stop,
+                                                 onIteration);
             if (!(misfit >= 0.0f)) {
                 out.status = kColumnUnusable;
                 out.misfits.clear();
@@ -514,7 +535,8 @@ void Tally(SectionInversionResult& result, int c, const ColumnOutcome& o) {
 
 SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSettings& settings,
                                      int nThread, const std::function<void(const std::string&)>& log,
-                                     const std::function<bool(int, int)>& progress) {
+                                     const std::function<bool(int, int)>& progress,
+                                     CInversionActivity* activity) {
     SectionInversionResult result;
     if (!store.IsAllocated()) return result;
     const int nColumn = std::clamp(store.nColumn, 0, store.MaxColumn());
@@ -538,8 +560,11 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
             if (stop.load()) break;
             const int c = next.fetch_add(1);
             if (c >= nColumn) break;
+            std::function<void(int, float)> post;
+            if (activity != nullptr)
+                post = [activity, c](int it, float misfit) { activity->Post(c, it, misfit); };
             worker.Run(c, store, settings, keepMisfits, outcome[static_cast<std::size_t>(c)],
-                       &stop);
+                       &stop, post);
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 done[static_cast<std::size_t>(c)] = 1;
@@ -581,7 +606,22 @@ SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSett
                 result.bCancelled = true;
                 break;
             }
-            worker.Run(c, store, settings, keepMisfits, outcome[static_cast<std::size_t>(c)]);
+            // The column's own iterations report too; a stop asked between them leaves the
+            // column unfinished.
+            std::function<void(int, float)> post;
+            if (activity != nullptr) {
+                post = [&, c](int it, float misfit) {
+                    activity->Post(c, it, misfit);
+                    if (progress && !stop.load() && !progress(c, nColumn))
+                        stop.store(true);
+                };
+            }
+            worker.Run(c, store, settings, keepMisfits, outcome[static_cast<std::size_t>(c)],
+                       &stop, post);
+            if (stop.load()) {
+                result.bCancelled = true;
+                break;
+            }
             finish(c);
         }
     } else {
@@ -669,15 +709,22 @@ bool NonLinearInversion(CTrevascDataOhm& store, InversionSettings& settings,
     // A run the user stops puts the store back as it was; the copy is only needed when a
     // report can ask to stop.
     CTrevascDataOhm before;
+    CInversionActivity activity;
     std::function<bool(int, int)> report;
     if (progress) {
         // Without the memory for the copy the run shows its progress but cannot be stopped.
         const bool canStop = store.SnapshotTo(before);
-        report = [&progress, canStop](int i, int n) {
-            return progress(i, n, InversionProgressText(i, n)) || !canStop;
+        report = [&progress, canStop, &activity, &settings](int i, int n) {
+            const CInversionActivity::Latest at = activity.Read();
+            const std::string text =
+                at.iColumn < 0 ? InversionProgressText(i, n)
+                               : InversionProgressText(i, n, at.iIteration, settings.nIteration,
+                                                       at.fMisfit);
+            return progress(i, n, text) || !canStop;
         };
     }
-    const SectionInversionResult result = InvertSection(store, settings, nThread, log, report);
+    const SectionInversionResult result =
+        InvertSection(store, settings, nThread, log, report, &activity);
     if (result.bCancelled) {
         store.RestoreFrom(before);
         logFile.Close();

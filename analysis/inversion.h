@@ -16,6 +16,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -82,6 +83,10 @@ inline constexpr double kMaxRegularization = 10000.0;
 // Progress text drawn before each column: "column %d of %d" with the column (or the number of
 // columns done) and the column count.
 std::string InversionProgressText(int i, int nColumn);
+// The same with the iteration a column has reached and the misfit at its start (rms of log10
+// residuals): "column %d of %d, iteration %d/%d, misfit %.4f".
+std::string InversionProgressText(int i, int nColumn, int iIteration, int nIteration,
+                                  float fMisfit);
 // Shown when the user stopped an inversion (or a model response pass) between columns.
 std::string InversionCancelledMessage();
 
@@ -196,9 +201,12 @@ public:
     // changed) when the model or the sounding is outside its capacity or a model or observed
     // resistivity is not above 0. When stop is given and becomes true, no further iteration
     // starts (the caller throws the column away).
+    // onIteration, when given, hears (iteration from 1, misfit at its start) as every
+    // iteration starts, on the calling thread.
     float Invert(LayerModel& model, SoundingData& sounding, const InversionSettings& settings,
                  std::vector<float>* misfits = nullptr,
-                 const std::atomic<bool>* stop = nullptr);
+                 const std::atomic<bool>* stop = nullptr,
+                 const std::function<void(int, float)>& onIteration = {});
 
     // Iterations of the last Invert whose normal equations could not be solved (a single
     // layer, a pivot below the tolerance, a step that is not finite) or whose step led to a
@@ -280,16 +288,38 @@ int InversionThreadCount();
 // column's index. When progress returns false no further column is started, the run ends
 // with bCancelled set and the columns inverted so far stay in the store; otherwise iDataType
 // becomes 3.
+//
+// The iteration the run has reached: with activity given every worker posts the iteration
+// each column starts (and the misfit at its start) there, and with one thread progress is
+// also called as every iteration starts, with the columns done, so that
+// a long column shows its iterations. A false answer then stops the column where it is.
+class CInversionActivity {
+public:
+    struct Latest {
+        int iColumn = -1;     // -1 before any iteration started
+        int iIteration = 0;   // from 1
+        float fMisfit = -1.0f;
+    };
+    void Post(int iColumn, int iIteration, float fMisfit);
+    Latest Read() const;
+
+private:
+    mutable std::mutex mutex_;
+    Latest latest_;
+};
+
 SectionInversionResult InvertSection(CTrevascDataOhm& store, const InversionSettings& settings,
                                      int nThread = 0,
                                      const std::function<void(const std::string&)>& log = {},
-                                     const std::function<bool(int, int)>& progress = {});
+                                     const std::function<bool(int, int)>& progress = {},
+                                     CInversionActivity* activity = nullptr);
 
 // The command: opens "rms_error.txt" in dataFolder (replacing it; the run goes on without it
 // when it cannot be created), shows the dialog until its values pass Validate (each refusal
 // told in a message) or it is cancelled, and on OK copies the values into settings, inverts
 // every column and shows "Inversion finished !", followed by SkippedUpdatesMessage when
-// updates were skipped. progress receives the "column %d of %d" texts. True when the inversion ran
+// updates were skipped. progress receives the "column %d of %d" texts, followed once a column
+// has started iterating by the iteration and misfit it has reached. True when the inversion ran
 // (*pResult, when given, then holds what it did); false on Cancel (the log file is left
 // empty), when the store holds no model, or when progress asked to stop (the store is then
 // put back as it was, the settings keep the dialog's values and the user is told).

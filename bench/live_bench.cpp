@@ -10,6 +10,9 @@
 // readings a second, a MARK every 10 s) for 20 s through an in-memory port, polled every
 // 100 ms on the same core as the live section: every reading must reach the file, and the
 // longest poll and the time the live section needs to catch up at the end are reported.
+// Both placements are measured: the markers at their spacing, and the straight line fitted to
+// the fixes of the generated GPS track (a fix a second beside the readings), where a reading
+// is placed as soon as the fixes around its time are in.
 // Usage: live_bench [readings, default 60] [CELL:LAYERS:DEPTH:ITER, default 2:10:5:10]
 #include <sched.h>
 #include <sys/resource.h>
@@ -171,34 +174,16 @@ void LineRate(const fs::path& folder, const LiveSectionSettings& settings) {
                 bCurrent ? "current" : "NOT current", catchUp, sum.nColumn, sum.nInverted);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const int nReading = argc > 1 ? std::max(std::atoi(argv[1]), 12) : 60;
-    std::string error;
-    LiveSectionSettings base;
-    base.dMarkerSpacing = 10.0;
-    const auto settings = ParseLiveSettings(argc > 2 ? argv[2] : "2:10:5:10", base, error);
-    if (!settings) {
-        std::fprintf(stderr, "live_bench: %s\n", error.c_str());
-        return 2;
-    }
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    CPU_SET(0, &one);
-    const bool bPinned = sched_setaffinity(0, sizeof one, &one) == 0;
-
-    const fs::path folder =
-        fs::temp_directory_path() / ("gantrel-live-bench-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    CMemorySettingsBackend store;
-    SetSettingsBackend(&store);
-    WriteSettingString("FolderPath", folder.string());
-
+// The two-layer demonstration at one reading a second, a MARK every 10 readings, with the
+// readings placed from the markers or, with bGPS, from the line fitted to the generated GPS
+// track's fixes (one a second beside the readings).
+void Latency(const LiveSectionSettings& base, bool bGPS, int nReading, bool bPinned) {
+    LiveSectionSettings settings = base;
+    settings.placement = bGPS ? LivePlacement::GPSLine : LivePlacement::Markers;
     CSystemClock clock;
     CScriptedLoggerPrompter prompter;
     CPosixSerialPortSystem ports;
-    CLiveSection live(*settings);
+    CLiveSection live(settings);
     std::atomic<int> nInversion{0};
     live.onColumnInverted = [&nInversion](int, std::uint64_t) { ++nInversion; };
     std::uint64_t nRecord = 0;
@@ -214,16 +199,17 @@ int main(int argc, char** argv) {
             if (bReading) ++nRead;
             if (bReading || (r[0] == '3' && nRead > 0)) watch.Arrived(!bReading);
         };
-        if (!s.StartDemonstration(kSlotGantrel, kDemoTwoLayerModel)) {
+        if (!s.StartDemonstration(kSlotGantrel, kDemoTwoLayerModel) ||
+            (bGPS && !s.StartDemonstration(kSlotGPS, kDemoGPSTrack))) {
             std::fprintf(stderr, "live_bench: the demonstration did not start\n");
-            return 1;
+            return;
         }
         s.StartMark();
         std::printf(
-            "live section: %d readings at 1 a second, five receivers, cells %.2f m, %d "
+            "live section (%s): %d readings at 1 a second, five receivers, cells %.2f m, %d "
             "layers to %.1f m, %d iterations, process %s\n",
-            nReading, static_cast<double>(settings->fCellSize), settings->nLayer,
-            static_cast<double>(settings->fDepth), settings->nIteration,
+            bGPS ? "GPS fitted line" : "markers", nReading, static_cast<double>(settings.fCellSize), settings.nLayer,
+            static_cast<double>(settings.fDepth), settings.nIteration,
             bPinned ? "held to core 0" : "NOT pinned (sched_setaffinity failed)");
         const double cpu0 = ProcessCpuSeconds();
         const auto t0 = Clock::now();
@@ -262,6 +248,34 @@ int main(int argc, char** argv) {
         report("MARK written -> its columns inverted", watch.mark);
         if (watch.nLate > 0) std::printf("  %d not current within 10 s\n", watch.nLate);
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int nReading = argc > 1 ? std::max(std::atoi(argv[1]), 12) : 60;
+    std::string error;
+    LiveSectionSettings base;
+    base.dMarkerSpacing = 10.0;
+    const auto settings = ParseLiveSettings(argc > 2 ? argv[2] : "2:10:5:10", base, error);
+    if (!settings) {
+        std::fprintf(stderr, "live_bench: %s\n", error.c_str());
+        return 2;
+    }
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(0, &one);
+    const bool bPinned = sched_setaffinity(0, sizeof one, &one) == 0;
+
+    const fs::path folder =
+        fs::temp_directory_path() / ("gantrel-live-bench-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    CMemorySettingsBackend store;
+    SetSettingsBackend(&store);
+    WriteSettingString("FolderPath", folder.string());
+
+    Latency(*settings, false, nReading, bPinned);
+    Latency(*settings, true, nReading, bPinned);
     LineRate(folder, *settings);
     SetSettingsBackend(nullptr);
     std::error_code ec;

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 #include "common/resistivity.h"
+#include "common/text_format.h"
 #include "display/disc_filter.h"
 
 namespace {
@@ -14,6 +16,14 @@ constexpr int kValueRadius = 10;     // original data discs
 constexpr int kBandHalfHeight = 10;  // gridded rows are 2 mm high
 // Model columns narrower than this (page units, 1 mm: a few pixels on screen) get no outline.
 constexpr int kMinOutlinedColumnWidth = 10;
+// The misfit strip: the curve's box ends this far above the frame's own top room (the
+// titles), and its top this far below the strip's top.
+constexpr int kStripGapBelow = 20;
+constexpr int kStripGapAbove = 60;
+constexpr int kBaseTopRoom = 200;  // the titles' room above the frame without the strip
+constexpr CColor kMisfitColor{200, 0, 0};
+constexpr int kMisfitPenWidth = 3;
+constexpr int kMarkPenWidth = 6;
 
 }  // namespace
 
@@ -46,6 +56,22 @@ float GriddedRowDepth(const CTrevascDataOhm& store, int c, int k) {
     return (store.fNFactor[c][k] + 1.0f) * store.fDipoleSize[c][k] * 0.25f;
 }
 
+float MisfitScaleTop(const std::vector<float>& misfit) {
+    float top = 0.0f;
+    for (float m : misfit)
+        if (std::isfinite(m) && m > top) top = m;
+    if (!(top > 0.0f)) return 0.1f;
+    const double decade = std::pow(10.0, std::floor(std::log10(static_cast<double>(top))));
+    for (double step : {1.0, 2.0, 5.0, 10.0})
+        if (step * decade >= static_cast<double>(top) * (1.0 - 1e-6))
+            return static_cast<float>(step * decade);
+    return static_cast<float>(10.0 * decade);
+}
+
+std::string MisfitStripTitle(int language) {
+    return language == 1 ? "列ごとのミスフィット (log10 の rms)" : "Misfit per column (rms of log10)";
+}
+
 bool StoreHasModel(const CTrevascDataOhm& store) {
     return store.IsAllocated() && store.nLayer >= 1 && store.nColumn > 0 &&
            store.nModelColumn > 0 && store.nBoundaryColumn > 0;
@@ -59,6 +85,61 @@ void CSectionDrawer::SetLanguage(int language) {
     parameter.iLanguage = language;
     parameter.SetLabels();
     axes.SetSectionTitles(language);
+}
+
+void CSectionDrawer::SetMisfitStrip(bool bShown) {
+    const int strip = bShown ? kMisfitStripHeight : 0;
+    parameter.iTopMargin += strip - iStripShown_;
+    iStripShown_ = strip;
+}
+
+void CSectionDrawer::DrawMisfitStrip(CCanvas& canvas, const CTrevascDataOhm& store,
+                                     const std::vector<float>& misfit, int frameRight) {
+    CCanvasStateSaver keep(canvas);
+    // Page Y measured down: the box from yTop to yBottom, across the frame.
+    const int stripTop = parameter.iTopMargin - kBaseTopRoom - kMisfitStripHeight;
+    const int yTop = stripTop + kStripGapAbove;
+    const int yBottom = parameter.iTopMargin - kBaseTopRoom - kStripGapBelow;
+    const int xLeft = parameter.iLeftMargin;
+    const float top = MisfitScaleTop(misfit);
+    fMisfitScaleTop = top;
+    canvas.SetPen(kBlackPen);
+    canvas.SetBrush(kNullBrush);
+    canvas.Rectangle(xLeft, -yTop, frameRight, -yBottom);
+
+    const CFont font = TickLabelFont(parameter.iLanguage);
+    canvas.SetFont(font);
+    canvas.SetTextColor(kColorBlack);
+    canvas.SetTextAlign({HAlign::Right, VAlign::Top});
+    canvas.Text(xLeft - 10, -yTop, FormatC("%g", static_cast<double>(top)));
+    canvas.SetTextAlign({HAlign::Right, VAlign::Bottom});
+    canvas.Text(xLeft - 10, -yBottom, "0");
+    canvas.SetTextAlign({HAlign::Left, VAlign::Bottom});
+    canvas.Text(xLeft, -(yTop - 5), MisfitStripTitle(parameter.iLanguage));
+
+    // The curve joins neighbouring columns that have a misfit; a lone one is a dot.
+    const int nColumn = std::min({store.nColumn, store.MaxColumn(), static_cast<int>(misfit.size())});
+    const double height = yBottom - yTop;
+    CCanvasClip clip(canvas, {xLeft, -yTop}, {frameRight, -yBottom});
+    canvas.SetPen({kMisfitColor, kMisfitPenWidth, PenStyle::Solid});
+    canvas.SetBrush(SolidBrush(kMisfitColor));
+    std::vector<CPoint> run;
+    const auto flush = [&] {
+        if (run.size() == 1) canvas.Disc(run[0].x, run[0].y, kMisfitPenWidth * 2);
+        else if (run.size() > 1) canvas.Polyline(run);
+        run.clear();
+    };
+    for (int c = 0; c < nColumn; ++c) {
+        const float m = misfit[static_cast<std::size_t>(c)];
+        const float x = store.fColumnX[static_cast<std::size_t>(c)];
+        if (!(m >= 0.0f) || !std::isfinite(m) || x < axes.fXStart || x > axes.fXEnd) {
+            flush();
+            continue;
+        }
+        const double Y = yBottom - std::min(1.0, static_cast<double>(m / top)) * height;
+        run.push_back({PageUnits(DistanceX(x)), -PageUnits(Y)});
+    }
+    flush();
 }
 
 double CSectionDrawer::DepthY(double depth) const {
@@ -109,6 +190,7 @@ bool CSectionDrawer::DrawOriginalData(CCanvas& canvas, const CGantrelSurvey& sur
                                       const CColorScale& scale, int& iRight, int& iBottom,
                                       const CClientSize* client) {
     if (!survey.HasDistances()) return false;
+    SetMisfitStrip(false);
     CCanvasStateSaver keep(canvas);
     CFrameEdges edges;
     if (!Frame(canvas, survey.fMinPosition, survey.fMaxPosition, client, edges)) return false;
@@ -160,6 +242,7 @@ bool CSectionDrawer::DrawGriddedData(CCanvas& canvas, const CTrevascDataOhm& sto
                                      const CColorScale& scale, int& iRight, int& iBottom,
                                      const CClientSize* client) {
     if (!store.IsAllocated() || store.nColumn < 1) return false;
+    SetMisfitStrip(false);
     const int nColumn = std::min(store.nColumn, store.MaxColumn());
     float fMin = 0.0f, fMax = 0.0f;
     store.ColumnRange(fMin, fMax);
@@ -193,8 +276,10 @@ bool CSectionDrawer::DrawGriddedData(CCanvas& canvas, const CTrevascDataOhm& sto
 
 bool CSectionDrawer::DrawModel(CCanvas& canvas, const CTrevascDataOhm& store,
                                const CColorScale& scale, int& iRight, int& iBottom,
-                               const CClientSize* client) {
+                               const CClientSize* client, const std::vector<float>* columnMisfit,
+                               int iMarkedColumn) {
     if (!StoreHasModel(store)) return false;
+    SetMisfitStrip(columnMisfit != nullptr);
     const int nColumn = std::min(store.nColumn, store.MaxColumn());
     const int nLayer = std::min(store.nLayer, store.MaxLayer());
     float fMin = 0.0f, fMax = 0.0f;
@@ -208,6 +293,7 @@ bool CSectionDrawer::DrawModel(CCanvas& canvas, const CTrevascDataOhm& store,
     const double bottomDepth = -static_cast<double>(axes.fYStart);
     const double topDepth = std::max(0.0, -static_cast<double>(axes.fYEnd));
     const CPen outline{kColorBlack, 1, PenStyle::Solid};
+    std::optional<std::pair<CPoint, CPoint>> marked;  // the marked column's outline
     std::optional<CCanvasClip> clip(std::in_place, canvas, FrameCorner1(), FrameCorner2(edges));
     for (int i = 0; i < nColumn; ++i) {
         if (i >= store.nModelColumn || i >= store.nBoundaryColumn) continue;
@@ -237,8 +323,15 @@ bool CSectionDrawer::DrawModel(CCanvas& canvas, const CTrevascDataOhm& store,
             if (!(layerBottom < bottomDepth)) break;
             layerTop = layerBottom;
         }
+        if (i == iMarkedColumn) marked = {{xl, -PageUnits(DepthY(topDepth))}, {xr, -edges.iBottom}};
+    }
+    if (marked) {
+        canvas.SetPen({kColorBlack, kMarkPenWidth, PenStyle::Solid});
+        canvas.SetBrush(kNullBrush);
+        canvas.Rectangle(marked->first.x, marked->first.y, marked->second.x, marked->second.y);
     }
     clip.reset();
+    if (columnMisfit != nullptr) DrawMisfitStrip(canvas, store, *columnMisfit, edges.iRight);
     iRight = Legend(canvas, scale, edges.iRight);
     iBottom = edges.iBottom;
     return true;

@@ -7,6 +7,9 @@
 // lies at page Y = (y end + z) x y scale + top margin (Y measured down from the page top).
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "common/axes.h"
 #include "common/canvas.h"
 #include "common/color_scale.h"
@@ -43,8 +46,12 @@ public:
                           int& iRight, int& iBottom, const CClientSize* client);
     bool DrawGriddedData(CCanvas& canvas, const CTrevascDataOhm& store, const CColorScale& scale,
                          int& iRight, int& iBottom, const CClientSize* client);
+    // columnMisfit, when given (index = column; -1 where a column has none), is drawn as a
+    // curve over the columns in a strip above the frame's titles: the frame then lies
+    // kMisfitStripHeight lower. iMarkedColumn, when it is a column of the model, is outlined.
     bool DrawModel(CCanvas& canvas, const CTrevascDataOhm& store, const CColorScale& scale,
-                   int& iRight, int& iBottom, const CClientSize* client);
+                   int& iRight, int& iBottom, const CClientSize* client,
+                   const std::vector<float>* columnMisfit = nullptr, int iMarkedColumn = -1);
 
     // Page Y (down from the page top) of a depth in metres.
     double DepthY(double depth) const;
@@ -54,7 +61,18 @@ public:
     CGantrelDrawingParameter parameter;
     CAxes axes;
 
+    // Height of the misfit strip, page units, and the largest misfit its scale shows in the
+    // last draw with one (0 before).
+    static constexpr int kMisfitStripHeight = 320;
+    float fMisfitScaleTop = 0.0f;
+
 private:
+    // Moves the frame down for a misfit strip (or back up without one).
+    void SetMisfitStrip(bool bShown);
+    void DrawMisfitStrip(CCanvas& canvas, const CTrevascDataOhm& store,
+                         const std::vector<float>& misfit, int frameRight);
+    int iStripShown_ = 0;  // what SetMisfitStrip added to the top margin
+
     // Ranges, fitting, ticks and the frame; false when the plot cannot be drawn.
     bool Frame(CCanvas& canvas, float fDataStart, float fDataEnd, const CClientSize* client,
                CFrameEdges& edges);
@@ -64,6 +82,12 @@ private:
     CPoint FrameCorner1() const;
     CPoint FrameCorner2(const CFrameEdges& edges) const;
 };
+
+// Top of the misfit strip's scale: the smallest 1, 2 or 5 times a power of ten not below the
+// largest misfit; 0.1 when there is none above 0.
+float MisfitScaleTop(const std::vector<float>& misfit);
+// Title of the misfit strip.
+std::string MisfitStripTitle(int language);
 
 // Whether the model of the store can be drawn: layers, and columns with boundaries.
 bool StoreHasModel(const CTrevascDataOhm& store);

@@ -99,6 +99,9 @@ bool DrawLineDisplay(CCanvas& canvas, CBrivaneContext& ctx, CBrivaneDisplay& d,
 
 bool DrawSectionDisplay(CCanvas& canvas, CBrivaneContext& ctx, CBrivaneDisplay& d,
                         const CClientSize* client, CDisplayExtents& e) {
+    if (d.bMisfitStripSeen >= 0 && d.bMisfitStripSeen != ctx.view.bShowColumnMisfit)
+        d.bSectionFitted = 0;
+    d.bMisfitStripSeen = ctx.view.bShowColumnMisfit;
     const CClientSize* fit = d.bSectionFitted ? nullptr : client;
     const CColorScale& scale = d.ViewState().colorScale;
     bool drew = false;
@@ -111,10 +114,15 @@ bool DrawSectionDisplay(CCanvas& canvas, CBrivaneContext& ctx, CBrivaneDisplay& 
             drew = d.sectionDrawer.DrawGriddedData(canvas, ctx.doc.store, scale, e.iRight,
                                                    e.iBottom, fit);
             break;
-        default:
-            drew =
-                d.sectionDrawer.DrawModel(canvas, ctx.doc.store, scale, e.iRight, e.iBottom, fit);
+        default: {
+            // The misfits come from the stored observed and calculated values, so a model read
+            // from a file shows them as well.
+            std::vector<float> misfit;
+            if (ctx.view.bShowColumnMisfit == 1) misfit = ColumnMisfits(ctx.doc.store);
+            drew = d.sectionDrawer.DrawModel(canvas, ctx.doc.store, scale, e.iRight, e.iBottom,
+                                             fit, ctx.view.bShowColumnMisfit == 1 ? &misfit : nullptr);
             break;
+        }
     }
     // The first section draw that had data fitted the scales.
     if (drew && fit != nullptr) d.bSectionFitted = 1;

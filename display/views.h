@@ -85,6 +85,9 @@ public:
     int bLineFitted = 0;
     int bResistanceFitted = 0;
     int bSectionFitted = 0;
+    // The misfit strip's choice at the last section draw: a change fits the scales again, so
+    // that the section moved down under the strip still fits the window.
+    int bMisfitStripSeen = -1;
     // The one-dimensional graph's horizontal scale was checked on its first use.
     int bModelScaleSettled = 0;
     CDisplayExtents extents;

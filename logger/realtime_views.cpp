@@ -375,11 +375,16 @@ bool CResistivityModelView::Command(int iCommand) {
         iMode = 1;
         return true;
     }
+    if (iCommand == kCmdViewInvertedSection) {
+        iMode = kInvertedSection;
+        return true;
+    }
     return false;
 }
 
 bool CResistivityModelView::IsChecked(int iCommand) const {
-    return (iCommand == kCmdViewText && iMode == 0) || (iCommand == kCmdViewDepth && iMode == 1);
+    return (iCommand == kCmdViewText && iMode == 0) || (iCommand == kCmdViewDepth && iMode == 1) ||
+           (iCommand == kCmdViewInvertedSection && iMode == kInvertedSection);
 }
 
 int CResistivityModelView::Radius(int n, int k) {

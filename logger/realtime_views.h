@@ -104,7 +104,9 @@ public:
     static int Radius(int n, int k);
     static CColor Paler(CColor c, float r);
 
-    int iMode = 1;  // 1 model, 0 blank
+    // 1 model, 0 blank, kInvertedSection the live section (the window draws it: Draw leaves it)
+    static constexpr int kInvertedSection = 2;
+    int iMode = 1;
     CAxes axes;
 
 private:

@@ -162,6 +162,9 @@ std::vector<CMenuEntry> BuildModelMenu() {
                     Item("Show text data", "テキスト表示", kCmdViewText, true),
                     Item("Show apparent resistivity vs. depth", "見掛比抵抗 - 深度", kCmdViewDepth,
                          true),
+                    Item("Inverted section", "逆解析断面", kCmdViewInvertedSection, true),
+                    Item("Inverted section parameters...", "逆解析断面のパラメータ...",
+                         kCmdLiveSectionParameters, false),
                 })};
 }
 

@@ -61,6 +61,9 @@ enum TessickCommand : int {
     kCmdColorManual = 32840,
     kCmdViewDepth = 32804,
     kCmdViewGPSMap = 32803,
+    // The model window's live inverted section and its parameters dialog.
+    kCmdViewInvertedSection = 32950,
+    kCmdLiveSectionParameters = 32951,
     // Sent to the views of the document: an auxiliary window closed, the program closes.
     kCmdProfileClosed = 3001,
     kCmdGPSClosed = 3002,

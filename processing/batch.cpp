@@ -1,5 +1,6 @@
 #include "processing/batch.h"
 
+#include <chrono>
 #include <cmath>
 #include <set>
 #include <sstream>
@@ -491,10 +492,18 @@ class CBatchRun {
 public:
     CBatchRun(const BatchOptions& o, std::ostream& log)
         : o_(o), log_(log), prompter_(log), ctx_(doc_, view_, prompter_) {
-        ctx_.progress = [this](int, int, const std::string& text) {
+        ctx_.progress = [this](int done, int, const std::string& text) {
             // A long column reports again with the same text; the log keeps one line of it.
-            if (text != lastProgress_) log_ << "progress: " << text << "\n";
-            lastProgress_ = text;
+            // The inversion reports every iteration: the log has a line per column and, while
+            // a column takes long, one a second.
+            const auto now = std::chrono::steady_clock::now();
+            if (text != lastProgress_ &&
+                (done != lastProgressDone_ || now - lastProgressAt_ >= std::chrono::seconds(1))) {
+                log_ << "progress: " << text << "\n";
+                lastProgress_ = text;
+                lastProgressDone_ = done;
+                lastProgressAt_ = now;
+            }
             return true;
         };
         view_.LoadSettings();
@@ -527,6 +536,8 @@ private:
     const BatchOptions& o_;
     std::ostream& log_;
     std::string lastProgress_;
+    int lastProgressDone_ = -1;
+    std::chrono::steady_clock::time_point lastProgressAt_{};
     CBrivaneDoc doc_;
     CBrivaneViewState view_;
     CBatchPrompter prompter_;

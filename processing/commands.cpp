@@ -117,6 +117,7 @@ const Entry kEntries[] = {
     {kCmdShowSectionGridded, "Show 2D apparent resistivity data (gridded data)", "2次元見掛比抵抗を表示 (グリッドデータ)", "", "View"},
     {kCmdShowModel1D, "Show 1D resistivity model", "1次元比抵抗モデルを表示", "", "View"},
     {kCmdShowModel2D, "Show 2D resistivity model", "2次元比抵抗モデルを表示", "", "View"},
+    {kCmdShowColumnMisfit, "Show misfit per column", "列ごとのミスフィットを表示", "", "View"},
     {kCmdShowModelPlotter, "Show 2D resistivity model <launches Marbeck>", "2次元比抵抗モデルを表示 <Marbeckを起動>", "", "View"},
     {kCmdShowMapGPS, "Show GPS map (GPS data)", "GPSマップを表示 (GPSデータ)", "", "View"},
     {kCmdShowMapArray, "Show GPS map (transmitter and receiver)", "GPSマップを表示 (送信器と受信器)", "", "View"},

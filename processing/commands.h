@@ -114,6 +114,7 @@ enum CommandId : int {
     kCmdPrintTrueScale = 33018,
     // "Save current map as a GIS grid": the shown slice of the interpolated map (.asc, .prj).
     kCmdSaveMapGrid = 33019,
+    kCmdShowColumnMisfit = 33020,  // the misfit curve above the model section
 };
 
 struct CCommand {

@@ -12,6 +12,7 @@ void CBrivaneViewState::LoadSettings() {
     fHScale = static_cast<float>(ReadSettingReal("hscale", 1.0));
     fVScale = static_cast<float>(ReadSettingReal("vscale", 20.0));
     bShowCurrentLevel = ReadSettingInt("bShowCurrentLevel", 0);
+    bShowColumnMisfit = ReadSettingInt("bShowColumnMisfit", 0) == 1 ? 1 : 0;
     iSurveyConfiguration = ReadSettingInt("iSurveyConfiguration", 2);
     iMapColorMode = std::clamp(ReadSettingInt("iMapColorMode", kMapMosaic), 0, 2);
     const double distance = ReadSettingReal("fMaxDistance", 10.0);

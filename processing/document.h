@@ -94,6 +94,7 @@ struct CBrivaneViewState {
     int iCurrentSounding = 0;
     float fHScale = 1.0f, fVScale = 20.0f;  // one-dimensional model display
     int bShowCurrentLevel = 0;
+    int bShowColumnMisfit = 0;  // the model section shows the misfit per column above it
     int bFineStep = 0;  // Shift held
     CGate gateResistivity, gateResistance;  // of views 1 and 7
     // Distance axis of the shown line view (set by its drawing), m.
@@ -114,7 +115,7 @@ struct CBrivaneViewState {
     int bTransfer = 0;
     int bTimer = 0;
 
-    // Reads "hscale", "vscale", "bShowCurrentLevel", "iSurveyConfiguration",
+    // Reads "hscale", "vscale", "bShowCurrentLevel", "bShowColumnMisfit", "iSurveyConfiguration",
     // "iMapColorMode" and "fMaxDistance".
     void LoadSettings();
     // Stores "hscale" and "vscale".

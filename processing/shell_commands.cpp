@@ -184,4 +184,12 @@ void RegisterShellCommands(CCommandTable& table) {
             ctx.Redraw();
         },
         {}, [](const CBrivaneContext& ctx) { return ctx.view.bShowCurrentLevel == 1; });
+    table.Bind(
+        kCmdShowColumnMisfit,
+        [](CBrivaneContext& ctx) {
+            ctx.view.bShowColumnMisfit = ctx.view.bShowColumnMisfit == 1 ? 0 : 1;
+            WriteSettingInt("bShowColumnMisfit", ctx.view.bShowColumnMisfit);
+            ctx.Redraw();
+        },
+        {}, [](const CBrivaneContext& ctx) { return ctx.view.bShowColumnMisfit == 1; });
 }

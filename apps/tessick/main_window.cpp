@@ -76,6 +76,7 @@ CTessickMainWindow::~CTessickMainWindow() {
     formWindow_ = nullptr;
     form_ = nullptr;
     if (doc_) doc_->state.SetUploader(nullptr);
+    live_.reset();
     doc_.reset();
     uploader_.reset();  // waits for an upload in progress, at most its time limit
 }
@@ -87,6 +88,8 @@ void CTessickMainWindow::Start() {
     // The URL is the stored "sRegistrationURL" or the built-in address; the switch is off.
     uploader_ = std::make_unique<CReadingUploader>(http_);
     s.SetUploader(uploader_.get());
+    live_ = std::make_unique<CLiveSectionHost>(s);
+    live_->Apply(ReadLiveViewSettings());
     s.onPollTimer = [this](bool on) {
         if (on)
             poll_.start();
@@ -220,6 +223,7 @@ bool CTessickMainWindow::OpenAuxWindow(int iWindow) {
     sub->setWindowTitle(AuxWindowTitle(iWindow));
     sub->setGeometry(AuxGeometry(iWindow));
     aux_[static_cast<size_t>(iWindow)] = sub;
+    if (iWindow == kModelWindow) view->SetLiveSection(live_.get(), [this] { EditLiveSection(); });
     connect(sub, &QObject::destroyed, this, [this, iWindow] {
         aux_[static_cast<size_t>(iWindow)] = nullptr;
         if (!doc_) return;
@@ -229,6 +233,16 @@ bool CTessickMainWindow::OpenAuxWindow(int iWindow) {
     sub->show();
     UpdateAll();
     return true;
+}
+
+void CTessickMainWindow::EditLiveSection() {
+    if (!live_) return;
+    CDlgLiveSection dialog;
+    dialog.values = live_->Settings();
+    if (!prompter_.EditDialog(dialog)) return;
+    WriteLiveViewSettings(dialog.values);
+    live_->Apply(dialog.values);
+    UpdateAll();
 }
 
 void CTessickMainWindow::ShowAbout() {

@@ -14,6 +14,7 @@
 
 #include "common/clock.h"
 #include "common/serial_port.h"
+#include "live/live_view.h"
 #include "logger/tessick_doc.h"
 #include "platform/curl_http_client.h"
 #include "platform/qt_prompter.h"
@@ -56,6 +57,12 @@ public:
     // Form refresh, every view redrawn, menu states updated.
     void UpdateAll();
 
+    // The live inverted section's owner (its worker runs only while it is on).
+    const CLiveSectionHost* LiveSection() const { return live_.get(); }
+    // "Inverted section parameters...": the dialog, and on OK the settings stored and the
+    // worker started, restarted or stopped.
+    void EditLiveSection();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -73,6 +80,8 @@ private:
     CCurlHttpClient http_;
     std::unique_ptr<CReadingUploader> uploader_;
     std::unique_ptr<CTessickDoc> doc_;
+    // After the document: it goes first and lets go of the state's record hook.
+    std::unique_ptr<CLiveSectionHost> live_;
     QMdiArea* area_ = nullptr;
     QMdiSubWindow* formWindow_ = nullptr;
     CControlFormWidget* form_ = nullptr;

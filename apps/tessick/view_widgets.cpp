@@ -11,6 +11,8 @@
 
 namespace {
 constexpr double kUnitsPerInch = 254.0;
+// How often the model window looks for a newly inverted column of the live section.
+constexpr int kLivePollMs = 200;
 }  // namespace
 
 QString AuxWindowTitle(int iWindow) {
@@ -61,6 +63,15 @@ CRealtimeViewWidget::CRealtimeViewWidget(CTessickDoc& doc, int iWindow, QWidget*
             break;
         case kModelWindow:
             model_ = std::make_unique<CResistivityModelView>(doc.Language());
+            live_ = std::make_unique<CLiveSectionDrawer>(doc.Language());
+            livePoll_.setInterval(kLivePollMs);
+            connect(&livePoll_, &QTimer::timeout, this, [this] {
+                if (liveHost_ == nullptr || model_->iMode != CResistivityModelView::kInvertedSection)
+                    return;
+                const std::uint64_t n = liveHost_->Published();
+                if (n != nLiveSeen_) Redraw();
+            });
+            livePoll_.start();
             break;
         case kGPSWindow:
             gps_ = std::make_unique<CGPSView>(doc.Language());
@@ -108,9 +119,14 @@ void CRealtimeViewWidget::Draw(QPainter& painter, QSize pixels) {
     const CViewSize size{static_cast<int>(client.width() / ppu),
                          static_cast<int>(client.height() / ppu)};
     CAcquisitionState& s = doc_.state;
-    if (profile_)
+    if (profile_) {
         profile_->Draw(canvas, s, doc_.parameter, size, s.Clock().Now().time);
-    else if (model_)
+    } else if (model_ && model_->iMode == CResistivityModelView::kInvertedSection) {
+        if (liveHost_ != nullptr) nLiveSeen_ = liveHost_->Published();
+        live_->iLanguage = doc_.Language();
+        live_->Draw(canvas, liveHost_ != nullptr ? liveHost_->Section() : nullptr,
+                    {size.iWidth, size.iHeight});
+    } else if (model_)
         model_->Draw(canvas, s, doc_.parameter, size);
     else if (gps_)
         gps_->Draw(canvas, s, doc_.parameter, size);
@@ -118,11 +134,23 @@ void CRealtimeViewWidget::Draw(QPainter& painter, QSize pixels) {
         CLoggingView::Draw(canvas, s, 1.0 / ppu);
 }
 
+void CRealtimeViewWidget::SetLiveSection(const CLiveSectionHost* host,
+                                         std::function<void()> editParameters) {
+    liveHost_ = host;
+    editLive_ = std::move(editParameters);
+    Redraw();
+}
+
 QImage CRealtimeViewWidget::Grab() {
     return page_->grab().toImage();
 }
 
 bool CRealtimeViewWidget::Command(int iCommand) {
+    if (model_ && iCommand == kCmdLiveSectionParameters) {
+        if (editLive_) editLive_();
+        Redraw();
+        return true;
+    }
     bool handled = false;
     if (profile_)
         handled = profile_->Command(iCommand, doc_.prompter, doc_.state.sDataFolder.string());

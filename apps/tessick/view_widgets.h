@@ -5,8 +5,11 @@
 
 #include <QScrollArea>
 #include <QTimer>
+#include <cstdint>
+#include <functional>
 #include <memory>
 
+#include "live/live_view.h"
 #include "logger/realtime_views.h"
 #include "logger/tessick_doc.h"
 
@@ -26,6 +29,11 @@ public:
     void Redraw();
     // The drawing as it stands, for the window pictures.
     QImage Grab();
+
+    // The model window's inverted section: the live section's owner, and what "Inverted
+    // section parameters..." does.
+    void SetLiveSection(const CLiveSectionHost* host, std::function<void()> editParameters);
+    CLiveSectionDrawer* LiveDrawer() { return live_.get(); }
 
     CProfileView* Profile() { return profile_.get(); }
     CResistivityModelView* Model() { return model_.get(); }
@@ -48,6 +56,12 @@ private:
     std::unique_ptr<CResistivityModelView> model_;
     std::unique_ptr<CGPSView> gps_;
     QTimer sweep_;
+    // The inverted section: redrawn from a timer when the worker published something new.
+    const CLiveSectionHost* liveHost_ = nullptr;
+    std::function<void()> editLive_;
+    std::unique_ptr<CLiveSectionDrawer> live_;
+    QTimer livePoll_;
+    std::uint64_t nLiveSeen_ = 0;
 };
 
 // The window title of an auxiliary window.

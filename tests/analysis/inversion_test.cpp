@@ -622,6 +622,48 @@ TEST_F(SectionInversion, EachColumnMatchesTheSingleSoundingInversion) {
     EXPECT_EQ(store.iDataType, 3);
 }
 
+TEST(InversionProgress, TextsNameTheColumnAndWhenKnownTheIterationAndMisfit) {
+    EXPECT_EQ(InversionProgressText(0, 202), "column 0 of 202");
+    EXPECT_EQ(InversionProgressText(12, 202, 4, 10, 0.03124f),
+              "column 12 of 202, iteration 4/10, misfit 0.0312");
+    EXPECT_EQ(InversionProgressText(1, 1, 10, 10, 1.5f), "column 1 of 1, iteration 10/10, misfit 1.5000");
+}
+
+// With the activity every iteration is posted, on every thread count; with one thread it also
+// reaches the progress, whose misfits are those the log keeps.
+TEST_F(SectionInversion, ActivityHearsEveryIterationAndItsMisfit) {
+    for (int threads : {1, 2}) {
+        Fill(store, 3);
+        InversionSettings st;
+        st.nIteration = 3;
+        CInversionActivity activity;
+        std::vector<std::string> log;
+        std::vector<std::pair<int, float>> heard;  // (column, misfit) at each progress call
+        InvertSection(
+            store, st, threads, [&](const std::string& line) { log.push_back(line); },
+            [&](int, int) {
+                const auto at = activity.Read();
+                heard.emplace_back(at.iColumn, at.fMisfit);
+                return true;
+            },
+            &activity);
+        const CInversionActivity::Latest last = activity.Read();
+        EXPECT_EQ(last.iIteration, 3) << threads;
+        EXPECT_GE(last.iColumn, 0);
+        if (threads != 1) continue;
+        EXPECT_EQ(last.iColumn, 2);
+        ASSERT_EQ(heard.size(), 3u + 3u * 3u) << "before each column, then per iteration";
+        EXPECT_EQ(heard[0].first, -1) << "nothing iterated before the first column";
+        // heard[6]: column 1's second iteration (after column 0's report and three
+        // iterations, and column 1's report and first), the second misfit of its log line.
+        int column = -1;
+        float a = 0, b = 0;
+        ASSERT_EQ(std::sscanf(log[1].c_str(), " %d  %f  %f", &column, &a, &b), 3) << log[1];
+        EXPECT_EQ(heard[6].first, 1);
+        EXPECT_NEAR(heard[6].second, b, 2e-6f);
+    }
+}
+
 TEST_F(SectionInversion, StoppedBetweenColumnsLeavesTheRestUntouched) {
     Fill(store, 8);
     InversionSettings st;
@@ -722,8 +764,15 @@ TEST_F(InversionCommand, WritesOneLogLinePerColumnAndTakesTheDialogValues) {
     EXPECT_EQ(settings.iJacobian, kJacobianExact);
     EXPECT_EQ(ReadJacobianSetting(), kJacobianExact) << "the choice is kept for the next start";
     WriteJacobianSetting(kJacobianDifference);
-    EXPECT_EQ(progress,
-              (std::vector<std::string>{"column 0 of 3", "column 1 of 3", "column 2 of 3"}));
+    // Before each column its count; once the first column iterates, every iteration with the
+    // misfit at its start.
+    std::vector<std::string> columns;
+    for (const std::string& t : progress)
+        if (t.find("iteration") == std::string::npos) columns.push_back(t);
+    EXPECT_EQ(columns, (std::vector<std::string>{"column 0 of 3"}));
+    ASSERT_EQ(progress.size(), 3u + 3u * 2u);
+    EXPECT_EQ(progress[1].rfind("column 0 of 3, iteration 1/2, misfit 0.", 0), 0u) << progress[1];
+    EXPECT_EQ(progress[8].rfind("column 2 of 3, iteration 2/2, misfit 0.", 0), 0u) << progress[8];
     EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{"Inversion finished !"}));
 
     std::istringstream lines(ReadLog());
@@ -770,7 +819,7 @@ TEST_F(InversionCommand, StopPutsBackEveryValueTheRunHadChanged) {
             return done < 4;
         },
         1));
-    EXPECT_EQ(shown.back(), "column 4 of 6");
+    EXPECT_EQ(shown.back().rfind("column 4 of 6, ", 0), 0u) << shown.back();
     for (int c = 0; c < 6; ++c) {
         for (int k = 0; k < store.nRow[c]; ++k)
             ASSERT_EQ(Bits(store.fCalculated[c][k]), Bits(before.fCalculated[c][k])) << c;

@@ -262,3 +262,71 @@ TEST_F(OriginalDataTest, LinesNotInUseAndReceiversNotInUseAreLeftOut) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<CCanvasRecord> MisfitCurves(const CRecordingCanvas& canvas) {
+    std::vector<CCanvasRecord> curves;
+    for (const auto& r : canvas.OfKind(CanvasPrimitive::Polyline))
+        if (r.pen.color == CColor{200, 0, 0}) curves.push_back(r);
+    return curves;
+}
+
+}  // namespace
+
+// The misfit strip: drawn only when misfits are given, above the frame, which moves down by
+// the strip's height; a column without a misfit breaks the curve.
+TEST_F(SectionTest, MisfitCurveIsDrawnAboveTheModelOnlyWhenAsked) {
+    Columns({5.0f, 10.0f, 15.0f, 20.0f, 25.0f});
+    Layers({100.0f, 200.0f});
+    const std::vector<float> misfit{0.02f, 0.04f, -1.0f, 0.01f, 0.03f};
+    struct Case {
+        const std::vector<float>* misfit;
+        size_t curves;
+        int topMargin;
+    } cases[] = {{nullptr, 0, 200}, {&misfit, 2, 200 + CSectionDrawer::kMisfitStripHeight},
+                 {nullptr, 0, 200}};
+    for (const Case& c : cases) {
+        canvas_.Clear();
+        ASSERT_TRUE(
+            drawer_.DrawModel(canvas_, store_, scale_, right_, bottom_, &kClient, c.misfit));
+        const auto curves = MisfitCurves(canvas_);
+        EXPECT_EQ(curves.size(), c.curves);
+        EXPECT_EQ(drawer_.parameter.iTopMargin, c.topMargin) << "and back without the strip";
+        EXPECT_EQ(canvas_.FindText(MisfitStripTitle(0)) != nullptr, c.misfit != nullptr);
+        if (c.curves != 2) continue;
+        ASSERT_EQ(curves[0].points.size(), 2u);
+        ASSERT_EQ(curves[1].points.size(), 2u);
+        EXPECT_FLOAT_EQ(drawer_.fMisfitScaleTop, 0.05f);
+        // Above the frame top (y up: larger), the larger misfit higher, at its column's x.
+        const int frameTop = -drawer_.parameter.iTopMargin;
+        for (const auto& p : curves[0].points) EXPECT_GT(p.y, frameTop + 200);
+        EXPECT_GT(curves[0].points[1].y, curves[0].points[0].y);
+        EXPECT_EQ(curves[0].points[0].x, PageUnits(drawer_.DistanceX(5.0)));
+        EXPECT_EQ(curves[1].points[0].x, PageUnits(drawer_.DistanceX(20.0)));
+    }
+}
+
+TEST_F(SectionTest, MarkedColumnIsOutlinedOverItsLayers) {
+    Columns({5.0f, 15.0f, 25.0f});
+    Layers({100.0f});
+    ASSERT_TRUE(drawer_.DrawModel(canvas_, store_, scale_, right_, bottom_, &kClient, nullptr, 1));
+    int outlines = 0;
+    for (const auto& r : canvas_.OfKind(CanvasPrimitive::Rectangle)) {
+        if (r.pen.iWidth != 6 || !r.brush.bNull) continue;
+        ++outlines;
+        EXPECT_EQ(r.points[0].x, PageUnits(drawer_.DistanceX(10.0)));
+        EXPECT_EQ(r.points[1].x, PageUnits(drawer_.DistanceX(20.0)));
+    }
+    EXPECT_EQ(outlines, 1);
+}
+
+TEST(MisfitScaleTop, RoundsUpToOneTwoOrFiveTimesAPowerOfTen) {
+    const struct {
+        std::vector<float> misfit;
+        float top;
+    } cases[] = {{{0.0312f, 0.01f}, 0.05f}, {{0.2f}, 0.2f},   {{0.21f, -1.0f}, 0.5f},
+                 {{0.7f}, 1.0f},            {{3.0f}, 5.0f},   {{}, 0.1f},
+                 {{-1.0f, 0.0f}, 0.1f}};
+    for (const auto& c : cases) EXPECT_FLOAT_EQ(MisfitScaleTop(c.misfit), c.top);
+}

@@ -353,6 +353,26 @@ TEST_F(ModelCommandsTest, DefaultHorizontalScaleFitsTheGraphToThePage) {
     }
 }
 
+// The View menu's misfit item: the model section shows the curve of the stored misfits when
+// it is checked, and the choice is in the settings for the next start.
+TEST_F(ModelCommandsTest, MisfitPerColumnIsShownWhenCheckedAndTheChoiceIsKept) {
+    CMemorySettingsBackend memory;
+    SetSettingsBackend(&memory);
+    view_.iViewMode = kViewModel2D;
+    const std::string title = MisfitStripTitle(0);
+    for (int on : {1, 0}) {
+        ASSERT_TRUE(Invoke(kCmdShowColumnMisfit));
+        EXPECT_EQ(table_.IsChecked(ctx_, kCmdShowColumnMisfit), on == 1);
+        EXPECT_EQ(ReadSettingInt("bShowColumnMisfit", -1), on);
+        ASSERT_TRUE(Draw());
+        EXPECT_EQ(canvas_.FindText(title) != nullptr, on == 1) << on;
+        CBrivaneViewState next;
+        next.LoadSettings();
+        EXPECT_EQ(next.bShowColumnMisfit, on) << "read again at the next start";
+    }
+    SetSettingsBackend(nullptr);
+}
+
 TEST_F(ModelCommandsTest, AxisConfigurationOfTheGraphChangesTheDrawnFrame) {
     DisplayOf(ctx_);
     prompter_.PushDialog<CDlgManualAxis>([](CDlgManualAxis& d) {

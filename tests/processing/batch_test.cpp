@@ -315,6 +315,30 @@ TEST_F(BatchRunTest, WholeJobFromSurveyFilesToModel) {
     EXPECT_TRUE(fs::exists(folder / "rms_error.txt")) << "side files go to the data folder";
 }
 
+// The inversion's progress lines carry the iteration and misfit, at most one per column done
+// (enough iterations for the run to report while its columns are under way).
+TEST_F(BatchRunTest, InversionProgressLinesNameTheIterationAndMisfit) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 120, 10, 10.0, false);
+    ASSERT_EQ(Run({Path("line01.sto"), "--grid", "2", "--initial-model", "0:10:6", "--invert",
+                   "400"}),
+              0)
+        << log.str();
+    std::istringstream lines(log.str());
+    std::string line;
+    int iteration = 0;
+    std::string previous;
+    while (std::getline(lines, line)) {
+        if (line.rfind("progress: column ", 0) != 0) continue;
+        const std::string column = line.substr(0, line.find(','));
+        EXPECT_NE(column, previous) << "one line per column done: " << line;
+        previous = column;
+        if (line.find(", iteration ") != std::string::npos &&
+            line.find("/400, misfit 0.") != std::string::npos)
+            ++iteration;
+    }
+    EXPECT_GT(iteration, 0) << log.str();
+}
+
 // The exact Jacobian and the finite differences take the example survey's first line to the
 // same misfit.
 TEST_F(BatchRunTest, ExactJacobianReachesTheMisfitOfTheDifferencesOnTheExampleSurvey) {

@@ -1,5 +1,6 @@
 #include "apps/tessick/dialogs/dialogs.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <algorithm>
 #include <QPlainTextEdit>
@@ -10,6 +11,7 @@
 #include "acquisition/logger_geometry.h"
 #include "acquisition/serial_ports.h"
 #include "common/color_scale.h"
+#include "live/live_view.h"
 #include "platform/qt_form.h"
 
 void InstallTessickDialogs(CQtPrompter& prompter) {
@@ -25,6 +27,7 @@ std::optional<bool> ShowTessickDialog(CQtPrompter& prompter, CDialogValues& valu
     if (auto* v = dynamic_cast<CDlgContourInterval*>(&values))
         return ContourIntervalDialog(prompter, *v);
     if (auto* v = dynamic_cast<CDlgOpenLogFile*>(&values)) return OpenLogFileDialog(prompter, *v);
+    if (auto* v = dynamic_cast<CDlgLiveSection*>(&values)) return LiveSectionDialog(prompter, *v);
     return std::nullopt;
 }
 
@@ -59,6 +62,55 @@ bool SerialPortDialog(CQtPrompter& prompter, CDlgRS232C& values) {
     values.sDevice = listed != values.ports.end() ? std::string() : typed;
     values.iBaudRate = std::max(baud->currentIndex(), 0);
     values.iStopBits = std::max(stop->currentIndex(), 0);
+    return true;
+}
+
+bool LiveSectionDialog(CQtPrompter& prompter, CDlgLiveSection& values) {
+    const int language = GetLanguage();
+    const auto T = [language](const char* en, const char* ja) { return Q(language == 1 ? ja : en); };
+    LiveViewSettings& v = values.values;
+    CForm f(prompter.Parent(), Q(values.DialogName()));
+    auto* on = new QCheckBox(T("Compute the inverted section while recording",
+                               "記録中に逆解析断面を計算する"));
+    on->setObjectName("bOn");
+    on->setChecked(v.bOn);
+    f.layout->addWidget(on);
+    QFormLayout* form = f.AddFormLayout();
+    const auto number = [](double x) { return QString::number(x, 'g', 6); };
+    QLineEdit* cell = CForm::Field(form, T("Cell size", "セルサイズ"), "fCellSize",
+                                   number(v.section.fCellSize), "m");
+    QLineEdit* layers = CForm::Field(form, T("Layers", "層数"), "nLayer",
+                                     QString::number(v.section.nLayer));
+    QLineEdit* depth = CForm::Field(form, T("Depth of the last layer", "最下層の深度"), "fDepth",
+                                    number(v.section.fDepth), "m");
+    QLineEdit* iterations = CForm::Field(form, T("Iterations", "反復回数"), "nIteration",
+                                         QString::number(v.section.nIteration));
+    auto* placement = Combo({language == 1 ? "マーカー" : "Markers", "GPS"},
+                            v.section.placement == LivePlacement::GPSLine ? 1 : 0, "iPlacement");
+    form->addRow(T("Distances from", "距離の求め方"), placement);
+    QLineEdit* spacing = CForm::Field(form, T("Marker spacing", "マーカー間隔"), "fMarkerSpacing",
+                                      number(v.section.dMarkerSpacing), "m");
+    const auto follow = [spacing, placement] { spacing->setEnabled(placement->currentIndex() == 0); };
+    QObject::connect(placement, &QComboBox::currentIndexChanged, &f.dialog, follow);
+    follow();
+    LiveViewSettings read = v;
+    f.Finish([&] {
+        CFieldReader r(prompter);
+        if (!r.Float(cell, read.section.fCellSize) || !r.Int(layers, read.section.nLayer) ||
+            !r.Float(depth, read.section.fDepth) || !r.Int(iterations, read.section.nIteration) ||
+            !r.Double(spacing, read.section.dMarkerSpacing))
+            return false;
+        read.bOn = on->isChecked();
+        read.section.placement =
+            placement->currentIndex() == 1 ? LivePlacement::GPSLine : LivePlacement::Markers;
+        if (const std::string why = read.section.Validate(); !why.empty()) {
+            prompter.Message(values.DialogName() + ": " + why);
+            return false;
+        }
+        return true;
+    });
+    if (prompter.Exec(f.dialog) != QDialog::Accepted) return false;
+    v = read;
     return true;
 }
 

@@ -9,6 +9,7 @@
 
 struct CDlgContourInterval;
 struct CDlgGantrelGeometry;
+struct CDlgLiveSection;
 struct CDlgOpenLogFile;
 struct CDlgRS232C;
 struct CDlgSetFileNameAndFolder;
@@ -27,6 +28,10 @@ bool OpenLogFileDialog(CQtPrompter& prompter, CDlgOpenLogFile& values);
 bool FileNameAndFolderDialog(CQtPrompter& prompter, CDlgSetFileNameAndFolder& values);
 // "Gantrel geometry": both dipole groups, lengths, the check box, the preview and its modes.
 bool GantrelGeometryDialog(CQtPrompter& prompter, CDlgGantrelGeometry& values);
+// "Inverted section parameters": the switch, cell size, layers, depth, iterations and the
+// placement (markers with their spacing, or the GPS line). OK keeps the dialog open, with the
+// reason told, while the values cannot be used.
+bool LiveSectionDialog(CQtPrompter& prompter, CDlgLiveSection& values);
 // "Contour interval" of the profile view's manual colours.
 // "Serialport test": the 20 latest lines of every port that opened, read once a second, until
 // OK. The window's ports are closed when it ends.

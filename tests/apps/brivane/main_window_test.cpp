@@ -16,6 +16,8 @@
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStatusBar>
 #include <QTimer>
 #include <QTest>
 #include <QToolBar>
@@ -397,6 +399,8 @@ struct ProgressSeen {
     bool bVisible = false;
     bool bFrozen = false;
     bool bOtherCommandRan = false;
+    QString iterationLabel;   // the last label naming an iteration
+    QString iterationStatus;  // the status bar then
 };
 
 class LongCommandTest : public MainWindowTest {
@@ -418,9 +422,9 @@ protected:
             ClickNamed(d, "ok");
         });
     }
-    void PushInversionDialog() {
-        P().PushAnswer([](QDialog& d) {
-            SetFieldText(d, "nIteration", "2");
+    void PushInversionDialog(const QString& iterations = "2") {
+        P().PushAnswer([iterations](QDialog& d) {
+            SetFieldText(d, "nIteration", iterations);
             ClickNamed(d, "ok");
         });
     }
@@ -435,6 +439,10 @@ protected:
             seen.lastValue = d->value();
             seen.bVisible = seen.bVisible || d->isVisible();
             seen.bFrozen = seen.bFrozen || View().IsFrozen();
+            if (d->labelText().contains("iteration")) {
+                seen.iterationLabel = d->labelText();
+                seen.iterationStatus = window->statusBar()->currentMessage();
+            }
             if (window->RunCommand(kCmdNew)) seen.bOtherCommandRan = true;
             if (act && d->isVisible()) {
                 act(*d);
@@ -466,6 +474,19 @@ TEST_F(LongCommandTest, InversionShowsItsColumnsWhileTheViewKeepsItsPicture) {
     EXPECT_EQ(P().Messages().back(), "Inversion finished !");
     EXPECT_EQ(Ctx().doc.store.iDataType, kDataTypeDipole);
     EXPECT_TRUE(Enabled(kCmdShowModel2D));
+}
+
+TEST_F(LongCommandTest, InversionProgressNamesTheIterationAndTheMisfit) {
+    GridAndModel();
+    // Enough iterations for the run to outlast the dialog's shortest update interval.
+    PushInversionDialog("200");
+    Watch();
+    Trigger(kCmdInversion);
+    timer->stop();
+    const QRegularExpression form("^column \\d+ of \\d+, iteration \\d+/200, misfit \\d+\\.\\d{4}$");
+    EXPECT_TRUE(form.match(seen.iterationLabel).hasMatch()) << seen.iterationLabel.toStdString();
+    EXPECT_EQ(seen.iterationStatus, seen.iterationLabel) << "the status bar shows it too";
+    EXPECT_EQ(window->statusBar()->currentMessage(), "Ready") << "no progress text stays";
 }
 
 TEST_F(LongCommandTest, CancelledInversionLeavesTheModelAsItWas) {

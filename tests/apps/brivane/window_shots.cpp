@@ -132,6 +132,17 @@ int main(int argc, char** argv) {
                 std::printf("%s\n", file.string().c_str());
             }
         }
+        // The model with the misfit of every column above it (the View menu's item), then off
+        // again as the user's settings had it.
+        if (window.RunCommand(kCmdShowModel2D) && window.RunCommand(kCmdShowColumnMisfit)) {
+            const fs::path file = out / "window-model-misfit.png";
+            if (!Shoot(window, file)) status = 1;
+            else std::printf("%s\n", file.string().c_str());
+            window.RunCommand(kCmdShowColumnMisfit);
+        } else {
+            std::fprintf(stderr, "model-misfit: the command is not available\n");
+            status = 1;
+        }
         // The interpolated map of the line in contours, the mouse over its middle fix.
         window.RunCommand(kCmdInterpolation);
         window.RunCommand(kCmdMapContourLine);

@@ -3,6 +3,7 @@
 // clock the test moves on, a line recorded by keys; and the upload of recorded readings to a
 // real HTTP server on 127.0.0.1 through the libcurl client.
 #include <QAction>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QPlainTextEdit>
 #include <fstream>
@@ -144,6 +145,64 @@ TEST_F(TessickDemonstration, ConstantModelLineRecordedByKeys) {
     manualClock.Advance(3000);
     QTest::qWait(250);
     EXPECT_EQ(S().readings.Count(), 5);
+}
+
+// Answers "Inverted section parameters" with the switch and the iterations.
+void AnswerLive(CQtPrompter& p, bool on, const QString& iterations) {
+    p.PushAnswer([on, iterations](QDialog& d) {
+        auto* box = d.findChild<QCheckBox*>("bOn");
+        ASSERT_NE(box, nullptr);
+        box->setChecked(on);
+        SetFieldText(d, "fCellSize", "5");
+        SetFieldText(d, "nLayer", "4");
+        SetFieldText(d, "fDepth", "4");
+        SetFieldText(d, "nIteration", iterations);
+        ClickNamed(d, "ok");
+    });
+}
+
+// The model window's inverted section: off (no worker) until turned on in its dialog, then
+// the columns of the line recorded with the newest marked; the parameters are kept.
+TEST_F(TessickDemonstration, InvertedSectionShowsTheRecordedLineAndItsParametersAreKept) {
+    using namespace std::chrono_literals;
+    Make(manualClock);
+    ASSERT_TRUE(W().OpenAuxWindow(kModelWindow));
+    CRealtimeViewWidget* view = W().AuxView(kModelWindow);
+    ASSERT_TRUE(view->Command(kCmdViewInvertedSection));
+    EXPECT_TRUE(view->IsChecked(kCmdViewInvertedSection));
+    EXPECT_FALSE(view->IsChecked(kCmdViewDepth));
+    ASSERT_NE(W().LiveSection(), nullptr);
+    EXPECT_EQ(W().LiveSection()->Section(), nullptr) << "off: no worker";
+    view->Grab();
+    EXPECT_EQ(view->LiveDrawer()->nColumnDrawn, 0);
+
+    AnswerLive(P(), true, "3");
+    ASSERT_TRUE(view->Command(kCmdLiveSectionParameters));
+    ASSERT_NE(W().LiveSection()->Section(), nullptr);
+    const LiveViewSettings kept = ReadLiveViewSettings();
+    EXPECT_TRUE(kept.bOn);
+    EXPECT_EQ(kept.section.nIteration, 3);
+    EXPECT_EQ(kept.section.nLayer, 4);
+
+    ASSERT_TRUE(W().RunCommand(kCmdDemoTwoLayerModel));
+    DemoSecond(1);
+    Key(Qt::Key_M);  // START
+    for (int k = 2; k <= 31; ++k) {
+        DemoSecond(k);
+        if (k % 10 == 1) Key(Qt::Key_M);
+    }
+    Key(Qt::Key_E);
+    const CLiveSection* live = W().LiveSection()->Section();
+    ASSERT_TRUE(live->WaitUntilCurrent(60s));
+    EXPECT_EQ(live->Summary().nReading, 30) << "every reading written reached the section";
+    view->Grab();
+    EXPECT_GE(view->LiveDrawer()->nColumnDrawn, 3);
+    EXPECT_EQ(view->LiveDrawer()->iMarkedColumn, live->Summary().iNewestColumn);
+
+    AnswerLive(P(), false, "3");
+    ASSERT_TRUE(view->Command(kCmdLiveSectionParameters));
+    EXPECT_EQ(W().LiveSection()->Section(), nullptr) << "turned off: the worker is gone";
+    EXPECT_FALSE(ReadLiveViewSettings().bOn);
 }
 
 TEST_F(TessickDemonstration, ReadFileAsksForTheLogAndReplaysItEndlessly) {

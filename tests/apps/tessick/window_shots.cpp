@@ -10,6 +10,7 @@
 #include <QMdiSubWindow>
 #include <QPixmap>
 #include <QThread>
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,7 @@
 #include "common/record_time.h"
 #include "common/settings.h"
 #include "common/text_format.h"
+#include "live/live_view.h"
 #include "logger/tessick_menu.h"
 #include "platform/posix_serial_port.h"
 #include "platform/qt_prompter.h"
@@ -69,6 +71,15 @@ int main(int argc, char** argv) {
     WriteSettingString("FolderPath", data.string());
     WriteSuiteValue("LanguageRegister", "1");
     WriteSuiteValue("Language", bJapanese ? "1" : "0");
+    // The live inverted section on, for the model window's "Inverted section".
+    LiveViewSettings live;
+    live.bOn = true;
+    live.section.fCellSize = 1.0f;
+    live.section.nLayer = 6;
+    live.section.fDepth = 3.0f;
+    live.section.nIteration = 10;
+    live.section.dMarkerSpacing = 10.0;
+    WriteLiveViewSettings(live);
 
     std::int64_t start = 0;
     LocalCalendarTime(2026, 6, 15, 10, 30, 0, start);
@@ -123,6 +134,18 @@ int main(int argc, char** argv) {
             m->show();
             m->setGeometry(0, 0, 560, 560);
             if (!Save(*m, out / "logger-model.png")) status = 1;
+            // The same window on the live section of the line so far.
+            if (const CLiveSectionHost* host = window.LiveSection();
+                host != nullptr && host->Section() != nullptr &&
+                host->Section()->WaitUntilCurrent(std::chrono::seconds(60))) {
+                window.AuxView(kModelWindow)->Command(kCmdViewInvertedSection);
+                m->setGeometry(0, 0, 900, 560);
+                if (!Save(*m, out / "logger-inverted-section.png")) status = 1;
+                window.AuxView(kModelWindow)->Command(kCmdViewDepth);
+            } else {
+                std::fprintf(stderr, "tessick-window-shots: the live section is not current\n");
+                status = 1;
+            }
             m->hide();
             QMdiSubWindow* g = window.AuxSubWindow(kGPSWindow);
             g->show();
