@@ -211,15 +211,16 @@ bool CAcquisitionState::StartDevice(int slot) {
                                                        : gantrel2Setting;
     if (started != 0) return false;
     const CSerialPortSetting before = setting;
-    if (!ChooseSerialPort(setting, ports_, prompter_)) return false;
+    if (!ChooseSerialPort(setting, ports_, prompter_, DeviceLabel(slot))) return false;
     serialLogs.FixPaths(sDataFolder);
-    if (!OpenSerialPort(slots, slot, setting, ports_, prompter_, clock_)) {
+    std::string why;
+    if (!OpenSerialPort(slots, slot, setting, ports_, prompter_, clock_, &why)) {
         // The port that worked last time stays the one offered next time.
         setting = before;
         setting.Save();
-        prompter_.Message(FormatC(
-            Tr("Could not open serial port for %s", "%s のシリアルポートを開けませんでした"),
-            DeviceLabel(slot)));
+        prompter_.Message(FormatC(Tr("Could not open serial port for %s\n%s",
+                                     "%s のシリアルポートを開けませんでした\n%s"),
+                                  DeviceLabel(slot), why.c_str()));
         return false;
     }
     started = 1;
