@@ -240,6 +240,8 @@ void CControlFormWidget::Refresh() {
     dipoleLabel_->setText(Q(values_.sDipoleLabel));
     const QString status = Q(values_.sStatus);
     if (status_->text() != status) status_->setText(status);
+    // Only a line to show takes room from the form's rows.
+    status_->setVisible(!status.isEmpty());
     const QString style =
         values_.bStatusAlarm ? Q("color: rgb(200,0,0); font-weight: bold;") : QString();
     if (status_->styleSheet() != style) status_->setStyleSheet(style);

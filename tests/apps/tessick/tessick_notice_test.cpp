@@ -131,6 +131,7 @@ TEST_F(TessickNotice, AnUploadSwitchedOffWhileRecordingHoldsNoReadingBack) {
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
         EXPECT_TRUE(StatusText().contains("Upload error ! Stopped data uploading."))
             << StatusText().toStdString();
+        EXPECT_TRUE(Form().findChild<QLabel*>(QString::number(kIdcStatus))->isVisible());
         EXPECT_FALSE(W().Action(kCmdUpload)->isChecked());
 
         // In the file reading and fix alternate as they came, each with its own time.
