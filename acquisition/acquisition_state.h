@@ -78,6 +78,8 @@ struct CControlFormState {
     // does: records held for a file that does not take them, a device waiting to come back.
     std::string sStatus;
     bool bSaveFailing = false;  // the current survey file holds records back
+    // The latest notice (Notify), kept until the next one; "" before the first.
+    std::string sNotice;
 };
 
 // The data folder a fresh installation records to: "GantrelData" in the user's home folder.
@@ -153,11 +155,19 @@ public:
     bool SetUpload(bool bOn);
     void ToggleUpload() { SetUpload(bUpload == 0); }
     // "Setup Brivane database": the URL in a text input labelled "URL to uploading data"; OK
-    // makes it the uploader's URL and stores it as "sRegistrationURL". True on OK.
+    // makes it the uploader's URL and stores it as "sRegistrationURL". An address
+    // UploadURLProblem refuses is said and asked again, nothing stored. True on OK.
     bool SetupUploadDatabase();
     // The uploader's outcomes since the last call into the received-lines log, and the
     // switch-off after the third failure in a row. Called on every tick.
     void TakeUploadEvents();
+
+    // ---- telling the operator ----
+
+    // What the operator must know while the poll goes on: into both logs, the control form's
+    // notice and the prompter's Notice, never a modal message (it would hold every reading
+    // and fix back until it is closed).
+    void Notify(const std::string& text);
 
     // ---- GPS ----
 

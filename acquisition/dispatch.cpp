@@ -137,12 +137,21 @@ bool CAcquisitionState::SetUpload(bool bOn) {
 
 bool CAcquisitionState::SetupUploadDatabase() {
     const std::string current = pUploader != nullptr ? pUploader->URL() : LoadReadingUploadURL();
-    const auto url =
-        prompter_.InputText("Setup Brivane database", "URL to uploading data", current);
-    if (!url) return false;
-    if (pUploader != nullptr) pUploader->SetURL(*url);
-    StoreReadingUploadURL(*url);
-    return true;
+    std::string typed = current;
+    for (;;) {
+        const auto url =
+            prompter_.InputText("Setup Brivane database", "URL to uploading data", typed);
+        if (!url) return false;
+        const std::string why = UploadURLProblem(*url);
+        if (why.empty()) {
+            if (pUploader != nullptr) pUploader->SetURL(*url);
+            StoreReadingUploadURL(*url);
+            return true;
+        }
+        // The operator asked for this dialog: the refusal may wait for OK.
+        prompter_.Message(why);
+        typed = *url;
+    }
 }
 
 void CAcquisitionState::TakeUploadEvents() {
@@ -154,7 +163,7 @@ void CAcquisitionState::TakeUploadEvents() {
         if (e.bQueueFull) dataLines.Append(e.sResponse);
         if (e.bSwitchedOff) {
             bUpload = 0;
-            prompter_.Message(kUploadStoppedMessage);
+            Notify(kUploadStoppedMessage);
         }
     }
 }
@@ -188,11 +197,11 @@ void CAcquisitionState::NoteWritten(const std::filesystem::path& path, const CRe
 }
 
 void CAcquisitionState::CautionNotSaved() {
-    LogBoth(kCautionNotSaved);
+    Notify(kCautionNotSaved);
 }
 
 void CAcquisitionState::CautionOutOfRange() {
-    LogBoth(kCautionOutOfRange);
+    Notify(kCautionOutOfRange);
 }
 
 void CAcquisitionState::FlushRecords() {
@@ -201,9 +210,9 @@ void CAcquisitionState::FlushRecords() {
     for (const CLateWrite& w : appender_.TakeLateWrites()) {
         NoteWritten(w.path, w.counts);
         if (w.counts.nReading > 0)
-            LogBoth(FormatC(Tr("%d held readings written to %s",
-                               "保留していた測定値 %d 件を %s に書き込みました"),
-                            w.counts.nReading, w.path.string().c_str()));
+            Notify(FormatC(Tr("%d held readings written to %s",
+                              "保留していた測定値 %d 件を %s に書き込みました"),
+                           w.counts.nReading, w.path.string().c_str()));
     }
     if (!appender_.Flush()) CautionNotSaved();
     UpdateStatus();

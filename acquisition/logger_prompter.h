@@ -14,8 +14,13 @@
 class CLoggerPrompter {
 public:
     virtual ~CLoggerPrompter() = default;
-    // A modal message with an OK button.
+    // A modal message with an OK button: only for what the operator asked for (a menu
+    // command, a dialog, the exit), never from the poll.
     virtual void Message(const std::string& text) = 0;
+    // What the operator must know while recording goes on (an upload switched off, data not
+    // saved, a device lost): shown without waiting for anybody. The state has put it in the
+    // logs and the control form's status already; this is for shells that show more.
+    virtual void Notice(const std::string& text) { (void)text; }
     // One of the logger's dialogs; false when cancelled (values then unchanged).
     virtual bool EditDialog(CDialogValues& values) = 0;
     // A one-line text input showing initial; nullopt when cancelled.
@@ -70,6 +75,7 @@ public:
                                          const std::string& initial) override {
         return script.InputText(caption, label, initial);
     }
+    void Notice(const std::string& text) override { notices_.push_back(text); }
     bool Ask(const std::string& text) override {
         return script.Message(text, PromptButtons::YesNo) == PromptAnswer::Yes;
     }
@@ -78,6 +84,10 @@ public:
         return script.SaveFile(caption, {}, initial);
     }
     std::vector<std::string> Messages() const { return script.Messages(); }
+    const std::vector<std::string>& Notices() const { return notices_; }
 
     CScriptedPrompter script;
+
+private:
+    std::vector<std::string> notices_;
 };

@@ -109,6 +109,13 @@ void CAcquisitionState::LogBoth(const std::string& line) {
     receivedLines.Append(line);
 }
 
+void CAcquisitionState::Notify(const std::string& text) {
+    LogBoth(text);
+    form.sNotice = text;
+    prompter_.Notice(text);
+    RefreshForm();
+}
+
 void CAcquisitionState::RefreshForm() {
     UpdateFormFields();
     UpdateStatus();
@@ -141,9 +148,9 @@ void CAcquisitionState::RebuildPaths() {
         appender_.Abandon(path);
         for (const CHeldFile& f : appender_.HeldFiles())
             if (f.path == path && f.bAbandoned)
-                LogBoth(FormatC(Tr("Caution !!! %d readings could not be saved to %s",
-                                   "警告 !!! 測定値 %d 件を %s に保存できませんでした"),
-                                f.Readings(), path.string().c_str()));
+                Notify(FormatC(Tr("Caution !!! %d readings could not be saved to %s",
+                                  "警告 !!! 測定値 %d 件を %s に保存できませんでした"),
+                               f.Readings(), path.string().c_str()));
     }
     UpdateStatus();
 }
@@ -204,15 +211,16 @@ bool CAcquisitionState::StartDevice(int slot) {
                                                        : gantrel2Setting;
     if (started != 0) return false;
     const CSerialPortSetting before = setting;
-    if (!ChooseSerialPort(setting, ports_, prompter_)) return false;
+    if (!ChooseSerialPort(setting, ports_, prompter_, DeviceLabel(slot))) return false;
     serialLogs.FixPaths(sDataFolder);
-    if (!OpenSerialPort(slots, slot, setting, ports_, prompter_, clock_)) {
+    std::string why;
+    if (!OpenSerialPort(slots, slot, setting, ports_, prompter_, clock_, &why)) {
         // The port that worked last time stays the one offered next time.
         setting = before;
         setting.Save();
-        prompter_.Message(FormatC(
-            Tr("Could not open serial port for %s", "%s のシリアルポートを開けませんでした"),
-            DeviceLabel(slot)));
+        prompter_.Message(FormatC(Tr("Could not open serial port for %s\n%s",
+                                     "%s のシリアルポートを開けませんでした\n%s"),
+                                  DeviceLabel(slot), why.c_str()));
         return false;
     }
     started = 1;
@@ -242,9 +250,9 @@ void CAcquisitionState::StopDevice(int slot) {
 void CAcquisitionState::DeviceLost(int slot) {
     const auto s = static_cast<size_t>(slot);
     const std::string name = slots.sName[s];
-    LogBoth(FormatC(Tr("Caution !!! The serial port %s of %s was disconnected.",
-                       "警告 !!! %s (%s) のシリアルポートが切断されました。"),
-                    name.c_str(), DeviceLabel(slot)));
+    Notify(FormatC(Tr("Caution !!! The serial port %s of %s was disconnected.",
+                      "警告 !!! %s (%s) のシリアルポートが切断されました。"),
+                   name.c_str(), DeviceLabel(slot)));
     slots.Close(slot);
     sLostPort[s] = name.empty() ? std::string("?") : name;
     ++nLost[s];
@@ -268,9 +276,9 @@ void CAcquisitionState::TryReconnect(int slot) {
     slots.port[s] = std::move(port);
     slots.sName[s] = sLostPort[s];
     sLostPort[s].clear();
-    LogBoth(FormatC(Tr(">>The serial port %s of %s was reconnected.",
-                       ">>%s (%s) のシリアルポートが再接続されました。"),
-                    slots.sName[s].c_str(), DeviceLabel(slot)));
+    Notify(FormatC(Tr(">>The serial port %s of %s was reconnected.",
+                      ">>%s (%s) のシリアルポートが再接続されました。"),
+                   slots.sName[s].c_str(), DeviceLabel(slot)));
     if (slot == kSlotGantrel && iRecordState == 1) form.gantrel.bEnabled = false;
     if (slot == kSlotGPS && iRecordState == 1) form.gps.bEnabled = false;
     RefreshForm();

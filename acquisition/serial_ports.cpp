@@ -73,11 +73,11 @@ int EnumerateSerialPorts(CSerialPortList& list, bool bShow, bool bTest, CSerialP
 }
 
 bool ChooseSerialPort(CSerialPortSetting& setting, CSerialPortSystem& system,
-                      CLoggerPrompter& prompter) {
+                      CLoggerPrompter& prompter, const std::string& sFor) {
     CSerialPortList list = CSerialPortList::FromSettings();
     if (EnumerateSerialPorts(list, false, false, system, prompter) == 0) return false;
     CLoggerPromptsAsPrompter prompts(prompter);
-    return RunSerialPortDialog(list, setting, system, prompts);
+    return RunSerialPortDialog(list, setting, system, prompts, sFor);
 }
 
 void CPortSlots::Close(int slot) {
@@ -89,19 +89,26 @@ void CPortSlots::Close(int slot) {
 }
 
 bool OpenSerialPort(CPortSlots& slots, int slot, const CSerialPortSetting& setting,
-                    CSerialPortSystem& system, CLoggerPrompter& prompter, CClock& clock) {
+                    CSerialPortSystem& system, CLoggerPrompter& prompter, CClock& clock,
+                    std::string* why) {
     if (slot < 0 || slot >= kPortSlots || slot == kSlotReserved) return false;
     CSerialPortList list = CSerialPortList::FromSettings();
     ApplyReportedPortNames(list, system);
     const std::string name = PortNameOf(setting, list);
-    if (name.empty()) return false;
+    if (name.empty()) {
+        if (why != nullptr) *why = "no port chosen";
+        return false;
+    }
 
     slots.Close(slot);
     const auto s = static_cast<size_t>(slot);
     CLoggerPromptsAsPrompter prompts(prompter);
     std::string error;
     auto port = OpenConfiguredPort(name, setting, slots.nOpen[s], system, prompts, clock, error);
-    if (!port) return false;
+    if (!port) {
+        if (why != nullptr) *why = name + ": " + (error.empty() ? "cannot be opened" : error);
+        return false;
+    }
     slots.port[s] = std::move(port);
     slots.sName[s] = name;
     return true;

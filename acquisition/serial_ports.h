@@ -32,7 +32,7 @@ int EnumerateSerialPorts(CSerialPortList& list, bool bShow, bool bTest, CSerialP
 // The dialog for a setting; on OK the setting and its stored values are updated and true is
 // returned. No ports: no dialog, false.
 bool ChooseSerialPort(CSerialPortSetting& setting, CSerialPortSystem& system,
-                      CLoggerPrompter& prompter);
+                      CLoggerPrompter& prompter, const std::string& sFor = {});
 
 // The device slots: one open port or nothing each, and how often each was opened this run.
 struct CPortSlots {
@@ -50,9 +50,11 @@ struct CPortSlots {
 
 // Opens the setting's device into the slot with its line settings. The first open of a slot
 // this run shows "%s: Baud rate=%d Stop bits=%s"; later ones wait 20 ms instead. False when
-// the device cannot be opened (the slot is then empty).
+// the device cannot be opened (the slot is then empty; why, when given, says what the system
+// answered: missing, not a terminal, in use).
 bool OpenSerialPort(CPortSlots& slots, int slot, const CSerialPortSetting& setting,
-                    CSerialPortSystem& system, CLoggerPrompter& prompter, CClock& clock);
+                    CSerialPortSystem& system, CLoggerPrompter& prompter, CClock& clock,
+                    std::string* why = nullptr);
 
 inline constexpr const char* kTryAllPortsMessage =
     "Program will try to open all possible serial ports.\n\nIt will tale one to two minutes.";

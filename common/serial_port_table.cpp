@@ -84,8 +84,9 @@ int PortIndexOf(const CSerialPortSetting& setting, const CSerialPortList& list) 
 }
 
 bool RunSerialPortDialog(const CSerialPortList& list, CSerialPortSetting& setting,
-                         CSerialPortSystem& system, CPrompter& prompter) {
+                         CSerialPortSystem& system, CPrompter& prompter, const std::string& sFor) {
     CDlgRS232C dlg;
+    dlg.sFor = sFor;
     std::vector<int> tableIndex;  // table index of each listed port
     for (int i = 0; i < list.nPort(); ++i) {
         if (list.bAvailable[static_cast<size_t>(i)] == 0) continue;
@@ -98,6 +99,13 @@ bool RunSerialPortDialog(const CSerialPortList& list, CSerialPortSetting& settin
     const int current = PortIndexOf(setting, list);
     const auto at = std::find(tableIndex.begin(), tableIndex.end(), current);
     dlg.iPort = at == tableIndex.end() ? 0 : static_cast<int>(at - tableIndex.begin());
+    // Only a device chosen before counts: a fresh setting's table index names no choice.
+    const std::string& saved = setting.sPortName;
+    if (at == tableIndex.end() && !saved.empty() &&
+        std::find(dlg.ports.begin(), dlg.ports.end(), saved) == dlg.ports.end()) {
+        dlg.iPort = -1;
+        dlg.sMissing = saved;
+    }
     dlg.iBaudRate = std::clamp(setting.iBaudIndex, 0, static_cast<int>(kBaudRateTable.size()) - 1);
     dlg.iStopBits =
         std::clamp(setting.iStopBitsIndex, 0, static_cast<int>(kStopBitsText.size()) - 1);
@@ -111,6 +119,7 @@ bool RunSerialPortDialog(const CSerialPortList& list, CSerialPortSetting& settin
         setting.sPortName = dlg.sDevice;
         system.AddKnownDevice(dlg.sDevice);
     } else {
+        if (dlg.iPort < 0 && dlg.sDevice.empty()) return false;  // nothing chosen
         int k = dlg.iPort;
         if (!dlg.sDevice.empty())
             k = static_cast<int>(std::find(dlg.ports.begin(), dlg.ports.end(), dlg.sDevice) -

@@ -77,12 +77,18 @@ inline constexpr const char* kNoPortMessage = "No available comport";
 // "Serial port" dialog: combo boxes "Com port" (the available ports), "Baud rate" and
 // "Stop bits".
 struct CDlgRS232C : CDialogValues {
-    std::string DialogName() const override { return "Serial port"; }
+    // "Serial port", or "Serial port - <device>" when sFor names the device it is for.
+    std::string DialogName() const override {
+        return sFor.empty() ? std::string("Serial port") : "Serial port - " + sFor;
+    }
+
+    std::string sFor;      // "Gantrel", "2nd Gantrel", "GPS"; empty when not said
+    std::string sMissing;  // the saved port when it is not there now (nothing preselected)
 
     std::vector<std::string> ports;      // available port names, table order
     std::vector<std::string> baudRates;  // the 15 rates, "%d"
     std::vector<std::string> stopBits;   // "1", "1.5", "2"
-    int iPort = 0;                       // selections
+    int iPort = 0;                       // selections; -1: no port preselected
     int iBaudRate = 0;
     int iStopBits = 0;
     // A device path typed in place of a listed port (a pseudo-terminal, a udev link); empty
@@ -93,8 +99,11 @@ struct CDlgRS232C : CDialogValues {
 // The "Serial port" dialog over the table's available ports; on OK the setting and its stored
 // values are updated and true is returned. No available port: no dialog, false (the caller
 // says why).
+// sFor names the device the port is for in the dialog's title. A saved port that is not
+// available now is preselected as nothing, and the dialog says so.
 bool RunSerialPortDialog(const CSerialPortList& list, CSerialPortSetting& setting,
-                         CSerialPortSystem& system, CPrompter& prompter);
+                         CSerialPortSystem& system, CPrompter& prompter,
+                         const std::string& sFor = {});
 
 // Opens the device for reading with the setting's line settings. nOpen counts the opens of
 // its user: the first shows "%s: Baud rate=%d Stop bits=%s", later ones wait 20 ms instead;

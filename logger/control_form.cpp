@@ -48,6 +48,8 @@ std::string CControlFormValues::Text(int iControl) const {
             return sLineID;
         case kIdcMark:
             return sMark;
+        case kIdcStatus:
+            return sStatus;
         case kIdcFilePath:
             return sFilePath;
         case kIdcDataLines:
@@ -122,6 +124,11 @@ void RefreshControlForm(CControlFormValues& v, const CTessickDoc& doc) {
     }
     v.sDataLines = s.dataLines.Text();
     v.sFilePath = s.sSurveyPath[kFirstInstrument].string();
+
+    v.sStatus = s.form.sStatus;
+    if (!s.form.sNotice.empty() && s.form.sStatus.find(s.form.sNotice) == std::string::npos)
+        v.sStatus += (v.sStatus.empty() ? "" : "\n") + s.form.sNotice;
+    v.bStatusAlarm = !s.form.sStatus.empty();
 
     v.gantrel = s.form.gantrel;
     v.gps = s.form.gps;

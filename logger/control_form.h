@@ -38,6 +38,7 @@ enum ControlFormId : int {
     kIdcGPSWindow = 1108,
     kIdcModelWindow = 1107,
     kIdcLoggingWindow = 1103,
+    kIdcStatus = 1250,  // the status line under the form's controls
 };
 
 // The auxiliary window a form button opens (kProfileWindow ...), -1 for other controls.
@@ -58,6 +59,10 @@ struct CControlFormValues {
     bool bReceiverDipoleShown = false;  // label, edit and unit, only when the sizes differ
     std::string sReceiverDipole;
     std::string sRopeLength, sOffset;
+    // The status line: what keeps the recording from being whole, then the latest notice;
+    // bStatusAlarm while data is not being saved or a device is waited for.
+    std::string sStatus;
+    bool bStatusAlarm = false;
     // Buttons.
     CButtonState gantrel, gps, endLine, startMark, pause;
     bool bSetUpGeometryEnabled = true;

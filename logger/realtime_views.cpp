@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <string_view>
 
 #include "common/language.h"
 #include "common/settings.h"
@@ -155,6 +156,13 @@ bool CProfileView::ManualColor(CPrompter& prompter, const std::string& listingFo
     previous.fMinimum = fColorMin;
     previous.fMaximum = fColorMax;
     previous.fInterval = fColorInterval;
+    if (iColorMode != kContourManual) {
+        // The colours shown now are the ones to start from: the span of the scale's levels
+        // (the lowest bound up to the last bounded level), about ten intervals across.
+        const int top = std::clamp(scale.nLevel - 2, 0, CColorScale::kCapacity - 1);
+        previous =
+            UsableContourInterval(scale.fBound[0], scale.fBound[top], 0.0f, 0.0f, 0.0f, scale);
+    }
     const std::filesystem::path listing = std::filesystem::path(listingFolder) / "ManualColor.txt";
     for (;;) {
         CDlgContourInterval dlg = previous;
@@ -162,7 +170,8 @@ bool CProfileView::ManualColor(CPrompter& prompter, const std::string& listingFo
         if (!scale.BuildManualLevels(dlg.fMinimum, dlg.fMaximum, dlg.fInterval, listing)) {
             std::string why = ContourLevelsRefusal(dlg.fMinimum, dlg.fMaximum, dlg.fInterval);
             prompter.Message(why.empty() ? ContourTooManyMessage() : why);
-            continue;  // the dialog comes back with the previous values
+            previous = dlg;  // the dialog comes back with what was typed
+            continue;
         }
         fColorMin = dlg.fMinimum;
         fColorMax = dlg.fMaximum;
@@ -548,9 +557,19 @@ void CLoggingView::Draw(CCanvas& canvas, const CAcquisitionState& state, double 
     canvas.SetTextColor(kColorBlack);
     canvas.SetTextAlign({HAlign::Left, VAlign::Top});
     int k = 0;
-    for (const std::string& line : state.receivedLines) {
-        canvas.Text(PageUnits(10.0 * unitsPerPixel), -PageUnits((10.0 + 20.0 * k) * unitsPerPixel),
-                    line);
-        ++k;
+    // An entry may hold line breaks (an upload error is three lines): each line its own row.
+    for (const std::string& entry : state.receivedLines) {
+        std::string_view rest = entry;
+        while (!rest.empty()) {
+            const size_t end = rest.find_first_of("\r\n");
+            const std::string_view line = rest.substr(0, end);
+            if (end == std::string_view::npos)
+                rest = {};
+            else
+                rest.remove_prefix(end + (rest.compare(end, 2, "\r\n") == 0 ? 2 : 1));
+            canvas.Text(PageUnits(10.0 * unitsPerPixel),
+                        -PageUnits((10.0 + 20.0 * k) * unitsPerPixel), std::string(line));
+            ++k;
+        }
     }
 }

@@ -130,8 +130,8 @@ public:
     CAxes axes;
 };
 
-// The received-lines log, oldest first, at x = 10 and y = 10 + 20 k pixels; unitsPerPixel
-// converts them to page units.
+// The received-lines log, oldest first, one row per line of an entry (CR LF, LF or CR end
+// one), row k at x = 10 and y = 10 + 20 k pixels; unitsPerPixel converts them to page units.
 class CLoggingView {
 public:
     static void Draw(CCanvas& canvas, const CAcquisitionState& state, double unitsPerPixel);

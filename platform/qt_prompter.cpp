@@ -304,7 +304,10 @@ QString NameFilterOf(const FileFilter& filter) {
     QStringList patterns;
     for (const std::string& p : filter.patterns) patterns << Q(p);
     if (patterns.isEmpty()) patterns << "*";
-    return QString("%1 (%2)").arg(Q(filter.sDescription), patterns.join(' '));
+    const QString description = Q(filter.sDescription);
+    // A description that shows its patterns already filters by them.
+    if (description.endsWith('(' + patterns.join(' ') + ')')) return description;
+    return QString("%1 (%2)").arg(description, patterns.join(' '));
 }
 
 namespace {

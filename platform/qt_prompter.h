@@ -108,7 +108,8 @@ private:
     std::vector<std::filesystem::path> opened_;
 };
 
-// The file dialog's name filter of one FileFilter: "Gantrel file(*.sto) (*.sto)".
+// The file dialog's name filter of one FileFilter: "Gantrel file (*.sto)" for "Gantrel file";
+// a description ending in its patterns ("Gantrel file(*.sto)") stands as it is.
 QString NameFilterOf(const FileFilter& filter);
 // Parses a number field as the dialogs do (C locale, the whole text after trimming blanks).
 bool ParseIntField(const QString& text, int& value);

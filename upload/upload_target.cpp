@@ -22,6 +22,22 @@ void StoreReadingUploadURL(std::string_view url) {
     WriteSettingString(kRegistrationURLKey, url);
 }
 
+std::string UploadURLProblem(std::string_view url) {
+    const std::string quoted = "'" + std::string(url) + "'";
+    for (const char c : url)
+        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f)
+            return quoted + " holds a blank or a control character";
+    std::string_view rest;
+    for (std::string_view scheme : {"http://", "https://"})
+        if (url.size() >= scheme.size() && url.substr(0, scheme.size()) == scheme)
+            rest = url.substr(scheme.size());
+    if (rest.data() == nullptr) return quoted + " is no http:// or https:// address";
+    // The host ends at the port, the path, the query or the fragment.
+    const std::string_view host = rest.substr(0, rest.find_first_of(":/?#"));
+    if (host.empty()) return quoted + " names no host";
+    return "";
+}
+
 CHttpPost UploadRequest(const std::string& url, int iTimeoutMs, size_t nMaxReplyBytes) {
     CHttpPost post;
     post.sURL = url;

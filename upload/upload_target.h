@@ -40,6 +40,10 @@ std::string ServiceURL(std::string_view path);
 // service address.
 std::string LoadReadingUploadURL();
 void StoreReadingUploadURL(std::string_view url);
+// Why url cannot be an upload address (the text shown to the user), or "" when it can: an
+// http:// or https:// scheme, a host, and no blank or control character anywhere. The window's
+// "URL to uploading data" and tessick-cli --upload refuse the same addresses.
+std::string UploadURLProblem(std::string_view url);
 
 // The request of every upload to url.
 CHttpPost UploadRequest(const std::string& url, int iTimeoutMs, size_t nMaxReplyBytes);

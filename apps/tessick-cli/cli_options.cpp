@@ -11,6 +11,7 @@
 #include "common/survey.h"
 #include "common/text_format.h"
 #include "positioning/positioning.h"
+#include "upload/upload_target.h"
 
 namespace {
 bool AllDigits(std::string_view s) {
@@ -267,8 +268,8 @@ std::optional<CCliOptions> ParseCliOptions(const std::vector<std::string>& args,
             o.dSpeed = s;
         } else if (a == "--upload") {
             if (!value(v)) return std::nullopt;
-            if (v.rfind("http://", 0) != 0 && v.rfind("https://", 0) != 0) {
-                error = "--upload: '" + v + "' is no http:// or https:// address";
+            if (const std::string why = UploadURLProblem(v); !why.empty()) {
+                error = "--upload: " + why;
                 return std::nullopt;
             }
             o.uploadURL = v;

@@ -184,6 +184,14 @@ CControlFormWidget::CControlFormWidget(CTessickDoc& doc, QWidget* parent)
     grid->addWidget(dataLines_, 0, 2, 4, 1);
     grid->setColumnStretch(2, 1);
 
+    // Notices the poll raises land here and in the logs, never in a message box: a box would
+    // hold every reading back until somebody closes it.
+    status_ = new QLabel;
+    status_->setObjectName(QString::number(kIdcStatus));
+    status_->setWordWrap(true);
+    status_->setTextFormat(Qt::PlainText);
+    grid->addWidget(status_, 4, 0, 1, 3);
+
     Relabel();
     Refresh();
 }
@@ -230,6 +238,13 @@ void CControlFormWidget::Refresh() {
         if (e->text() != text) e->setText(text);
     }
     dipoleLabel_->setText(Q(values_.sDipoleLabel));
+    const QString status = Q(values_.sStatus);
+    if (status_->text() != status) status_->setText(status);
+    // Only a line to show takes room from the form's rows.
+    status_->setVisible(!status.isEmpty());
+    const QString style =
+        values_.bStatusAlarm ? Q("color: rgb(200,0,0); font-weight: bold;") : QString();
+    if (status_->styleSheet() != style) status_->setStyleSheet(style);
     for (QWidget* w : receiverDipole_) w->setVisible(values_.bReceiverDipoleShown);
     const QString lines = Q(values_.sDataLines).replace(Q(" \r\n"), Q("\n"));
     if (dataLines_->toPlainText() != lines.chopped(lines.endsWith('\n') ? 1 : 0)) {

@@ -57,4 +57,5 @@ private:
     QLabel* dipoleLabel_ = nullptr;
     std::array<QWidget*, 3> receiverDipole_{};
     QPlainTextEdit* dataLines_ = nullptr;
+    QLabel* status_ = nullptr;
 };

@@ -7,6 +7,8 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <algorithm>
 
 #include "acquisition/serial_ports.h"
 #include "apps/tessick/control_form_widget.h"
@@ -126,7 +128,15 @@ void CTessickMainWindow::Start() {
     formWindow_->setGeometry(0, 0, kControlFormWidth, kControlFormHeight);
     formWindow_->show();
 
-    const CTessickPlacement p = LoadTessickPlacement();
+    // The frame's corner and the window's own size, as stored at exit: resize() takes the
+    // size without the frame, so storing the frame's size made the window grow at each start.
+    CTessickPlacement p = LoadTessickPlacement();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect room = screen->availableGeometry();
+        // No larger than the screen; the corner keeps its own rule (0 to 200).
+        p.w = std::max(std::min(p.w, room.width()), 1);
+        p.h = std::max(std::min(p.h, room.height()), 1);
+    }
     move(p.x, p.y);
     resize(p.w, p.h);
     BuildMenus();
@@ -330,7 +340,7 @@ void CTessickMainWindow::closeEvent(QCloseEvent* event) {
     }
     doc_->PrepareClose();
     const QRect frame = frameGeometry();
-    SaveTessickPlacement({frame.x(), frame.y(), frame.width(), frame.height()});
+    SaveTessickPlacement({frame.x(), frame.y(), width(), height()});
     if (form_) form_->Refresh();
     event->accept();
 }

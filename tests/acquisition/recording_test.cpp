@@ -289,6 +289,41 @@ TEST_F(Recording, ThePollTimerLivesWhileAnyDeviceIsStarted) {
     EXPECT_EQ(ReadSuiteInt("GPS_Active", -1), 0) << "stopping a device clears the hand-over";
 }
 
+TEST_F(Recording, AnOpenFailureSaysWhyAndTheDialogNamesItsDevice) {
+    auto& s = MakeState();
+    CPty listed;  // the dialog comes only when some port is there
+    ports.AddKnownDevice(listed.Path());
+    const fs::path plain = dir / "plain.txt";
+    std::ofstream(plain) << "x";
+    const struct {
+        int slot;
+        std::string device, title, reason;
+    } cases[] = {
+        {kSlotGantrel, (dir / "none").string(), "Serial port - Gantrel",
+         "Could not open serial port for Gantrel\n" + (dir / "none").string() +
+             ": No such file or directory"},
+        {kSlotGPS, plain.string(), "Serial port - GPS",
+         "Could not open serial port for GPS\n" + plain.string() + ": not a terminal device"},
+        {kSlotGantrel2, plain.string(), "Serial port - 2nd Gantrel",
+         "Could not open serial port for 2nd Gantrel\n" + plain.string() +
+             ": not a terminal device"},
+    };
+    for (const auto& c : cases) {
+        std::string title;
+        prompter.script.PushDialog<CDlgRS232C>([&](CDlgRS232C& d) {
+            title = d.DialogName();
+            d.sDevice = c.device;
+        });
+        if (c.slot == kSlotGantrel) s.StartGantrel();
+        if (c.slot == kSlotGPS) s.StartGPS();
+        if (c.slot == kSlotGantrel2) s.StartGantrel2();
+        EXPECT_EQ(title, c.title);
+        ASSERT_FALSE(prompter.Messages().empty());
+        EXPECT_EQ(prompter.Messages().back(), c.reason);
+    }
+    EXPECT_EQ(s.bGantrelStarted + s.bGPSStarted + s.bGantrel2Started, 0);
+}
+
 TEST_F(Recording, APortThatCannotBeOpenedLeavesTheDeviceStopped) {
     auto& s = MakeState();
     CPty console;
@@ -303,7 +338,9 @@ TEST_F(Recording, APortThatCannotBeOpenedLeavesTheDeviceStopped) {
     s.ToggleGantrel();
     EXPECT_EQ(s.bGantrelStarted, 0);
     EXPECT_FALSE(s.bPollTimerRunning);
-    EXPECT_EQ(prompter.Messages().back(), "Could not open serial port for Gantrel");
+    EXPECT_EQ(prompter.Messages().back(), "Could not open serial port for Gantrel\n" +
+                                              (dir / "none").string() +
+                                              ": No such file or directory");
     EXPECT_EQ(ReadSettingString("Gantrel_sComPortName", ""), console.Path())
         << "the port that failed does not replace the one that worked";
     EXPECT_EQ(ReadSettingInt("Gantrel_iBaudRateIndex", -1), 12);

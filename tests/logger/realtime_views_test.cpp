@@ -192,23 +192,31 @@ TEST_F(Views, ProfileModelModeColoursAndManualIntervals) {
         << "drawn at minus the apparent depth";
     EXPECT_NE(canvas.FindText("(Ohm-m)"), nullptr) << "the colour legend";
 
-    // Manual: too many levels are refused and the dialog comes back with the old values.
-    std::vector<float> shownMinimum;
+    // Manual: the dialog opens with the automatic colours' span; too many levels are refused
+    // and the dialog comes back with what was typed.
+    const float autoMinimum = view.scale.fBound[0];
+    const float autoMaximum = view.scale.fBound[view.scale.nLevel - 2];
+    std::vector<CDlgContourInterval> shown;
     prompter.PushDialog<CDlgContourInterval>([&](CDlgContourInterval& d) {
-        shownMinimum.push_back(d.fMinimum);
+        shown.push_back(d);
         d.fMinimum = 1.0f;
         d.fMaximum = 1000.0f;
         d.fInterval = 1.0f;
     });
     prompter.PushDialog<CDlgContourInterval>([&](CDlgContourInterval& d) {
-        shownMinimum.push_back(d.fMinimum);
+        shown.push_back(d);
         d.fMinimum = 10.0f;
         d.fMaximum = 100.0f;
         d.fInterval = 10.0f;
     });
     ASSERT_TRUE(view.Command(kCmdColorManual, prompter, dir.string()));
-    ASSERT_EQ(shownMinimum.size(), 2u);
-    EXPECT_FLOAT_EQ(shownMinimum[1], shownMinimum[0]);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_FLOAT_EQ(shown[0].fMinimum, autoMinimum);
+    EXPECT_FLOAT_EQ(shown[0].fMaximum, autoMaximum);
+    EXPECT_GT(shown[0].fInterval, 0.0f);
+    EXPECT_FLOAT_EQ(shown[1].fMinimum, 1.0f);
+    EXPECT_FLOAT_EQ(shown[1].fMaximum, 1000.0f);
+    EXPECT_FLOAT_EQ(shown[1].fInterval, 1.0f);
     EXPECT_EQ(prompter.Messages().back().rfind("Number of contour is too many", 0), 0u);
     EXPECT_TRUE(view.IsChecked(kCmdColorManual));
     EXPECT_DOUBLE_EQ(ReadSettingReal("color_rMax", 0), 100.0);
@@ -363,6 +371,18 @@ TEST_F(Views, GPSTableWithoutFixesAndLoggingView) {
     CLoggingView::Draw(canvas, S(), 2.0);
     ASSERT_EQ(canvas.Texts(), (std::vector<std::string>{"first", "second"}));
     EXPECT_EQ(canvas.OfKind(CanvasPrimitive::Text)[1].points[0], (CPoint{20, -60}));
+}
+
+TEST_F(Views, LoggingViewGivesEachLineOfAnEntryItsOwnRow) {
+    MakeDoc();
+    S().receivedLines.Append("Error during upload\r\nError: 28\r\nOperation timed out");
+    S().receivedLines.Append("a\nb\rc\r\n");
+    S().receivedLines.Append("last");
+    CLoggingView::Draw(canvas, S(), 2.0);
+    ASSERT_EQ(canvas.Texts(),
+              (std::vector<std::string>{"Error during upload", "Error: 28", "Operation timed out",
+                                        "a", "b", "c", "last"}));
+    EXPECT_EQ(canvas.OfKind(CanvasPrimitive::Text)[6].points[0], (CPoint{20, -260}));
 }
 
 }  // namespace

@@ -182,4 +182,28 @@ TEST_F(UploadHttpsTest, PostsOverTlsAndRefusesAnUntrustedCertificate) {
     EXPECT_EQ(server.Requests()[0].sBody, "t");
 }
 
+// The one check of an upload address, shared by the window's dialog and tessick-cli.
+TEST(UploadURLProblem, AcceptsHttpAddressesWithAHostAndRefusesTheRest) {
+    const struct {
+        const char* url;
+        const char* problem;  // "" when accepted
+    } cases[] = {
+        {"http://localhost/gantrel/upload_gantrel_data.php", ""},
+        {"https://survey.example.org:8443/up.php?site=3", ""},
+        {"http://127.0.0.1:8080", ""},
+        {"http://[::1]:80/up.php", ""},
+        {"notaurl", "'notaurl' is no http:// or https:// address"},
+        {"", "'' is no http:// or https:// address"},
+        {"ftp://host/up.php", "'ftp://host/up.php' is no http:// or https:// address"},
+        {"HTTP//host", "'HTTP//host' is no http:// or https:// address"},
+        {"http://", "'http://' names no host"},
+        {"https:///up.php", "'https:///up.php' names no host"},
+        {"http://:80/up.php", "'http://:80/up.php' names no host"},
+        {"http://host/a b.php", "'http://host/a b.php' holds a blank or a control character"},
+        {" http://host", "' http://host' holds a blank or a control character"},
+        {"http://host/\r\n", "'http://host/\r\n' holds a blank or a control character"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(UploadURLProblem(c.url), c.problem) << c.url;
+}
+
 }  // namespace

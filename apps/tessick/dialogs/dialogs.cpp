@@ -2,9 +2,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <algorithm>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTimer>
+#include <algorithm>
 
 #include "acquisition/acquisition_state.h"
 #include "acquisition/demonstration.h"
@@ -47,14 +48,30 @@ bool SerialPortDialog(CQtPrompter& prompter, CDlgRS232C& values) {
     QComboBox* port = Combo(values.ports, values.iPort, "iPort");
     // A device the system does not list (a pseudo-terminal, a udev link) can be typed.
     port->setEditable(true);
+    // Wide enough for a whole device path ("/dev/serial/by-id/usb-..." shows its end).
+    port->setMinimumContentsLength(36);
+    port->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    if (values.iPort < 0) port->setCurrentIndex(-1);
     QComboBox* baud = Combo(values.baudRates, values.iBaudRate, "iBaudRate");
     QComboBox* stop = Combo(values.stopBits, values.iStopBits, "iStopBits");
     form->addRow(Q("Com port"), port);
     form->addRow(Q("Baud rate"), baud);
     form->addRow(Q("Stop bits"), stop);
+    if (!values.sMissing.empty()) {
+        auto* missing = new QLabel(
+            Q("The saved port " + values.sMissing + " is not there now: choose or type one."));
+        missing->setObjectName("sMissing");
+        missing->setWordWrap(true);
+        form->addRow(missing);
+    }
     f.Finish({});
     if (prompter.Exec(f.dialog) != QDialog::Accepted) return false;
     const std::string typed = S(port->currentText().trimmed());
+    if (typed.empty()) {
+        values.iPort = -1;  // nothing chosen
+        values.sDevice.clear();
+        return true;
+    }
     const auto listed = std::find(values.ports.begin(), values.ports.end(), typed);
     values.iPort = listed != values.ports.end()
                        ? static_cast<int>(listed - values.ports.begin())

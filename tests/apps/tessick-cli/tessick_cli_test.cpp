@@ -85,6 +85,8 @@ TEST(TessickCliOptions, UnusableOptionsSayWhatIsWrong) {
         {{"--demo", "constant", "--script", "1 z"}, "--script: script item '1 z': the key must be"},
         {{"--demo", "constant", "--prefix", "a/b"}, "--prefix: 'a/b' cannot begin"},
         {{"--demo", "constant", "--upload", "ftp://x"}, "--upload: 'ftp://x' is no http"},
+        {{"--demo", "constant", "--upload", "http:///up.php"},
+         "--upload: 'http:///up.php' names no host"},
         {{"--demo"}, "--demo needs a value"},
         {{"--demo", "constant", "--geometry", "5:7:5"}, "--geometry: '5:7:5' is not TX:RX:ROPE"},
         {{"--demo", "constant", "--geometry", "5:5"}, "--geometry: '5:5' is not"},

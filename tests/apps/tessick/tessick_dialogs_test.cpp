@@ -23,7 +23,7 @@ TEST_F(TessickDialogs, SerialPortDialogListsRatesAndTakesATypedDevice) {
     ports.AddKnownDevice(pty.Path());
     std::vector<QString> rates;
     P().PushAnswer([&](QDialog& d) {
-        EXPECT_EQ(d.windowTitle(), "Serial port");
+        EXPECT_EQ(d.windowTitle(), "Serial port - Gantrel");
         auto* baud = d.findChild<QComboBox*>("iBaudRate");
         for (int i = 0; i < baud->count(); ++i) rates.push_back(baud->itemText(i));
         EXPECT_EQ(baud->currentText(), "1200") << "the default rate";
@@ -47,6 +47,30 @@ TEST_F(TessickDialogs, SerialPortDialogListsRatesAndTakesATypedDevice) {
     P().PushAnswer([](QDialog& d) { ClickNamed(d, "cancel"); });
     W().RunCommand(kCmdStartGantrel);
     EXPECT_EQ(S().bGantrelStarted, 0);
+}
+
+TEST_F(TessickDialogs, SerialPortDialogSaysTheSavedPortIsGoneAndPreselectsNothing) {
+    const std::string gone = (dir / "usb-serial-adapter-that-was-unplugged").string();
+    WriteSettingString("GPS_sComPortName", gone);
+    Make();
+    CPty pty;
+    ports.AddKnownDevice(pty.Path());
+    P().PushAnswer([&](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), "Serial port - GPS");
+        auto* port = d.findChild<QComboBox*>("iPort");
+        EXPECT_EQ(port->currentIndex(), -1);
+        EXPECT_EQ(port->currentText(), "");
+        auto* missing = d.findChild<QLabel*>("sMissing");
+        ASSERT_NE(missing, nullptr);
+        EXPECT_TRUE(missing->text().contains(QString::fromStdString(gone)));
+        EXPECT_GE(port->sizeHint().width(),
+                  port->fontMetrics().horizontalAdvance("/dev/serial/by-id/usb-FTDI-if00-p0"))
+            << "room for a whole path";
+        ClickNamed(d, "ok");
+    });
+    W().RunCommand(kCmdStartGPS);
+    EXPECT_EQ(S().bGPSStarted, 0) << "OK with nothing chosen opens nothing";
+    EXPECT_EQ(ReadSettingString("GPS_sComPortName", ""), gone);
 }
 
 TEST_F(TessickDialogs, FileNameAndFolderWithSet) {
@@ -123,7 +147,9 @@ TEST_F(TessickDialogs, ContourIntervalRefusesTooManyLevelsAndComesBack) {
     });
     P().PushAnswer([&](QDialog& d) {
         ++shown;
-        EXPECT_NE(FieldText(d, "fMaximum"), "1000") << "the previous values come back";
+        EXPECT_EQ(FieldText(d, "fMinimum"), "1") << "what was typed comes back";
+        EXPECT_EQ(FieldText(d, "fMaximum"), "1000");
+        EXPECT_EQ(FieldText(d, "fInterval"), "1");
         SetFieldText(d, "fMinimum", "10");
         SetFieldText(d, "fMaximum", "100");
         SetFieldText(d, "fInterval", "10");

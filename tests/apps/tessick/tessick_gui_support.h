@@ -118,7 +118,7 @@ protected:
         });
     }
     // Starts the first instrument on the pseudo-terminal with its button.
-    void StartGantrel(CPty& pty) {
+    void StartGantrel(const testpty::CPtyPair& pty) {
         AnswerPort(pty.Path());
         QTest::mouseClick(&Big(kIdcGantrel), Qt::LeftButton);
         ASSERT_EQ(S().bGantrelStarted, 1);

@@ -214,6 +214,23 @@ TEST_F(TessickWindow, FirstStartAsksTheLanguageAndJapaneseMenusFollow) {
     EXPECT_TRUE(P().History().empty());
 }
 
+TEST_F(TessickWindow, TheSavedPlacementComesBackUnchangedAtEveryStart) {
+    // Inside the test screen (800 x 600), above the smallest size.
+    WriteSettingInt("WindowX", 10);
+    WriteSettingInt("WindowY", 20);
+    WriteSettingInt("WindowW", 780);
+    WriteSettingInt("WindowH", 560);
+    for (int start = 0; start < 3; ++start) {
+        Make();
+        EXPECT_EQ(W().size(), QSize(780, 560)) << start;
+        P().PushAnswer([](QDialog& d) { ClickButton(d, OkText()); });
+        ASSERT_TRUE(W().close());
+        EXPECT_EQ(ReadSettingInt("WindowW", 0), 780) << start;
+        EXPECT_EQ(ReadSettingInt("WindowH", 0), 560) << start;
+        window.reset();
+    }
+}
+
 TEST_F(TessickWindow, PlacementIsClampedAtStart) {
     WriteSettingInt("WindowX", 500);
     WriteSettingInt("WindowW", 300);
