@@ -86,6 +86,14 @@ struct CControlFormState {
 std::filesystem::path DefaultDataFolder();
 // Where the logger records when the data folder can be neither found nor made.
 std::filesystem::path FallbackDataFolder();
+// Why a folder cannot hold survey files ("" when it can): made when missing.
+std::string DataFolderProblem(const std::filesystem::path& folder);
+// Why a file name prefix cannot name survey files ("" when it can): a path separator or a
+// control character in it, or a file name longer than the file system takes.
+std::string FilePrefixProblem(std::string_view prefix);
+// A setting's text fit for a message: control characters as \xNN, long texts cut with the
+// count of characters.
+std::string SettingForMessage(std::string_view text);
 // "<folder>/<prefix>_%04d.sto", or "..._sub.sto" for the second instrument.
 std::filesystem::path SurveyFilePath(const std::filesystem::path& folder, const std::string& prefix,
                                      int iFileID, int instrument);
@@ -247,6 +255,10 @@ public:
     std::filesystem::path sDataFolder;
     std::string sFileNamePrefix;
     int iFileID = 0;
+    // What the start found wrong in the saved settings (an unreadable settings file, a data
+    // folder or file name prefix that cannot be used), each naming the setting and what was
+    // used instead; the shells show them at start.
+    std::vector<std::string> settingsProblems;
     std::array<std::filesystem::path, 2> sSurveyPath;  // first and second instrument
     std::array<CGantrelGeometry, 2> geometry;          // time: the latest START
 

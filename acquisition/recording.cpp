@@ -14,6 +14,9 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr int kMaxFileID = 9999;
+constexpr const char* kDefaultFilePrefix = "gant";
+// NAME_MAX of the usual file systems (ext4, FAT long names, NTFS in UTF-16 units).
+constexpr size_t kMaxFileNameBytes = 255;
 
 // The next file ID after id: 0 after 9999 (and for anything that is no file ID).
 int NextFileID(int id) {
@@ -52,6 +55,53 @@ fs::path FallbackDataFolder() {
 #endif
 }
 
+std::string DataFolderProblem(const fs::path& folder) {
+    const std::string text = folder.string();
+    if (text.empty()) return Tr("no folder is named", "フォルダが指定されていません");
+    if (text.find('\0') != std::string::npos)
+        return Tr("a NUL character in the name", "名前に NUL 文字があります");
+    std::error_code ec;
+    if (fs::is_directory(folder, ec)) return {};
+    fs::create_directories(folder, ec);
+    if (fs::is_directory(folder, ec)) return {};
+    return ec ? ec.message() : Tr("it is not a folder", "フォルダではありません");
+}
+
+std::string FilePrefixProblem(std::string_view prefix) {
+    for (const char c : prefix) {
+        if (c == '/') return Tr("a '/' in it", "'/' があります");
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return Tr("a control character in it", "制御文字があります");
+    }
+    // The longest name made of it: "<prefix>_9999_sub.sto".
+    const size_t longest = SurveyFilePath("", std::string(prefix), kMaxFileID, kSecondInstrument)
+                               .filename()
+                               .string()
+                               .size();
+    if (longest > kMaxFileNameBytes)
+        return FormatC(Tr("file names of %zu bytes, longer than the %zu a file name may have",
+                          "ファイル名が %zu バイトになり、上限の %zu バイトを超えます"),
+                       longest, kMaxFileNameBytes);
+    return {};
+}
+
+std::string SettingForMessage(std::string_view text) {
+    size_t shown = std::min<size_t>(text.size(), 200);
+    while (shown > 0 && shown < text.size() && (static_cast<unsigned char>(text[shown]) & 0xC0) == 0x80)
+        --shown;  // not inside a UTF-8 character
+    std::string out;
+    for (size_t i = 0; i < shown; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F)
+            out += FormatC("\\x%02X", c);
+        else
+            out.push_back(text[i]);
+    }
+    if (text.size() > shown)
+        out += FormatC(Tr("... (%zu characters)", "... (%zu 文字)"), text.size());
+    return "'" + out + "'";
+}
+
 fs::path SurveyFilePath(const fs::path& folder, const std::string& prefix, int iFileID,
                         int instrument) {
     const char* format = instrument == kSecondInstrument ? "%s_%04d_sub.sto" : "%s_%04d.sto";
@@ -72,17 +122,41 @@ CAcquisitionState::CAcquisitionState(CSerialPortSystem& ports, CLoggerPrompter& 
     iFileID = NextFileID(ReadSettingInt("iFileID", -1));
     WriteSettingInt("iFileID", iFileID);
 
-    sDataFolder = ReadSettingString("FolderPath", DefaultDataFolder().string());
-    std::error_code ec;
-    if (!fs::is_directory(sDataFolder, ec)) {
-        fs::create_directories(sDataFolder, ec);
-        if (!fs::is_directory(sDataFolder, ec)) {
-            sDataFolder = FallbackDataFolder();
-            fs::create_directories(sDataFolder, ec);
+    if (const std::string why = SettingsProblem(); !why.empty())
+        settingsProblems.push_back(FormatC(
+            Tr("The settings cannot be read (%s): the defaults are used and no setting can be "
+               "kept.",
+               "設定を読めません (%s): 既定値を使います。設定は保存できません。"),
+            why.c_str()));
+    const std::string stored = ReadSettingString("FolderPath", "");
+    sDataFolder = stored.empty() ? DefaultDataFolder() : fs::path(stored);
+    const std::string why = DataFolderProblem(sDataFolder);
+    const bool bKeepStored = why.empty();
+    if (!why.empty()) {
+        // Replaced for this run only and said so; the saved value stays for the operator to
+        // mend.
+        fs::path instead = DefaultDataFolder();
+        if (!DataFolderProblem(instead).empty()) {
+            instead = FallbackDataFolder();
+            (void)DataFolderProblem(instead);  // made when missing
         }
+        settingsProblems.push_back(FormatC(
+            Tr("The data folder %s cannot be used (%s): recording to %s.",
+               "データフォルダ %s は使えません (%s): %s に記録します。"),
+            SettingForMessage(sDataFolder.string()).c_str(), why.c_str(),
+            instead.string().c_str()));
+        sDataFolder = instead;
     }
-    WriteSettingString("FolderPath", sDataFolder.string());
-    sFileNamePrefix = ReadSettingString("FileNamePrefix", "gant");
+    if (bKeepStored) WriteSettingString("FolderPath", sDataFolder.string());
+    sFileNamePrefix = ReadSettingString("FileNamePrefix", kDefaultFilePrefix);
+    if (const std::string bad = FilePrefixProblem(sFileNamePrefix); !bad.empty()) {
+        settingsProblems.push_back(FormatC(
+            Tr("The file name prefix %s cannot be used (%s): the prefix is %s.",
+               "ファイル名の接頭辞 %s は使えません (%s): 接頭辞は %s です。"),
+            SettingForMessage(sFileNamePrefix).c_str(), bad.c_str(), kDefaultFilePrefix));
+        sFileNamePrefix = kDefaultFilePrefix;
+    }
+    for (const std::string& problem : settingsProblems) LogBoth(">>" + problem);
     RebuildPaths();
 
     latestFix.dLatitude = 0.0;
@@ -499,6 +573,12 @@ bool CAcquisitionState::DataFileNameAndFolder() {
     dlg.sPrefix = sFileNamePrefix;
     dlg.sFolder = sDataFolder;
     if (!prompter_.EditDialog(dlg)) return false;
+    if (const std::string why = FilePrefixProblem(dlg.sPrefix); !why.empty()) {
+        prompter_.Message(FormatC(Tr("The file name prefix %s cannot be used (%s).",
+                                     "ファイル名の接頭辞 %s は使えません (%s)。"),
+                                  SettingForMessage(dlg.sPrefix).c_str(), why.c_str()));
+        return false;
+    }
     sFileNamePrefix = dlg.sPrefix;
     sDataFolder = dlg.sFolder;
     RebuildPaths();

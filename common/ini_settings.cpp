@@ -1,16 +1,19 @@
 #include "common/ini_settings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "common/atomic_file.h"
+#include "common/language.h"
 #include "common/text_format.h"
 
 namespace fs = std::filesystem;
@@ -114,13 +117,6 @@ std::string EncodeKey(std::string_view key) {
     return out;
 }
 
-std::string ReadWholeFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 }  // namespace
 
 fs::path SettingsFilePath(SettingsScope scope, std::string_view programTitle) {
@@ -140,8 +136,15 @@ fs::path SettingsFilePath(SettingsScope scope, std::string_view programTitle) {
 // ---------------------------------------------------------------------------------------------
 // The document
 
+CIniDocument::Section& CIniDocument::SectionNamed(std::string_view name) {
+    const auto [it, bNew] = sectionIndex_.try_emplace(std::string(name), sections_.size());
+    if (bNew) sections_.push_back({std::string(name), {}, {}});
+    return sections_[it->second];
+}
+
 void CIniDocument::Parse(std::string_view text) {
     sections_.clear();
+    sectionIndex_.clear();
     Section* current = nullptr;
     size_t start = 0;
     while (start < text.size()) {
@@ -153,32 +156,21 @@ void CIniDocument::Parse(std::string_view text) {
         if (line[0] == '[') {
             const size_t close = line.find(']');
             if (close == std::string_view::npos) continue;
-            std::string name = DecodeKey(line.substr(1, close - 1));
-            current = nullptr;
-            for (auto& s : sections_)
-                if (s.sName == name) current = &s;
-            if (current == nullptr) {
-                sections_.push_back({std::move(name), {}});
-                current = &sections_.back();
-            }
+            // A section named twice is one section: the keys of both, in order.
+            current = &SectionNamed(DecodeKey(line.substr(1, close - 1)));
             continue;
         }
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        if (current == nullptr) {
-            sections_.push_back({std::string(kSection), {}});
-            current = &sections_.back();
-        }
-        const std::string key = DecodeKey(Trim(line.substr(0, eq)));
-        const std::string value = DecodeValue(line.substr(eq + 1));
-        bool found = false;
-        for (auto& kv : current->keys) {
-            if (kv.first == key) {
-                kv.second = value;  // the last of a repeated key holds, as in the other store
-                found = true;
-            }
-        }
-        if (!found) current->keys.emplace_back(key, value);
+        if (current == nullptr) current = &SectionNamed(kSection);
+        std::string key = DecodeKey(Trim(line.substr(0, eq)));
+        std::string value = DecodeValue(line.substr(eq + 1));
+        const auto [it, bNew] = current->index.try_emplace(key, current->keys.size());
+        if (bNew)
+            current->keys.emplace_back(std::move(key), std::move(value));
+        else
+            current->keys[it->second].second = std::move(value);  // the last of a repeated key
+                                                                  // holds, as in the other store
     }
 }
 
@@ -187,36 +179,37 @@ std::string CIniDocument::Text() const {
     for (const auto& s : sections_) {
         if (!out.empty()) out += "\r\n";
         out += "[" + EncodeKey(s.sName) + "]\r\n";
-        for (const auto& [key, value] : s.keys)
-            out += EncodeKey(key) + "=" + EncodeValue(value) + "\r\n";
+        for (const auto& [key, value] : s.keys) {
+            out += EncodeKey(key);
+            out += '=';
+            out += EncodeValue(value);
+            out += "\r\n";
+        }
     }
     return out;
 }
 
 const std::string* CIniDocument::Find(std::string_view section, std::string_view key) const {
-    for (const auto& s : sections_) {
-        if (s.sName != section) continue;
-        for (const auto& kv : s.keys)
-            if (kv.first == key) return &kv.second;
-    }
-    return nullptr;
+    const auto s = sectionIndex_.find(std::string(section));
+    if (s == sectionIndex_.end()) return nullptr;
+    const Section& sec = sections_[s->second];
+    const auto k = sec.index.find(std::string(key));
+    return k == sec.index.end() ? nullptr : &sec.keys[k->second].second;
 }
 
 void CIniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
-    Section* target = nullptr;
-    for (auto& s : sections_)
-        if (s.sName == section) target = &s;
-    if (target == nullptr) {
-        sections_.push_back({std::string(section), {}});
-        target = &sections_.back();
-    }
-    for (auto& kv : target->keys) {
-        if (kv.first == key) {
-            kv.second.assign(value);
-            return;
-        }
-    }
-    target->keys.emplace_back(std::string(key), std::string(value));
+    Section& target = SectionNamed(section);
+    const auto [it, bNew] = target.index.try_emplace(std::string(key), target.keys.size());
+    if (bNew)
+        target.keys.emplace_back(std::string(key), std::string(value));
+    else
+        target.keys[it->second].second.assign(value);
+}
+
+size_t CIniDocument::KeyCount() const {
+    size_t n = 0;
+    for (const auto& s : sections_) n += s.keys.size();
+    return n;
 }
 
 std::string CIniDocument::EncodeValue(std::string_view value) {
@@ -308,11 +301,94 @@ std::string CIniDocument::DecodeValue(std::string_view text) {
 // ---------------------------------------------------------------------------------------------
 // The backend
 
+std::string SettingsFileProblem(const fs::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? std::string() : path.string() + ": " + std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return path.string() + ": " + std::strerror(EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return path.string() + ": " + Tr("it is not a regular file", "通常のファイルではありません");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return path.string() + ": " + std::strerror(errno);
+    ::close(fd);
+    return {};
+}
+
+bool CIniSettingsBackend::FileStamp::operator==(const FileStamp& o) const {
+    return bExists == o.bExists && device == o.device && inode == o.inode && size == o.size &&
+           changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec &&
+           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+}
+
+CIniSettingsBackend::FileStamp CIniSettingsBackend::StampOf(const fs::path& path) {
+    FileStamp stamp;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return stamp;
+    stamp.bExists = true;
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.size = st.st_size;
+    stamp.changed = st.st_ctim;
+    stamp.modified = st.st_mtim;
+    return stamp;
+}
+
+CIniSettingsBackend::Cached& CIniSettingsBackend::Current(SettingsScope scope) {
+    Cached& c = cache_[static_cast<int>(scope)];
+    // The path is made again only when the variables it is made from changed (a read costs
+    // little more than the stat below).
+    std::string environment;
+    for (const char* name : {"XDG_CONFIG_HOME", "HOME", "XDG_CONFIG_DIRS"}) {
+        const char* value = std::getenv(name);
+        environment += value != nullptr ? value : "";
+        environment.push_back('\0');
+    }
+    if (c.path.empty() || environment != c.sEnvironment) {
+        c.sEnvironment = std::move(environment);
+        c.path = FileOf(scope);
+        c.bLoaded = false;
+    }
+    const fs::path& path = c.path;
+    const FileStamp stamp = StampOf(path);
+    if (c.bLoaded && stamp == c.stamp) return c;
+    c.bLoaded = true;
+    c.stamp = stamp;
+    c.doc.Parse({});
+    c.sProblem = SettingsFileProblem(path);
+    if (!stamp.bExists || !c.sProblem.empty()) return c;
+    std::string text;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    bool ok = fd >= 0;
+    if (ok) {
+        text.resize(static_cast<size_t>(std::max<off_t>(stamp.size, 0)));
+        size_t got = 0;
+        for (;;) {
+            if (got == text.size()) text.resize(text.size() + 65536);  // grew since the stat
+            const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ok = n == 0;
+                break;
+            }
+            got += static_cast<size_t>(n);
+        }
+        if (!ok) c.sProblem = path.string() + ": " + std::strerror(errno);
+        ::close(fd);
+        text.resize(got);
+    } else {
+        c.sProblem = path.string() + ": " + std::strerror(errno);
+    }
+    if (ok) c.doc.Parse(text);
+    return c;
+}
+
+std::string CIniSettingsBackend::FileProblem(SettingsScope scope) {
+    return Current(scope).sProblem;
+}
+
 std::optional<std::string> CIniSettingsBackend::ReadString(SettingsScope scope,
                                                            std::string_view key) {
-    CIniDocument doc;
-    doc.Parse(ReadWholeFile(FileOf(scope)));
-    const std::string* value = doc.Find(kSection, key);
+    const std::string* value = Current(scope).doc.Find(kSection, key);
     if (value == nullptr) return std::nullopt;
     return *value;
 }
@@ -333,15 +409,20 @@ bool CIniSettingsBackend::WriteInt(SettingsScope scope, std::string_view key, in
 
 bool CIniSettingsBackend::WriteString(SettingsScope scope, std::string_view key,
                                       std::string_view value) {
-    const fs::path path = FileOf(scope);
-    CIniDocument doc;
-    doc.Parse(ReadWholeFile(path));
-    if (const std::string* now = doc.Find(kSection, key); now != nullptr && *now == value)
+    Cached& c = Current(scope);
+    const fs::path path = c.path;
+    // Writing over a file that could not be read would lose every value it holds.
+    if (!c.sProblem.empty()) return false;
+    if (const std::string* now = c.doc.Find(kSection, key); now != nullptr && *now == value)
         return true;
+    CIniDocument& doc = c.doc;
     doc.Set(kSection, key, value);
+    // Until the file holds the value, the next read parses the file again.
+    c.bLoaded = false;
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
     const std::string text = doc.Text();
+    bool ok = false;
     if (scope == SettingsScope::SuiteUser) {
         // The suite's live values (the latest GPS fix, many a second): replaced through a
         // temporary and a rename as well, but not forced to the disk each time.
@@ -357,13 +438,20 @@ bool CIniSettingsBackend::WriteString(SettingsScope scope, std::string_view key,
         }
         fs::rename(temporary, path, ec);
         if (ec) fs::remove(temporary, ec);
-        return !ec;
+        ok = !ec;
+    } else {
+        CAtomicFile file;
+        if (!file.Create(path)) return false;
+        if (std::fwrite(text.data(), 1, text.size(), file.Stream()) != text.size()) {
+            file.MarkFailed(errno);
+            return false;
+        }
+        ok = file.Commit().ok();
     }
-    CAtomicFile file;
-    if (!file.Create(path)) return false;
-    if (std::fwrite(text.data(), 1, text.size(), file.Stream()) != text.size()) {
-        file.MarkFailed(errno);
-        return false;
+    if (ok) {
+        // The file now holds the document: no need to read it back.
+        c.bLoaded = true;
+        c.stamp = StampOf(path);
     }
-    return file.Commit().ok();
+    return ok;
 }

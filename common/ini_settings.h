@@ -3,14 +3,20 @@
 // place that says where they are) and writes values the way that store reads them, so a
 // headless run and the window share their settings.
 //
-// Every read looks at the file as it is now (another program may have written it since);
-// every write replaces the file through a temporary beside it, so a failed write leaves the
-// file as it was. A write that changes nothing writes nothing.
+// A file is parsed once and kept in memory; every read checks (one stat) that the file is
+// still the one parsed, so what another program wrote since is seen. Every write replaces the
+// file through a temporary beside it, so a failed write leaves the file as it was. A write
+// that changes nothing writes nothing. A file that exists but cannot be read is never
+// written over: its reads give the defaults and its writes are refused.
 #pragma once
 
+#include <sys/types.h>
+
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -25,8 +31,12 @@
 // $XDG_CONFIG_DIRS or /etc/xdg.
 std::filesystem::path SettingsFilePath(SettingsScope scope, std::string_view programTitle);
 
+// Why the settings file at `path` cannot be read ("<path>: <reason>"), or "" when it can or
+// does not exist yet: a folder or a device in its place, no read permission.
+std::string SettingsFileProblem(const std::filesystem::path& path);
+
 // The text of an INI file in memory: sections of keys, in file order. Values are kept as
-// their decoded text.
+// their decoded text. Reading, finding and setting take time in proportion to the text.
 class CIniDocument {
 public:
     // Reads the text (CR LF or LF); lines that are neither sections nor keys are dropped.
@@ -43,12 +53,17 @@ public:
     static std::string EncodeValue(std::string_view value);
     static std::string DecodeValue(std::string_view text);
 
+    size_t KeyCount() const;
+
 private:
     struct Section {
         std::string sName;
-        std::vector<std::pair<std::string, std::string>> keys;
+        std::vector<std::pair<std::string, std::string>> keys;  // file order
+        std::unordered_map<std::string, size_t> index;         // key -> place in keys
     };
+    Section& SectionNamed(std::string_view name);
     std::vector<Section> sections_;
+    std::unordered_map<std::string, size_t> sectionIndex_;  // name -> place in sections_
 };
 
 class CIniSettingsBackend : public CSettingsBackend {
@@ -61,10 +76,36 @@ public:
     bool WriteInt(SettingsScope scope, std::string_view key, int value) override;
     bool WriteString(SettingsScope scope, std::string_view key, std::string_view value) override;
 
+    std::string FileProblem(SettingsScope scope) override;
+
     std::filesystem::path FileOf(SettingsScope scope) const {
         return SettingsFilePath(scope, programTitle_);
     }
 
 private:
+    // What identifies one version of a file: a rename over it gives a new inode, a write in
+    // place a new change time or size.
+    struct FileStamp {
+        bool bExists = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        timespec changed{};
+        timespec modified{};
+        bool operator==(const FileStamp& o) const;
+    };
+    struct Cached {
+        std::string sEnvironment;    // what the file's path was made from
+        std::filesystem::path path;  // FileOf(scope) then
+        bool bLoaded = false;
+        FileStamp stamp;
+        CIniDocument doc;
+        std::string sProblem;  // why the file could not be read; "" when it could
+    };
+    static FileStamp StampOf(const std::filesystem::path& path);
+    // The scope's document, parsed again only when the file changed since.
+    Cached& Current(SettingsScope scope);
+
     std::string programTitle_;
+    Cached cache_[4];
 };

@@ -24,6 +24,8 @@ CSettingsBackend& SettingsBackend() {
     return g_backend != nullptr ? *g_backend : DefaultBackend();
 }
 
+std::string SettingsProblem() { return SettingsBackend().FileProblem(SettingsScope::Profile); }
+
 int ReadSettingInt(std::string_view key, int iDefault) {
     return SettingsBackend().ReadInt(SettingsScope::Profile, key).value_or(iDefault);
 }

@@ -28,6 +28,10 @@ public:
     // Writes return false when refused (no rights, unwritable file); callers ignore it.
     virtual bool WriteInt(SettingsScope scope, std::string_view key, int value) = 0;
     virtual bool WriteString(SettingsScope scope, std::string_view key, std::string_view value) = 0;
+    // Why the scope's values cannot be read from where they are kept, naming the file and the
+    // reason ("" when they can, or when nothing is kept yet). The reads of such a scope give
+    // the defaults and its writes are refused.
+    virtual std::string FileProblem(SettingsScope /*scope*/) { return {}; }
 };
 
 // Installs the backend used by the operations below; the caller keeps ownership. Passing
@@ -43,6 +47,9 @@ double ReadSettingReal(std::string_view key, double dDefault);
 void WriteSettingReal(std::string_view key, double value);
 std::string ReadSettingString(std::string_view key, std::string_view sDefault);
 void WriteSettingString(std::string_view key, std::string_view value);
+
+// Why the running program's profile cannot be read; "" when it can.
+std::string SettingsProblem();
 
 // Current-user suite-wide values ("Language", "LanguageRegister", "iUTMZone", "GPS_..."),
 // stored as text.

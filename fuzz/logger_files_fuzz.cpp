@@ -1,8 +1,8 @@
 // libFuzzer target for the files the headless logger reads besides its ports: the settings in
 // INI files (hand-edited, or written by the other store) and the log files its demonstrations
 // replay. Whatever the bytes:
-//  - the settings text written from what was read reads back to the very same text, and every
-//    value read is stored and read back unchanged;
+//  - the settings text written from what was read reads back to the very same text with the
+//    same keys, and every value read is stored and read back unchanged;
 //  - a replayed file gives lines of 1 to 1023 characters without line ends, and starts again
 //    after its end.
 #include <unistd.h>
@@ -35,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CIniDocument second;
     second.Parse(written);
     Check(second.Text() == written, "settings text changed when read and written again");
+    Check(second.KeyCount() == first.KeyCount(), "keys lost when read and written again");
     Check(CIniDocument::DecodeValue(CIniDocument::EncodeValue(text)) == text,
           "a value changed when stored and read back");
 

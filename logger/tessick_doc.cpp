@@ -31,6 +31,13 @@ CTessickDoc::CTessickDoc(CSerialPortSystem& ports, CPrompter& p, CClock& clock)
       parameter(iLanguageAtStart_),
       ports_(ports) {
     lastDataArrival = clock.Now();
+    // Told once at start, before anything can be recorded (the logging view keeps them too).
+    if (!state.settingsProblems.empty()) {
+        std::string text;
+        for (const std::string& problem : state.settingsProblems)
+            text += (text.empty() ? "" : "\n") + problem;
+        prompter.Message(text);
+    }
     state.onViewsUpdate = [this] {
         lastDataArrival = state.Clock().Now();
         if (onViewsUpdate) onViewsUpdate();

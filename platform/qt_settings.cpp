@@ -40,6 +40,8 @@ QSettings& CQtSettingsBackend::Store(SettingsScope scope) {
 }
 
 QVariant CQtSettingsBackend::Value(SettingsScope scope, std::string_view key) {
+    // Not even opened when it cannot be read: a pipe in its place would block the read.
+    if (!FileProblem(scope).empty()) return {};
     QSettings& s = Store(scope);
     if (SharedBetweenProcesses(scope)) s.sync();
     return s.value(Key(scope, key));
@@ -61,7 +63,14 @@ std::optional<std::string> CQtSettingsBackend::ReadString(SettingsScope scope,
     return v.toString().toStdString();
 }
 
+std::string CQtSettingsBackend::FileProblem(SettingsScope scope) {
+    return SettingsFileProblem(FileOf(scope));
+}
+
 bool CQtSettingsBackend::WriteInt(SettingsScope scope, std::string_view key, int value) {
+    // Writing over a file that could not be read would lose every value it holds (and the
+    // store is not even made: it reads the file, and a pipe in its place would block).
+    if (!FileProblem(scope).empty()) return false;
     QSettings& s = Store(scope);
     if (!s.isWritable()) return false;
     s.setValue(Key(scope, key), value);
@@ -71,6 +80,7 @@ bool CQtSettingsBackend::WriteInt(SettingsScope scope, std::string_view key, int
 
 bool CQtSettingsBackend::WriteString(SettingsScope scope, std::string_view key,
                                      std::string_view value) {
+    if (!FileProblem(scope).empty()) return false;
     QSettings& s = Store(scope);
     if (!s.isWritable()) return false;
     s.setValue(Key(scope, key),

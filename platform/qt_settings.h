@@ -22,6 +22,7 @@ public:
     std::optional<std::string> ReadString(SettingsScope scope, std::string_view key) override;
     bool WriteInt(SettingsScope scope, std::string_view key, int value) override;
     bool WriteString(SettingsScope scope, std::string_view key, std::string_view value) override;
+    std::string FileProblem(SettingsScope scope) override;
 
     // The file that holds a scope's values (for the user's information and for tests).
     std::filesystem::path FileOf(SettingsScope scope) const;

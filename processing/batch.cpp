@@ -416,10 +416,11 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
             double lat = 0, lon = 0;
             if (comma == std::string::npos || !WholeDouble(v.substr(0, comma), lat) ||
                 !WholeDouble(v.substr(comma + 1), lon) || lat < -90 || lat > 90 || lon < -180 ||
-                lon >= 180)
+                lon > 180)
                 return fail("--flag takes LAT,LON in degrees (-90..90, -180..180), not \"" + v +
                             "\"");
-            o.flags.emplace_back(lat, lon);
+            // 180 and -180 are one meridian; the zones are numbered from -180.
+            o.flags.emplace_back(lat, lon == 180 ? -180.0 : lon);
         } else if (a == "--kml-map") {
             o.kmlMap = v;
         } else if (a == "--grid-map") {

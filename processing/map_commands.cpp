@@ -56,19 +56,25 @@ void StepDepth(CBrivaneContext& ctx, int step) {
 }
 
 void MaxDistance(CBrivaneContext& ctx) {
-    const auto value = ctx.prompter.InputReal(
-        "Enter number", Tr("Maximum distance to be contoured (m)", "コンターを描く最大距離 (m)"),
-        ctx.view.fMaxDistance, "m");
-    if (!value) return;
-    if (!std::isfinite(*value) || *value < 0.0 || *value > kMaxMapDistanceSetting) {
-        ctx.Fail(FormatC(Tr("The maximum distance must be a number from 0 to %g m.",
-                            "最大距離には 0 から %g m までの数値を入力してください。"),
-                         kMaxMapDistanceSetting));
-        return;
+    // As every other dialog: a refused value is said and asked for again, showing what was
+    // typed, until a usable one or a cancel.
+    double initial = ctx.view.fMaxDistance;
+    for (;;) {
+        const auto value = ctx.prompter.InputReal(
+            "Enter number",
+            Tr("Maximum distance to be contoured (m)", "コンターを描く最大距離 (m)"), initial, "m");
+        if (!value) return;
+        if (std::isfinite(*value) && *value >= 0.0 && *value <= kMaxMapDistanceSetting) {
+            ctx.view.fMaxDistance = static_cast<float>(*value);
+            WriteSettingReal(kMaxDistanceKey, *value);
+            ctx.Redraw();
+            return;
+        }
+        ctx.prompter.Message(FormatC(Tr("The maximum distance must be a number from 0 to %g m.",
+                                        "最大距離には 0 から %g m までの数値を入力してください。"),
+                                     kMaxMapDistanceSetting));
+        initial = std::isfinite(*value) ? *value : ctx.view.fMaxDistance;
     }
-    ctx.view.fMaxDistance = static_cast<float>(*value);
-    WriteSettingReal(kMaxDistanceKey, *value);
-    ctx.Redraw();
 }
 
 std::string InterpolationErrorMessage() {

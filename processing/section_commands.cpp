@@ -205,7 +205,6 @@ void OpenSectionFileCommand(CBrivaneContext& ctx) {
         return;
     }
     doc.dataFolder = path.parent_path();
-    doc.inputFiles.push_back(path);
     const SectionFileStatus status = ReadSectionFile(doc.store, path, doc.survey);
     CMessageTap tap(ctx.prompter);
     ReportSectionFileStatus(status, tap);
@@ -216,7 +215,10 @@ void OpenSectionFileCommand(CBrivaneContext& ctx) {
     // with a message but what was read is whole.
     if (!status.bOpened || status.eProblem != SectionFileProblem::None)
         ctx.Failed(tap.LastMessage().value_or(CannotOpenFileMessage(path)));
-    if (status.Result() < 0) return;
+    // A file that gave nothing (not even its header) left the document as it was: it is no
+    // file of the session, and the window keeps its title, caption and recent files.
+    if (status.Result() < 0 || !status.bHeaderRead) return;
+    doc.inputFiles.push_back(path);
     // The undo copies belonged to the model, and to the survey when the file's lines
     // replaced it: Undo must not put an old survey beside the file's section.
     doc.bModelUndo = 0;

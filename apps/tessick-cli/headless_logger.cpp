@@ -298,6 +298,14 @@ int RunHeadlessLogger(const CCliOptions& o, std::ostream& out, int inFd) {
         if (o.bSerialLog && !bSerialLogWasOn) state.ToggleSaveSerialPortLog();
         return 1;
     };
+    // Recording on with settings that could not be used would put the day's data where nobody
+    // looks, or under a file ID the next run gives again.
+    if (!state.settingsProblems.empty()) {
+        for (const std::string& problem : state.settingsProblems)
+            out << "tessick-cli: " << problem << "\n";
+        return fail(Tr("not started: the settings above cannot be used",
+                       "開始しません: 上の設定は使えません"));
+    }
     auto startPort = [&](const CCliDevice& d, bool (CAcquisitionState::*start)()) {
         ports.AddKnownDevice(d.sPath);
         prompter.device = d;

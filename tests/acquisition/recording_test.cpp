@@ -386,15 +386,77 @@ TEST_F(Recording, FreshInstallationRecordsToItsHomeFolderAndEveryRunTakesTheNext
     if (oldHome != nullptr) setenv("HOME", saved.c_str(), 1);
 }
 
-TEST_F(Recording, ADataFolderThatCannotBeMadeFallsBackToOneThatCan) {
-    WriteSettingString("FolderPath", "/proc/no-such-folder/GantrelData");
+// Saved settings that cannot be used are told at start (and in the logging view) and
+// replaced for the run only: the folder by the home folder's default before the working
+// folder's, the prefix by the default; the saved value stays for the operator to mend.
+TEST_F(Recording, UnusableSavedSettingsAreToldAndReplacedForTheRunOnly) {
+    const fs::path home = dir / "home";
+    const std::string nul = (dir / "x").string() + std::string(1, '\0') + "y";
+    const std::string longPrefix(100000, 'a');
+    struct Case {
+        const char* what;
+        std::string folder, prefix;
+        fs::path home, expectFolder;
+        std::string expectPrefix;
+        std::vector<std::string> told;  // in the problems, in order; none when empty
+    } cases[] = {
+        {"usable", dir.string(), "north", home, dir, "north", {}},
+        {"NUL in the folder", nul, "north", home, home / "GantrelData", "north",
+         {"The data folder '" + (dir / "x").string() + "\\x00y' cannot be used (a NUL",
+          "recording to " + (home / "GantrelData").string()}},
+        {"folder that cannot be made", "/proc/no-such-folder/GantrelData", "gant", home,
+         home / "GantrelData", "gant", {"/proc/no-such-folder/GantrelData' cannot be used ("}},
+        {"home unusable too", "/proc/no-such-folder/GantrelData", "gant", "/proc/no-home",
+         dir / "GantrelData", "gant",
+         {"/proc/no-such-folder/GantrelData' cannot be used (",
+          "recording to " + (dir / "GantrelData").string() + "."}},
+        {"prefix too long", dir.string(), longPrefix, home, dir, "gant",
+         {"The file name prefix '" + std::string(200, 'a') + "... (100000 characters)' cannot "
+                                                             "be used (file names of 100013 bytes"}},
+        {"prefix with a folder", dir.string(), "../up", home, dir, "gant",
+         {"The file name prefix '../up' cannot be used (a '/' in it): the prefix is gant."}},
+        {"prefix with a line end", dir.string(), "a\nb", home, dir, "gant",
+         {"The file name prefix 'a\\x0Ab' cannot be used (a control character in it)"}},
+    };
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedHome = oldHome != nullptr ? oldHome : "";
     const fs::path previous = fs::current_path();
     fs::current_path(dir);
-    auto& s = MakeState();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        setenv("HOME", c.home.c_str(), 1);
+        WriteSettingString("FolderPath", c.folder);
+        WriteSettingString("FileNamePrefix", c.prefix);
+        auto& s = MakeState();
+        EXPECT_EQ(s.sDataFolder, c.expectFolder);
+        EXPECT_TRUE(fs::is_directory(c.expectFolder));
+        EXPECT_EQ(s.sFileNamePrefix, c.expectPrefix);
+        std::string told;
+        for (const auto& p : s.settingsProblems) told += p + "|";
+        size_t at = 0;
+        for (const auto& part : c.told) {
+            at = told.find(part, at);
+            EXPECT_NE(at, std::string::npos) << part << "\n in: " << told;
+        }
+        if (c.told.empty()) {
+            EXPECT_EQ(told, "");
+        } else {
+            EXPECT_EQ(s.dataLines[0], ">>" + s.settingsProblems[0]) << "in the logging view";
+        }
+        EXPECT_EQ(ReadSettingString("FolderPath", ""), c.folder) << "kept as it was";
+        EXPECT_EQ(ReadSettingString("FileNamePrefix", ""), c.prefix) << "kept as it was";
+    }
     fs::current_path(previous);
-    EXPECT_EQ(s.sDataFolder, dir / "GantrelData");
-    EXPECT_TRUE(fs::is_directory(dir / "GantrelData"));
-    EXPECT_EQ(ReadSettingString("FolderPath", ""), (dir / "GantrelData").string());
+    if (oldHome != nullptr) setenv("HOME", savedHome.c_str(), 1);
+}
+
+TEST_F(Recording, TheFileNameDialogRefusesAPrefixThatCannotNameFiles) {
+    auto& s = MakeState();
+    prompter.script.PushDialog<CDlgSetFileNameAndFolder>(
+        [](CDlgSetFileNameAndFolder& d) { d.sPrefix = std::string(300, 'p'); });
+    EXPECT_FALSE(s.DataFileNameAndFolder());
+    EXPECT_EQ(s.sFileNamePrefix, "gant");
+    EXPECT_EQ(ReadSettingString("FileNamePrefix", "none"), "none");
 }
 
 TEST_F(Recording, FileID9999IsFollowedBy0) {

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <sstream>
 
 #include "platform/qt_settings.h"
@@ -28,6 +32,13 @@ protected:
     }
     std::filesystem::path root;
 };
+
+std::string Slurp(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 const std::vector<std::string> kHardValues = {
     "/home/user/GantrelData",
@@ -116,4 +127,100 @@ TEST_F(IniSettingsTest, AFailedWriteKeepsTheFile) {
     EXPECT_EQ(ini.ReadInt(SettingsScope::Profile, "iFileID"), refused ? 5 : 6);
 }
 
+// A file as the store writes it comes back byte for byte: a value set again writes nothing,
+// a changed value changes its own line only, a new key comes after the others.
+TEST_F(IniSettingsTest, AFileIsWrittenBackAsItWasButForTheValueSet) {
+    CIniSettingsBackend ini(kLoggingProgramTitle);
+    const auto file = ini.FileOf(SettingsScope::Profile);
+    std::filesystem::create_directories(file.parent_path());
+    const std::string before =
+        "[General]\r\nzeta=2\r\nalpha=\"x, y\"\r\nFolderPath=/d\\\\e\r\nempty=\r\n"
+        "\r\n[Other]\r\nk=v\r\n";
+    std::ofstream(file, std::ios::binary) << before;
+    struct Step {
+        const char* key;
+        const char* value;
+        std::string after;  // the whole file then
+    } steps[] = {
+        {"zeta", "2", before},
+        {"FolderPath", "/d\\e", before},
+        {"alpha", "changed",
+         "[General]\r\nzeta=2\r\nalpha=changed\r\nFolderPath=/d\\\\e\r\nempty=\r\n"
+         "\r\n[Other]\r\nk=v\r\n"},
+        {"new", "1",
+         "[General]\r\nzeta=2\r\nalpha=changed\r\nFolderPath=/d\\\\e\r\nempty=\r\nnew=1\r\n"
+         "\r\n[Other]\r\nk=v\r\n"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.key);
+        ASSERT_TRUE(ini.WriteString(SettingsScope::Profile, step.key, step.value));
+        EXPECT_EQ(Slurp(file), step.after);
+        EXPECT_EQ(ini.ReadString(SettingsScope::Profile, step.key), step.value);
+    }
+    EXPECT_FALSE(std::filesystem::exists(file.string() + ".tmp"));
+}
+
+// The file is parsed once, but what another program writes since is read.
+TEST_F(IniSettingsTest, ReadsSeeWhatAnotherProgramWroteSince) {
+    CIniSettingsBackend mine(kLoggingProgramTitle);
+    CIniSettingsBackend other(kLoggingProgramTitle);
+    const auto file = mine.FileOf(SettingsScope::Profile);
+    const std::function<void()> writers[] = {
+        [&] { other.WriteString(SettingsScope::Profile, "a", "from the other store"); },
+        [&] { std::ofstream(file, std::ios::binary) << "[General]\r\na=edited by hand\r\n"; },
+        [&] { std::filesystem::remove(file); },
+    };
+    const std::optional<std::string> expected[] = {"from the other store", "edited by hand",
+                                                   std::nullopt};
+    ASSERT_TRUE(mine.WriteString(SettingsScope::Profile, "a", "mine"));
+    for (size_t i = 0; i < std::size(writers); ++i) {
+        EXPECT_EQ(mine.ReadString(SettingsScope::Profile, "a"), "mine") << i;
+        writers[i]();
+        EXPECT_EQ(mine.ReadString(SettingsScope::Profile, "a"), expected[i]) << i;
+        ASSERT_TRUE(mine.WriteString(SettingsScope::Profile, "a", "mine"));
+    }
+}
+
+// Something in the settings file's place that cannot be read: both stores say which file and
+// why, read the defaults and never write over it.
+TEST_F(IniSettingsTest, UnreadableFilesGiveTheDefaultsAndAreNeverWrittenOver) {
+    const auto file = CIniSettingsBackend(kLoggingProgramTitle).FileOf(SettingsScope::Profile);
+    const auto elsewhere = root / "elsewhere";
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        const char* reason;
+    } cases[] = {
+        {"folder", [&] { std::filesystem::create_directories(file / "sub"); }, "Is a directory"},
+        {"pipe", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }, "not a regular file"},
+        {"link to a folder",
+         [&] {
+             std::filesystem::create_directories(elsewhere);
+             std::filesystem::create_directory_symlink(elsewhere, file);
+         },
+         "Is a directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(file.parent_path());
+        std::filesystem::create_directories(file.parent_path());
+        c.make();
+        std::vector<std::unique_ptr<CSettingsBackend>> stores;
+        stores.push_back(std::make_unique<CIniSettingsBackend>(kLoggingProgramTitle));
+        stores.push_back(std::make_unique<CQtSettingsBackend>(kLoggingProgramTitle));
+        for (auto& store : stores) {
+            SetSettingsBackend(store.get());
+            const std::string problem = SettingsProblem();
+            EXPECT_EQ(problem.rfind(file.string() + ": ", 0), 0u) << problem;
+            EXPECT_NE(problem.find(c.reason), std::string::npos) << problem;
+            EXPECT_EQ(ReadSettingInt("iFileID", -1), -1);
+            EXPECT_FALSE(store->WriteInt(SettingsScope::Profile, "iFileID", 3));
+            EXPECT_EQ(store->FileProblem(SettingsScope::SuiteUser), "") << "not there yet";
+            SetSettingsBackend(nullptr);
+        }
+        EXPECT_FALSE(std::filesystem::is_regular_file(file)) << "not replaced";
+    }
+}
+
 }  // namespace
+

@@ -237,7 +237,14 @@ TEST(BatchOptions, BadMapOptionsNameTheOption) {
     EXPECT_FALSE(Parse({"--flag", "35"}, &e));
     EXPECT_EQ(e, "--flag takes LAT,LON in degrees (-90..90, -180..180), not \"35\"");
     EXPECT_FALSE(Parse({"--flag", "91,0"}, &e));
-    EXPECT_FALSE(Parse({"--flag", "0,180"}, &e));
+    EXPECT_FALSE(Parse({"--flag", "0,180.5"}, &e));
+    EXPECT_FALSE(Parse({"--flag", "0,-180.5"}, &e));
+    {
+        const auto ends = Parse({"a.sto", "--config", "2", "--flag", "0,180", "--flag", "0,-180"}, &e);
+        ASSERT_TRUE(ends) << e;
+        EXPECT_EQ(ends->flags, (std::vector<std::pair<double, double>>{{0, -180}, {0, -180}}))
+            << "the ends of the range as the text says, one meridian";
+    }
     EXPECT_FALSE(Parse({"--map-color", "rainbow"}, &e));
     EXPECT_EQ(e, "--map-color takes mosaic, contour or contour-lines, not \"rainbow\"");
     EXPECT_FALSE(Parse({"--max-distance", "-1"}, &e));

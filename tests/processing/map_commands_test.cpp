@@ -129,11 +129,23 @@ TEST_F(MapCommandsTest, TheMaximumDistanceIsAskedForAndKept) {
     next.LoadSettings();
     EXPECT_FLOAT_EQ(next.fMaxDistance, 15.5f);
 
+    // Refused values are said and asked for again, as in every other dialog; a cancel keeps
+    // the distance.
+    for (const double refused : {-1.0, 2.0e7, std::nan("")}) {
+        SCOPED_TRACE(refused);
+        const size_t asked = prompter.History().size();
+        prompter.Push(refused);
+        prompter.Push(20.0);
+        ASSERT_TRUE(Invoke(kCmdMaxContourDistance));
+        EXPECT_FLOAT_EQ(view.fMaxDistance, 20.0f);
+        EXPECT_EQ(prompter.Messages().back(),
+                  "The maximum distance must be a number from 0 to 1e+07 m.");
+        EXPECT_EQ(prompter.History().size(), asked + 3) << "asked, told, asked again";
+        EXPECT_FALSE(ctx.failure);
+    }
     prompter.Push(-1.0);
     ASSERT_TRUE(Invoke(kCmdMaxContourDistance));
-    EXPECT_FLOAT_EQ(view.fMaxDistance, 15.5f) << "a negative distance is refused";
-    ASSERT_TRUE(ctx.failure);
-    EXPECT_EQ(prompter.Messages().back(), *ctx.failure);
+    EXPECT_FLOAT_EQ(view.fMaxDistance, 20.0f) << "refused, then cancelled";
 }
 
 TEST_F(MapCommandsTest, TheReceiverButtonsStepThroughTheDepthsAndStopAtTheLast) {

@@ -178,6 +178,25 @@ TEST_F(SectionCommands, OpeningAFileThatCannotBeReadSaysSoAndChangesNothing) {
     EXPECT_EQ(view.iViewMode, kViewLineResistivity);
 }
 
+// A file that gives nothing leaves the session as it was: it is no input file, and no new
+// data are told to the window (which then keeps its title, caption and recent files).
+TEST_F(SectionCommands, AFileThatGivesNothingIsNoFileOfTheSession) {
+    MakeSection(2);
+    std::ofstream(folder / "text.ovs", std::ios::binary) << "not a section file\r\n";
+    std::ofstream(folder / "empty.ovs", std::ios::binary) << "";
+    for (const char* name : {"gone.ovs", "text.ovs", "empty.ovs"}) {
+        SCOPED_TRACE(name);
+        const auto inputs = doc.inputFiles;
+        ctx.bNewData = false;
+        prompter.Push(std::vector<fs::path>{folder / name});
+        Run(kCmdOpenSection);
+        EXPECT_TRUE(ctx.failure);
+        EXPECT_FALSE(ctx.bNewData);
+        EXPECT_EQ(doc.inputFiles, inputs);
+        EXPECT_EQ(doc.store.nColumn, 2);
+    }
+}
+
 TEST_F(SectionCommands, ImportAsksTheCellSizeAndRemembersIt) {
     WriteText(folder / "in.dat",
               "Line\n1.0\n3\n3\n1\n0\n0.0 2.0 1 100\n2.0 2.0 1 110\n4.0 2.0 1 120\n");

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -149,7 +150,9 @@ private:
 // The program with its output on a pipe and its keys from a pipe (or a terminal given).
 class CLogger {
 public:
-    CLogger(const std::vector<std::string>& args, const fs::path& config, int keysFd = -1) {
+    // home, when given, is the program's home and working folder.
+    CLogger(const std::vector<std::string>& args, const fs::path& config, int keysFd = -1,
+            const fs::path& home = {}) {
         int out[2], in[2];
         EXPECT_EQ(pipe(out), 0);
         EXPECT_EQ(pipe(in), 0);
@@ -161,6 +164,8 @@ public:
             close(out[0]);
             close(in[1]);
             setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+            if (!home.empty() && (setenv("HOME", home.c_str(), 1) != 0 || chdir(home.c_str()) != 0))
+                _exit(126);
             std::vector<char*> argv;
             std::string program = TESSICK_CLI;
             argv.push_back(program.data());
@@ -636,4 +641,50 @@ TEST_F(TessickCli, AFailedStartLeavesFileIDPortAndFolderAsTheyWere) {
         << next.Output();
 }
 
+// Saved settings that cannot be used stop the run at its start with the file and the reason:
+// nothing is recorded in a folder nobody looks at or under a file ID the next run gives again.
+TEST_F(TessickCli, UnusableSettingsAreToldAtStartAndNothingIsRecorded) {
+    const fs::path config = dir / "config";
+    const fs::path ini = config / "Sarovin Applications" / "Tessick.ini";
+    const fs::path home = dir / "home";
+    auto write = [&](const std::string& text) {
+        fs::create_directories(ini.parent_path());
+        std::ofstream(ini, std::ios::binary) << text;
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        std::string told;
+    } cases[] = {
+        {"a folder in place of the file", [&] { fs::create_directories(ini); },
+         "tessick-cli: The settings cannot be read (" + ini.string() + ": Is a directory)"},
+        {"a NUL in FolderPath",
+         [&] { write("[General]\r\nFolderPath=" + (dir / "x").string() + "\\0y\r\n"); },
+         "tessick-cli: The data folder '" + (dir / "x").string() +
+             "\\x00y' cannot be used (a NUL character in the name): recording to " +
+             (home / "GantrelData").string()},
+        {"a 100,000-character prefix",
+         [&] { write("[General]\r\nFileNamePrefix=" + std::string(100000, 'a') + "\r\n"); },
+         "... (100000 characters)' cannot be used (file names of 100013 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(config);
+        fs::remove_all(home);
+        fs::create_directories(home);
+        c.make();
+        CLogger run({"--demo", "constant", "--speed", "50", "--script", "0.3 m; 1 e; 2 q"},
+                    config, -1, home);
+        EXPECT_EQ(run.Wait(), 1) << run.Output();
+        EXPECT_NE(run.Output().find(c.told), std::string::npos) << run.Output();
+        EXPECT_NE(run.Output().find("tessick-cli: not started: the settings above cannot be used"),
+                  std::string::npos)
+            << run.Output();
+        EXPECT_EQ(run.Output().find("Recording to"), std::string::npos) << run.Output();
+        for (const auto& e : fs::recursive_directory_iterator(dir))
+            EXPECT_NE(e.path().extension(), ".sto") << e.path();
+    }
+}
+
 }  // namespace
+
