@@ -20,9 +20,10 @@ for f in interp.png gps.png overlay.kml DataInterpolation.txt; do
 done
 grep -q '^summary: map grid ' "$work/log" || fail "no map summary"
 grep -q '^message: Interpolation completed.$' "$work/log" || fail "interpolation not completed"
-# The overlay names its image, which exists beside it, and its box lies round the survey.
+# The overlay names its image after the data (the last file opened, as the window titles it),
+# the image exists beside it, and its box lies round the survey.
 href=$(sed -n 's:.*<href>\(.*\)</href>.*:\1:p' "$work/overlay.kml")
-[ "$href" = "overlay.png" ] || fail "overlay image is \"$href\""
+[ "$href" = "line03.sto.png" ] || fail "overlay image is \"$href\""
 [ -s "$work/$href" ] || fail "the overlay's image $href is missing"
 south=$(sed -n 's:.*<south>\(.*\)</south>.*:\1:p' "$work/overlay.kml")
 north=$(sed -n 's:.*<north>\(.*\)</north>.*:\1:p' "$work/overlay.kml")
