@@ -693,10 +693,11 @@ TEST_F(SectionInversion, StoppedBetweenColumnsLeavesTheRestUntouched) {
 }
 
 TEST_F(SectionInversion, StoppedWorkerThreadsFinishTheirColumnsAndTakeNoMore) {
-    // Far more columns than the workers get through while the calling thread wakes up.
+    // Far more columns than the workers get through while the calling thread wakes up, even on
+    // a loaded machine: some 10 ms a column, seconds for half of them.
     Fill(store, 1000);
     InversionSettings st;
-    st.nIteration = 3;
+    st.nIteration = 300;
     int reports = 0;
     const auto r = InvertSection(store, st, 3, {}, [&](int done, int n) {
         EXPECT_EQ(n, 1000);
