@@ -21,6 +21,7 @@
 #include "processing/file_conversions.h"
 #include "processing/line_editing.h"
 #include "processing/open_survey.h"
+#include "upload/upload_target.h"
 
 namespace {
 
@@ -142,8 +143,9 @@ Converters (no survey is opened)
 Upload
   --project NAME              the survey's project name, as "Survey property" (stored)
   --upload URL                send the survey to the collecting service at URL, as "Upload
-                              data to database" (test.xml and UploadDataToDatabase.txt are
-                              written in the current folder)
+                              data to database"; an address alone (http://host:port) gets
+                              the service's path as in the window (test.xml and
+                              UploadDataToDatabase.txt are written in the current folder)
 Plan-view map
   --interpolate               interpolate the apparent resistivity of every pseudo-depth on
                               the map
@@ -395,7 +397,9 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
         } else if (a == "--project") {
             o.projectName = v;
         } else if (a == "--upload") {
-            o.uploadURL = v;
+            if (const std::string why = UploadURLProblem(v); !why.empty())
+                return fail("--upload: " + why);
+            o.uploadURL = AddressOrURL(v, kSurveyUploadPath);
         } else if (a == "--map-color") {
             if (v == "mosaic")
                 o.iMapColor = kMapMosaic;

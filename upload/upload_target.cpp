@@ -1,5 +1,7 @@
 #include "upload/upload_target.h"
 
+#include <algorithm>
+
 #include "common/settings.h"
 #include "common/text_format.h"
 #include "upload/response_text.h"
@@ -36,6 +38,16 @@ std::string UploadURLProblem(std::string_view url) {
     const std::string_view host = rest.substr(0, rest.find_first_of(":/?#"));
     if (host.empty()) return quoted + " names no host";
     return "";
+}
+
+std::string AddressOrURL(std::string_view given, std::string_view path) {
+    const std::size_t scheme = given.find("://");
+    if (scheme == std::string_view::npos) return std::string(given);
+    const std::string_view rest = given.substr(scheme + 3);
+    const std::size_t after = rest.find_first_of("/?#");
+    if (after != std::string_view::npos && rest.substr(after) != "/") return std::string(given);
+    std::string base(given.substr(0, scheme + 3 + std::min(after, rest.size())));
+    return base + std::string(path);
 }
 
 CHttpPost UploadRequest(const std::string& url, int iTimeoutMs, size_t nMaxReplyBytes) {

@@ -45,6 +45,11 @@ void StoreReadingUploadURL(std::string_view url);
 // "URL to uploading data" and tessick-cli --upload refuse the same addresses.
 std::string UploadURLProblem(std::string_view url);
 
+// Where the batch line sends the survey: an address (scheme, host and port, with at most a "/"
+// after them) gets the service's path, as the window's sServiceAddress does; a URL with a
+// path, query or fragment of its own is used as given.
+std::string AddressOrURL(std::string_view given, std::string_view path);
+
 // The request of every upload to url.
 CHttpPost UploadRequest(const std::string& url, int iTimeoutMs, size_t nMaxReplyBytes);
 

@@ -12,6 +12,7 @@
 #include "common/scripted_prompter.h"
 #include "common/settings.h"
 #include "platform/curl_http_client.h"
+#include "upload/upload_target.h"
 #include "processing/batch.h"
 #include "processing/commands.h"
 #include "processing/database_commands.h"
@@ -218,6 +219,22 @@ TEST_F(DatabaseCommandsTest, BatchUploadFailureFailsTheRun) {
         << log.str();
     EXPECT_FALSE(ParseBatchOptions({"--upload", "http://127.0.0.1/x"}, error));
     EXPECT_EQ(error, "--upload needs survey files: there is nothing to upload");
+    EXPECT_FALSE(ParseBatchOptions({(folder / "line01.sto").string(), "--upload", "notaurl"}, error));
+    EXPECT_EQ(error, "--upload: 'notaurl' is no http:// or https:// address");
+}
+
+TEST_F(DatabaseCommandsTest, BatchUploadToAnAddressPostsToTheServicePathAsTheWindowDoes) {
+    testdata::WriteLoggerFile(folder / "line01.sto", 4, 2, 10.0, false);
+    server.Always({200, "stored", false});
+    std::string error;
+    auto o = ParseBatchOptions({(folder / "line01.sto").string(), "--upload", server.URL("/")},
+                               error);
+    ASSERT_TRUE(o) << error;
+    std::ostringstream log;
+    EXPECT_EQ(RunBatch(*o, log, {}), 0) << log.str();
+    const auto got = server.Requests();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].sPath, std::string(kSurveyUploadPath));
 }
 
 }  // namespace

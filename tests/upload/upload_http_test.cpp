@@ -206,4 +206,21 @@ TEST(UploadURLProblem, AcceptsHttpAddressesWithAHostAndRefusesTheRest) {
     for (const auto& c : cases) EXPECT_EQ(UploadURLProblem(c.url), c.problem) << c.url;
 }
 
+// Where the survey goes: an address takes the service's path, a URL of its own stays as it is.
+TEST(AddressOrURL, AnAddressGetsTheServicePathAndAWholeURLIsKept) {
+    const struct {
+        const char* given;
+        const char* posted;
+    } cases[] = {
+        {"http://office", "http://office/svc/in.php"},
+        {"http://office/", "http://office/svc/in.php"},
+        {"https://10.0.0.2:8443", "https://10.0.0.2:8443/svc/in.php"},
+        {"http://[::1]:80/", "http://[::1]:80/svc/in.php"},
+        {"http://office/other/up.php", "http://office/other/up.php"},
+        {"http://office/?site=3", "http://office/?site=3"},
+        {"http://office#top", "http://office#top"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(AddressOrURL(c.given, "/svc/in.php"), c.posted) << c.given;
+}
+
 }  // namespace
