@@ -176,20 +176,17 @@ void RegisterShellCommands(CCommandTable& table) {
     table.Bind(kCmdShowSectionOriginal,
                [](CBrivaneContext& ctx) { ShowMode(ctx, kViewSectionOriginal); }, HasLines,
                checkMode(kViewSectionOriginal));
-    table.Bind(
-        kCmdShowCurrentLevel,
-        [](CBrivaneContext& ctx) {
-            ctx.view.bShowCurrentLevel = ctx.view.bShowCurrentLevel == 1 ? 0 : 1;
-            WriteSettingInt("bShowCurrentLevel", ctx.view.bShowCurrentLevel);
-            ctx.Redraw();
-        },
-        {}, [](const CBrivaneContext& ctx) { return ctx.view.bShowCurrentLevel == 1; });
-    table.Bind(
-        kCmdShowColumnMisfit,
-        [](CBrivaneContext& ctx) {
-            ctx.view.bShowColumnMisfit = ctx.view.bShowColumnMisfit == 1 ? 0 : 1;
-            WriteSettingInt("bShowColumnMisfit", ctx.view.bShowColumnMisfit);
-            ctx.Redraw();
-        },
-        {}, [](const CBrivaneContext& ctx) { return ctx.view.bShowColumnMisfit == 1; });
+    // View check items kept in the settings under the view state's own name.
+    const auto bindShown = [&table](int id, int CBrivaneViewState::*shown, const char* key) {
+        table.Bind(
+            id,
+            [shown, key](CBrivaneContext& ctx) {
+                ctx.view.*shown = ctx.view.*shown == 1 ? 0 : 1;
+                WriteSettingInt(key, ctx.view.*shown);
+                ctx.Redraw();
+            },
+            {}, [shown](const CBrivaneContext& ctx) { return ctx.view.*shown == 1; });
+    };
+    bindShown(kCmdShowCurrentLevel, &CBrivaneViewState::bShowCurrentLevel, "bShowCurrentLevel");
+    bindShown(kCmdShowColumnMisfit, &CBrivaneViewState::bShowColumnMisfit, "bShowColumnMisfit");
 }
